@@ -1,0 +1,115 @@
+#include "numbertext.h"
+
+#include <charconv>
+#include <cmath>
+#include <limits>
+#include <string>
+
+namespace platform {
+
+namespace {
+
+bool isSkipped(QChar c) { return c == u' ' || c == u'\t' || c == u'\n'; }
+
+// Copies the characters that make up the leading number into `out`, dropping skipped blanks.
+void collectNumber(QStringView text, std::string& out)
+{
+    enum class Stage { Sign, Integer, Fraction, ExponentSign, ExponentDigits };
+    Stage stage = Stage::Sign;
+    std::string exponent; // held back until a digit proves the exponent real
+    for (QChar c : text) {
+        if (isSkipped(c))
+            continue;
+        const char ch = c.toLatin1();
+        const bool digit = ch >= '0' && ch <= '9';
+        switch (stage) {
+        case Stage::Sign:
+            if (ch == '+' || ch == '-') {
+                if (ch == '-')
+                    out += '-';
+                stage = Stage::Integer;
+                continue;
+            }
+            [[fallthrough]];
+        case Stage::Integer:
+            if (digit) { out += ch; stage = Stage::Integer; continue; }
+            if (ch == '.') { out += '.'; stage = Stage::Fraction; continue; }
+            if (ch == 'E' || ch == 'e') { exponent = "e"; stage = Stage::ExponentSign; continue; }
+            return;
+        case Stage::Fraction:
+            if (digit) { out += ch; continue; }
+            if (ch == 'E' || ch == 'e') { exponent = "e"; stage = Stage::ExponentSign; continue; }
+            return;
+        case Stage::ExponentSign:
+            if (ch == '+' || ch == '-') { exponent += ch; stage = Stage::ExponentDigits; continue; }
+            [[fallthrough]];
+        case Stage::ExponentDigits:
+            if (digit) {
+                out += exponent;
+                exponent.clear();
+                out += ch;
+                stage = Stage::ExponentDigits;
+                continue;
+            }
+            return;
+        }
+    }
+}
+
+} // namespace
+
+double readNumber(QStringView text)
+{
+    std::string number;
+    collectNumber(text, number);
+    // A lone sign or point, or nothing at all, is no number.
+    const bool hasDigit = number.find_first_of("0123456789") != std::string::npos;
+    if (!hasDigit)
+        return 0.0;
+    std::string mantissa = number;
+    std::string expPart;
+    if (const auto e = number.find('e'); e != std::string::npos) {
+        mantissa = number.substr(0, e);
+        expPart = number.substr(e);
+    }
+    // from_chars wants at least one digit before or after the point.
+    if (mantissa.find_first_of("0123456789") == std::string::npos)
+        return 0.0;
+    const std::string normalised = mantissa + expPart;
+    double value = 0.0;
+    const char* first = normalised.data();
+    const char* last = first + normalised.size();
+    const auto result = std::from_chars(first, last, value);
+    if (result.ec == std::errc::result_out_of_range) {
+        // Overflow reads as infinity, underflow as zero; either way, keep the sign.
+        const bool negative = normalised.front() == '-';
+        const bool tiny = expPart.size() > 1 && expPart[1] == '-';
+        if (tiny)
+            return negative ? -0.0 : 0.0;
+        return negative ? -std::numeric_limits<double>::infinity() : std::numeric_limits<double>::infinity();
+    }
+    return value;
+}
+
+std::optional<qint32> toInt32(double value)
+{
+    const double rounded = std::nearbyint(value); // default rounding mode: halves to even
+    if (!(rounded >= std::numeric_limits<qint32>::min() && rounded <= std::numeric_limits<qint32>::max()))
+        return std::nullopt;
+    return static_cast<qint32>(rounded);
+}
+
+std::optional<qint16> readInt16(QStringView text)
+{
+    const auto wide = toInt32(readNumber(text));
+    if (!wide || *wide < std::numeric_limits<qint16>::min() || *wide > std::numeric_limits<qint16>::max())
+        return std::nullopt;
+    return static_cast<qint16>(*wide);
+}
+
+QString numberText(qint64 value)
+{
+    return (value < 0 ? QString() : QStringLiteral(" ")) + QString::number(value);
+}
+
+} // namespace platform

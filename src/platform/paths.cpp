@@ -1,0 +1,36 @@
+#include "paths.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QStandardPaths>
+
+namespace platform {
+
+QString settingsFolder()
+{
+#ifdef Q_OS_WIN
+    return QStringLiteral("C:/Tarnvale");
+#else
+    return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) + QStringLiteral("/Tarnvale");
+#endif
+}
+
+QString settingsFilePath()
+{
+    return settingsFolder() + QStringLiteral("/Tarnvale_Demo.ini");
+}
+
+QString serialDeviceFor(int portNumber)
+{
+#ifdef Q_OS_WIN
+    return QStringLiteral("COM%1").arg(portNumber);
+#else
+    const QString link = settingsFolder() + QStringLiteral("/COM%1").arg(portNumber);
+    // A dangling link still counts as the operator's choice: it is a port that fails to open.
+    if (QFileInfo(link).isSymLink() || QFileInfo::exists(link))
+        return link;
+    return QStringLiteral("/dev/ttyS%1").arg(portNumber - 1);
+#endif
+}
+
+} // namespace platform

@@ -1,0 +1,84 @@
+#include "serialport.h"
+
+#include "paths.h"
+
+#include <QSerialPort>
+
+namespace platform {
+
+SerialPort::SerialPort(QObject* parent)
+    : QObject(parent)
+{
+}
+
+SerialPort::~SerialPort() = default;
+
+bool SerialPort::setCommPort(int portNumber)
+{
+    if (portNumber < 1 || portNumber > 255) {
+        m_error = QStringLiteral("Invalid port number %1").arg(portNumber);
+        return false;
+    }
+    m_commPort = portNumber;
+    return true;
+}
+
+bool SerialPort::portOpen() const
+{
+    return m_port && m_port->isOpen();
+}
+
+bool SerialPort::setPortOpen(bool open)
+{
+    if (!open) {
+        if (m_port) {
+            m_port->disconnect(this);
+            m_port->close();
+            m_port->deleteLater();
+            m_port = nullptr;
+        }
+        return true;
+    }
+    if (portOpen())
+        return true;
+
+    auto* port = new QSerialPort(serialDeviceFor(m_commPort), this);
+    port->setReadBufferSize(1024);
+    if (!port->open(QIODevice::ReadOnly)) {
+        m_error = port->errorString();
+        delete port;
+        return false;
+    }
+    const bool configured = port->setBaudRate(4800) && port->setDataBits(QSerialPort::Data8)
+        && port->setParity(QSerialPort::NoParity) && port->setStopBits(QSerialPort::OneStop)
+        && port->setFlowControl(QSerialPort::NoFlowControl);
+    if (!configured) {
+        m_error = port->errorString();
+        port->close();
+        delete port;
+        return false;
+    }
+    m_port = port;
+    connect(port, &QSerialPort::readyRead, this, &SerialPort::onComm);
+    connect(port, &QSerialPort::errorOccurred, this, [this, port](QSerialPort::SerialPortError error) {
+        // A device that went away reports errors in a tight loop until it is closed.
+        if (error == QSerialPort::NoError || port != m_port)
+            return;
+        if (error == QSerialPort::ResourceError || error == QSerialPort::ReadError
+            || error == QSerialPort::PermissionError || error == QSerialPort::DeviceNotFoundError) {
+            m_error = port->errorString();
+            (void)setPortOpen(false);
+            emit onComm();
+        }
+    });
+    return true;
+}
+
+QString SerialPort::input()
+{
+    if (!m_port)
+        return {};
+    return QString::fromLatin1(m_port->readAll());
+}
+
+} // namespace platform

@@ -1,0 +1,49 @@
+#pragma once
+// The DF unit's serial line (the station's MSComm1): 4800 baud, 8 data bits, no parity, 1 stop bit,
+// no flow control, read buffer 1024 bytes. Only the port number changes at run time. Nothing is ever
+// written to the DF unit, and DTR/RTS are left as the operating system sets them.
+//
+// A device that goes away while open (a USB adapter pulled out, a pseudo-terminal's far end closed)
+// closes the port instead of spinning on read errors; portOpen() then reads false.
+
+#include <QObject>
+#include <QString>
+
+class QSerialPort;
+
+namespace platform {
+
+class SerialPort : public QObject
+{
+    Q_OBJECT
+
+public:
+    explicit SerialPort(QObject* parent = nullptr);
+    ~SerialPort() override;
+
+    // CommPort: port n names a device (see serialDeviceFor). Values outside 1 to 255 are refused
+    // (false), leaving the old value. Written only while the port is closed.
+    int commPort() const { return m_commPort; }
+    [[nodiscard]] bool setCommPort(int portNumber);
+
+    // PortOpen: true opens the device that commPort() names and returns false when it is missing,
+    // busy or not a serial device (errorString() says why); false closes it.
+    bool portOpen() const;
+    [[nodiscard]] bool setPortOpen(bool open);
+
+    QString errorString() const { return m_error; }
+
+    // Input: every byte waiting, one character per byte (Latin-1), consumed; empty when none waits.
+    QString input();
+
+signals:
+    // OnComm: raised on the event thread whenever bytes wait (and possibly with nothing to read).
+    void onComm();
+
+private:
+    QSerialPort* m_port = nullptr;
+    int m_commPort = 1;
+    QString m_error;
+};
+
+} // namespace platform

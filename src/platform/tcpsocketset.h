@@ -1,0 +1,83 @@
+#pragma once
+// The station's web sockets (HTTP_SERVER): an indexed set of socket elements. Element 0 listens;
+// elements 1 and up are created on demand at the next index and never removed, each holding at most
+// one accepted connection at a time.
+//
+// State codes: 0 closed, 1 open, 2 listening, 3 connection pending, 4 resolving host, 5 host resolved,
+// 6 connecting, 7 connected, 8 peer is closing, 9 error.
+//
+// Events carry the element's index first. Every sendData() is followed by exactly one sendComplete(),
+// and the sendProgress() reports of a send add up to all its bytes before it. Bytes that arrived
+// before a peer's close are delivered by dataArrival() while the element is still in State 7; only
+// then does it move to State 8 and raise closed().
+
+#include <QHash>
+#include <QObject>
+#include <QString>
+#include <memory>
+#include <vector>
+
+class QTcpServer;
+class QTcpSocket;
+
+namespace platform {
+
+class TcpSocketSet : public QObject
+{
+    Q_OBJECT
+
+public:
+    explicit TcpSocketSet(QObject* parent = nullptr);
+    ~TcpSocketSet() override;
+
+    // Highest element index (0 while only the listening element exists).
+    int ubound() const;
+
+    // Creates the element at `index`, which must be ubound() + 1; false otherwise.
+    [[nodiscard]] bool load(int index);
+
+    // State code of an element (see above); 0 for an index that does not exist.
+    int state(int index) const;
+
+    // LocalPort: stored as given; listen() checks it.
+    void setLocalPort(int index, qint32 port);
+    qint32 localPort(int index) const;
+
+    // Element 0 listens on every interface (IPv4 and IPv6) on its LocalPort. Fails (false) when the
+    // port is in use, may not be bound, or lies outside 1 to 65535.
+    [[nodiscard]] bool listen(int index);
+
+    // Takes the pending connection `requestId` over on a closed channel element (State 7 after it).
+    [[nodiscard]] bool accept(int index, qint32 requestId);
+
+    // All waiting bytes, one character per byte (Latin-1), consumed.
+    QString getData(int index);
+
+    // Queues the text, one byte per character; false when the element is not connected.
+    [[nodiscard]] bool sendData(int index, const QString& data);
+
+    // Closes the element at once (State 0): a listening element stops listening; a connection is
+    // closed gracefully, so bytes already handed over still reach the peer.
+    void close(int index);
+
+    QString errorString() const { return m_error; }
+
+signals:
+    void connectionRequest(int index, qint32 requestId);
+    void dataArrival(int index, qint32 bytesTotal);
+    void sendProgress(int index, qint32 bytesSent, qint32 bytesRemaining);
+    void sendComplete(int index);
+    // The peer closed the connection (the control's Close event).
+    void closed(int index);
+
+private:
+    struct Element;
+    Element* element(int index) const;
+
+    std::vector<std::unique_ptr<Element>> m_elements;
+    QHash<qint32, QTcpSocket*> m_pending;
+    qint32 m_nextRequestId = 1;
+    QString m_error;
+};
+
+} // namespace platform

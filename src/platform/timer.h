@@ -1,0 +1,41 @@
+#pragma once
+// A timer with an interval in milliseconds and an enabled flag, as the station's handlers expect:
+// enabling a running timer leaves it running as it is, restart() disables and enables so the next
+// expiry is one full interval away, and an interval of 0 never fires.
+
+#include <QObject>
+#include <QTimer>
+
+namespace platform {
+
+class Timer : public QObject
+{
+    Q_OBJECT
+
+public:
+    explicit Timer(QObject* parent = nullptr);
+
+    int interval() const { return m_interval; }
+    void setInterval(int milliseconds);
+
+    bool isEnabled() const { return m_enabled; }
+    void setEnabled(bool enabled);
+
+    // Disable, then enable.
+    void restart();
+
+    // Millisecond pacing needs the platform's precise timer.
+    void setPrecise(bool precise);
+
+signals:
+    void fired();
+
+private:
+    void apply();
+
+    QTimer m_timer;
+    int m_interval = 0;
+    bool m_enabled = false;
+};
+
+} // namespace platform

@@ -1,0 +1,84 @@
+#include "pty.h"
+
+#include <QFile>
+
+#include <cerrno>
+#include <cstdlib>
+#include <fcntl.h>
+#include <termios.h>
+#include <unistd.h>
+
+namespace testsupport {
+
+Pty::Pty()
+{
+    m_master = posix_openpt(O_RDWR | O_NOCTTY | O_NONBLOCK);
+    if (m_master < 0)
+        return;
+    if (grantpt(m_master) != 0 || unlockpt(m_master) != 0) {
+        closeMaster();
+        return;
+    }
+    m_slavePath = QString::fromLocal8Bit(ptsname(m_master));
+    // Raw mode on the slave so bytes pass unchanged (CR stays CR).
+    const int slave = ::open(ptsname(m_master), O_RDWR | O_NOCTTY);
+    if (slave >= 0) {
+        termios tio{};
+        if (tcgetattr(slave, &tio) == 0) {
+            cfmakeraw(&tio);
+            tcsetattr(slave, TCSANOW, &tio);
+        }
+        ::close(slave);
+    }
+}
+
+Pty::~Pty()
+{
+    closeMaster();
+}
+
+bool Pty::linkAs(const QString& folder, int portNumber) const
+{
+    const QString link = folder + QStringLiteral("/COM%1").arg(portNumber);
+    QFile::remove(link);
+    return QFile::link(m_slavePath, link);
+}
+
+bool Pty::write(const QByteArray& bytes)
+{
+    qsizetype done = 0;
+    while (done < bytes.size()) {
+        const ssize_t n = ::write(m_master, bytes.constData() + done, static_cast<size_t>(bytes.size() - done));
+        if (n < 0) {
+            if (errno == EAGAIN || errno == EINTR) {
+                usleep(1000);
+                continue;
+            }
+            return false;
+        }
+        done += n;
+    }
+    return true;
+}
+
+QByteArray Pty::readAvailable()
+{
+    QByteArray out;
+    char buffer[4096];
+    for (;;) {
+        const ssize_t n = ::read(m_master, buffer, sizeof buffer);
+        if (n <= 0)
+            break;
+        out.append(buffer, n);
+    }
+    return out;
+}
+
+void Pty::closeMaster()
+{
+    if (m_master >= 0)
+        ::close(m_master);
+    m_master = -1;
+}
+
+} // namespace testsupport

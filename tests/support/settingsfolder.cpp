@@ -1,0 +1,56 @@
+#include "settingsfolder.h"
+
+#include <QDir>
+#include <QFile>
+#include <QStandardPaths>
+#include <QStringList>
+
+namespace testsupport {
+
+SettingsFolder::SettingsFolder()
+{
+    m_hadValue = qEnvironmentVariableIsSet("XDG_CONFIG_HOME");
+    m_oldValue = qgetenv("XDG_CONFIG_HOME");
+    qputenv("XDG_CONFIG_HOME", QFile::encodeName(m_dir.path()));
+    QDir().mkpath(folder());
+}
+
+SettingsFolder::~SettingsFolder()
+{
+    if (m_hadValue)
+        qputenv("XDG_CONFIG_HOME", m_oldValue);
+    else
+        qunsetenv("XDG_CONFIG_HOME");
+}
+
+QString SettingsFolder::folder() const
+{
+    return m_dir.path() + QStringLiteral("/Tarnvale");
+}
+
+QString SettingsFolder::settingsFile() const
+{
+    return folder() + QStringLiteral("/Tarnvale_Demo.ini");
+}
+
+void SettingsFolder::writeLines(const QStringList& lines) const
+{
+    QFile file(settingsFile());
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        return;
+    for (const QString& line : lines)
+        file.write(line.toLatin1() + "\r\n");
+}
+
+QStringList SettingsFolder::readLines() const
+{
+    QFile file(settingsFile());
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    QString content = QString::fromLatin1(file.readAll());
+    if (content.endsWith(QStringLiteral("\r\n")))
+        content.chop(2);
+    return content.split(QStringLiteral("\r\n"));
+}
+
+} // namespace testsupport

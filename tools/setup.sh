@@ -1,0 +1,59 @@
+#!/usr/bin/env bash
+# Installs what is missing (Debian 12, as root), builds, and then either starts the station or runs
+# every test. Safe to run again: it installs and rebuilds only what is needed.
+#
+#   bash tools/setup.sh run    build and start the station
+#   bash tools/setup.sh test   build and run the whole test suite
+set -euo pipefail
+
+mode=${1:-}
+case "$mode" in
+    run|test) ;;
+    *) echo "usage: bash tools/setup.sh run|test" >&2; exit 2 ;;
+esac
+
+here=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+cd "$here"
+
+packages=(build-essential cmake ninja-build pkg-config qt6-base-dev qt6-serialport-dev libqt6serialport6
+          libgtest-dev libgmock-dev fonts-liberation)
+if [ "$mode" = test ]; then
+    # Independent consumers of the served map, and a client to fetch it with.
+    packages+=(gdal-bin curl python3)
+fi
+
+missing=()
+for p in "${packages[@]}"; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+done
+if [ ${#missing[@]} -gt 0 ]; then
+    echo "== Installing: ${missing[*]}"
+    if [ "$(id -u)" -ne 0 ]; then
+        echo "Missing packages need root: run this as root (or with sudo)." >&2
+        exit 1
+    fi
+    export DEBIAN_FRONTEND=noninteractive
+    apt-get update -q
+    apt-get install -y -q --no-install-recommends "${missing[@]}"
+else
+    echo "== All needed packages are installed"
+fi
+
+build=build
+echo "== Building in $build/"
+cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
+cmake --build "$build"
+
+if [ "$mode" = run ]; then
+    if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ] && [ -z "${QT_QPA_PLATFORM:-}" ]; then
+        echo "== No display: starting headless (QT_QPA_PLATFORM=offscreen); stop it with Ctrl+C"
+        export QT_QPA_PLATFORM=offscreen
+    fi
+    echo "== Starting the station: $build/src/tarnvale-webserver"
+    exec "$build/src/tarnvale-webserver"
+fi
+
+echo "== Running the tests"
+mkdir -p /tmp/tarnvale-test-runtime && chmod 700 /tmp/tarnvale-test-runtime
+cd "$build"
+ctest --output-on-failure --timeout 300

@@ -1,0 +1,88 @@
+#include "geo/kml.h"
+
+#include <QXmlStreamReader>
+#include <gtest/gtest.h>
+
+namespace {
+
+const QString kStartLong = QStringLiteral("-119.74167");
+const QString kStartLat = QStringLiteral("+34.41850");
+const QString kEndLong = QStringLiteral("-119.48590");
+const QString kEndLat = QStringLiteral("+34.62765");
+
+// The document as operators' map viewers receive it, piece by piece.
+QString expectedDocument(const QString& sLong, const QString& sLat, const QString& eLong, const QString& eLat)
+{
+    return QStringLiteral(
+               "<?xml version=\"1.0\" encoding=\"UTF-8\"?>"
+               "<kml xmlns=\"http://www.opengis.net/kml/2.2\" "
+               "xmlns:gx=\"http://www.google.com/kml/ext/2.2\" "
+               "xmlns:kml=\"http://www.opengis.net/kml/2.2\" "
+               "xmlns:atom=\"http://www.w3.org/2005/Atom\">"
+               "<Document><Placemark><name>Click Me</name>"
+               "<description><![CDATA[<center><b><h2>Quennick</h2></b>"
+               "<a href=\"https://quennick.example/\">Quennick</a><br><br>"
+               "<hr size=1>RDF / radio hunting tools, modules and software<hr size = 1>"
+               "This <b>GoogleEarth</b> display of an internet-operated DF base station "
+               "was created with <b>Tarnvale DF</b> display software. ( Demo version : 1 mile range )</center><br><br>]]>"
+               "</description>"
+               "<Style><LineStyle><color>ff0000ff</color><width>3</width></LineStyle><IconStyle><Icon>"
+               "<href>http://maps.google.com/mapfiles/kml/shapes/target.png</href></Icon></IconStyle>"
+               "<LabelStyle><color>ff00ffff</color></LabelStyle></Style><MultiGeometry><Point>"
+               "<coordinates>")
+        + sLong + u',' + sLat + QStringLiteral(",0")
+        + QStringLiteral("</coordinates></Point><LineString><tessellate>1</tessellate><coordinates>") + sLong + u','
+        + sLat + QStringLiteral(",0 ") + eLong + u',' + eLat + QStringLiteral(",0")
+        + QStringLiteral("</coordinates></LineString></MultiGeometry></Placemark></Document></kml>");
+}
+
+} // namespace
+
+TEST(KmlDocument, IsExactlyTheStationsDocument)
+{
+    const QString document = geo::fillKml(geo::buildKmlTemplate(), kStartLong, kStartLat, kEndLong, kEndLat);
+    EXPECT_EQ(document, expectedDocument(kStartLong, kStartLat, kEndLong, kEndLat));
+    EXPECT_FALSE(document.contains(u'\r'));
+    EXPECT_FALSE(document.contains(u'\n'));
+}
+
+TEST(KmlDocument, TemplateHoldsEachPlaceholderAsOftenAsTheDocumentUsesIt)
+{
+    const QString t = geo::buildKmlTemplate();
+    EXPECT_EQ(t.count(QStringLiteral("START_LONG")), 2);
+    EXPECT_EQ(t.count(QStringLiteral("START_LAT")), 2);
+    EXPECT_EQ(t.count(QStringLiteral("END_LONG")), 1);
+    EXPECT_EQ(t.count(QStringLiteral("END_LAT")), 1);
+}
+
+TEST(KmlDocument, EmptyCoordinateTextLeavesItsFieldEmpty)
+{
+    const QString document = geo::fillKml(geo::buildKmlTemplate(), QString(), kStartLat, kEndLong, kEndLat);
+    EXPECT_TRUE(document.contains(QStringLiteral("<coordinates>,+34.41850,0</coordinates>")));
+    EXPECT_EQ(document, expectedDocument(QString(), kStartLat, kEndLong, kEndLat));
+}
+
+TEST(KmlDocument, IsWellFormedAsciiXmlWithTheStationAndTheLine)
+{
+    const QString document = geo::fillKml(geo::buildKmlTemplate(), kStartLong, kStartLat, kStartLong, kStartLat);
+    EXPECT_EQ(document.toLatin1().size(), document.toUtf8().size()); // ASCII: one byte per character
+    QXmlStreamReader xml(document);
+    QStringList coordinates;
+    while (!xml.atEnd()) {
+        if (xml.readNext() == QXmlStreamReader::StartElement && xml.name() == QLatin1String("coordinates"))
+            coordinates << xml.readElementText();
+    }
+    ASSERT_FALSE(xml.hasError()) << xml.errorString().toStdString();
+    ASSERT_EQ(coordinates.size(), 2);
+    EXPECT_EQ(coordinates[0], QStringLiteral("-119.74167,+34.41850,0"));
+    EXPECT_EQ(coordinates[1], QStringLiteral("-119.74167,+34.41850,0 -119.74167,+34.41850,0"));
+}
+
+TEST(KmlDocument, ReplacementsDoNotRescanInsertedText)
+{
+    // A text that happens to hold a later placeholder is still replaced by the later pass (each pass
+    // scans the whole document), but a pass never rescans what it inserted itself.
+    const QString document = geo::fillKml(geo::buildKmlTemplate(), QStringLiteral("START_LONG"), QStringLiteral("a"),
+                                          QStringLiteral("b"), QStringLiteral("c"));
+    EXPECT_EQ(document.count(QStringLiteral("START_LONG")), 2);
+}

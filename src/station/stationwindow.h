@@ -45,7 +45,15 @@ public:
     void ENDPOINT() override;
 
     // Start-up: reads the settings, derives the working values, listens and opens the serial line.
-    void Form_Load();
+    // False when the station cannot start at all (no settings file can be read or created).
+    bool Form_Load();
+
+    // Closing asked for by SIGTERM, SIGINT or SIGHUP: a failed settings write then goes to standard
+    // error instead of a message box, and the exit status says so.
+    void closeFromSignal();
+    int exitStatus() const { return m_exitStatus; }
+    // True once the shutdown has run.
+    bool isClosed() const { return m_unloaded; }
 
     // The options window, created hidden on first use.
     Form_OPTIONS& options();
@@ -77,6 +85,9 @@ protected:
 
 private:
     void createControls();
+    bool startUp();
+    bool loadSettings();
+    void saveSettings();
     void Form_Unload();
 
     StationState m_state;
@@ -101,5 +112,10 @@ private:
 
     std::unique_ptr<Form_OPTIONS> m_options;
     std::function<QTime()> m_clock = [] { return QTime::currentTime(); };
+    bool m_settingsLoaded = false;
     bool m_unloaded = false;
+    bool m_closingOnSignal = false;
+    bool m_loading = false;
+    bool m_closePending = false;
+    int m_exitStatus = 0;
 };

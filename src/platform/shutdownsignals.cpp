@@ -1,0 +1,75 @@
+#include "shutdownsignals.h"
+
+#include "messagebox.h"
+
+#include <QSocketNotifier>
+
+#include <csignal>
+#include <fcntl.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+namespace platform {
+
+namespace {
+
+int g_pipe[2] = {-1, -1};
+
+extern "C" void onShutdownSignal(int signalNumber)
+{
+    const unsigned char byte = static_cast<unsigned char>(signalNumber);
+    // Nothing else is safe in here; a full pipe already holds a request.
+    [[maybe_unused]] const auto written = ::write(g_pipe[1], &byte, 1);
+}
+
+} // namespace
+
+ShutdownSignals::ShutdownSignals(QObject* parent)
+    : QObject(parent)
+{
+    if (::socketpair(AF_UNIX, SOCK_STREAM, 0, g_pipe) != 0)
+        return;
+    for (int fd : g_pipe) {
+        ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) | O_NONBLOCK);
+        ::fcntl(fd, F_SETFD, FD_CLOEXEC);
+    }
+    m_notifier = new QSocketNotifier(g_pipe[0], QSocketNotifier::Read, this);
+    connect(m_notifier, &QSocketNotifier::activated, this, &ShutdownSignals::drain);
+
+    struct sigaction action {};
+    action.sa_handler = onShutdownSignal;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    for (int signalNumber : {SIGTERM, SIGINT, SIGHUP})
+        ::sigaction(signalNumber, &action, nullptr);
+}
+
+ShutdownSignals::~ShutdownSignals()
+{
+    struct sigaction action {};
+    action.sa_handler = SIG_DFL;
+    sigemptyset(&action.sa_mask);
+    for (int signalNumber : {SIGTERM, SIGINT, SIGHUP})
+        ::sigaction(signalNumber, &action, nullptr);
+    delete m_notifier;
+    m_notifier = nullptr;
+    for (int& fd : g_pipe) {
+        if (fd >= 0)
+            ::close(fd);
+        fd = -1;
+    }
+}
+
+void ShutdownSignals::drain()
+{
+    unsigned char byte = 0;
+    int last = 0;
+    while (::read(g_pipe[0], &byte, 1) == 1)
+        last = byte;
+    if (last == 0)
+        return;
+    MessageBoxes::instance().answerAll();
+    emit shutdownRequested(last);
+}
+
+} // namespace platform

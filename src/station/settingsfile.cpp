@@ -1,0 +1,139 @@
+#include "settingsfile.h"
+
+#include "platform/numbertext.h"
+
+#include <QFile>
+#include <QSaveFile>
+
+namespace station {
+
+namespace {
+
+constexpr int kLineCount = 26;
+
+QStringList fileLines(QFile& file)
+{
+    // CR LF is the file's form; a bare LF (a file edited on Linux) reads the same.
+    QString content = QString::fromLatin1(file.readAll());
+    content.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    QStringList lines = content.split(u'\n');
+    if (!content.isEmpty() && content.endsWith(u'\n'))
+        lines.removeLast(); // the last line's own line end
+    if (content.isEmpty())
+        lines.clear();
+    return lines;
+}
+
+QString trimmedBlanks(const QString& text)
+{
+    qsizetype first = 0;
+    qsizetype last = text.size();
+    while (first < last && (text[first] == u' ' || text[first] == u'\t'))
+        ++first;
+    while (last > first && (text[last - 1] == u' ' || text[last - 1] == u'\t' || text[last - 1] == u'\r'))
+        --last;
+    return text.mid(first, last - first);
+}
+
+} // namespace
+
+QString checkedDigit(int field, const QString& tag)
+{
+    struct Check
+    {
+        char highest;
+        char fallback;
+    };
+    // In kDigitFieldNames order: port (5), calibration (3), latitude (7), longitude (8).
+    static constexpr std::array<Check, 23> kChecks = {{
+        {'9', '5'}, {'9', '5'}, {'9', '5'}, {'9', '5'}, {'9', '5'},
+        {'3', '0'}, {'9', '0'}, {'9', '0'},
+        {'8', '3'}, {'9', '3'}, {'5', '5'}, {'9', '0'}, {'9', '0'}, {'9', '0'}, {'9', '0'},
+        {'1', '1'}, {'9', '1'}, {'9', '8'}, {'5', '1'}, {'9', '0'}, {'9', '0'}, {'9', '0'}, {'9', '0'},
+    }};
+    const Check& check = kChecks.at(static_cast<size_t>(field));
+    if (tag.size() == 1 && tag[0] >= u'0' && tag[0].unicode() <= static_cast<char16_t>(check.highest))
+        return tag;
+    return QString(QChar::fromLatin1(check.fallback));
+}
+
+ReadOutcome readSettings(const QString& path, SettingsTarget& target)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return ReadOutcome::Missing;
+    const QStringList lines = fileLines(file);
+    file.close();
+
+    // Lines 1 to 24 hold numbers; a line without one reads as 0 (line 1 then fails at the port).
+    for (int line = 1; line <= 24; ++line) {
+        if (line > lines.size())
+            return ReadOutcome::Damaged;
+        const auto number = platform::readInt16(lines[line - 1]);
+        if (!number)
+            return ReadOutcome::Damaged;
+        if (line == 1) {
+            if (!target.setCommPort(*number))
+                return ReadOutcome::Damaged;
+        } else {
+            target.setDigitTag(line - 2, QString::number(*number));
+        }
+    }
+    if (lines.size() < 25)
+        return ReadOutcome::Damaged;
+    if (trimmedBlanks(lines[24]) == QStringLiteral("S"))
+        target.toggleLatitudeHemisphere();
+    if (lines.size() < kLineCount)
+        return ReadOutcome::Damaged;
+    if (trimmedBlanks(lines[25]) == QStringLiteral("W"))
+        target.toggleLongitudeHemisphere();
+    return ReadOutcome::Applied;
+}
+
+QStringList defaultSettingsLines()
+{
+    return {
+        QStringLiteral(" 1 "), QStringLiteral(" 1 "), QStringLiteral(" 0 "), QStringLiteral(" 0 "), QStringLiteral(" 0 "),
+        QStringLiteral(" 0 "), QStringLiteral(" 0 "), QStringLiteral(" 0 "), QStringLiteral(" 0 "),
+        QStringLiteral("3"), QStringLiteral("4"), QStringLiteral("2"), QStringLiteral("5"), QStringLiteral("1"),
+        QStringLiteral("1"), QStringLiteral("1"), QStringLiteral("1"), QStringLiteral("1"), QStringLiteral("9"),
+        QStringLiteral("4"), QStringLiteral("4"), QStringLiteral("5"), QStringLiteral("0"), QStringLiteral("0"),
+        QStringLiteral("N"), QStringLiteral("W"),
+    };
+}
+
+QStringList settingsLines(int commPort, const QStringList& tags)
+{
+    QStringList lines{platform::numberText(commPort) + u' '};
+    lines += tags;
+    return lines;
+}
+
+bool writeSettingsLines(const QString& path, const QStringList& lines, QString* error)
+{
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly)) {
+        if (error)
+            *error = file.errorString();
+        return false;
+    }
+    QByteArray content;
+    for (const QString& line : lines)
+        content += line.toLatin1() + "\r\n";
+    // A short write (a full disk) must not be committed: the old file stays. Qt can take a short
+    // write for success, so the size on disk is checked as well.
+    if (file.write(content) != content.size() || !file.flush() || file.size() != content.size()) {
+        if (error)
+            *error = file.errorString().isEmpty() ? QStringLiteral("The disk is full") : file.errorString();
+        file.cancelWriting();
+        return false;
+    }
+    if (!file.commit()) {
+        if (error)
+            *error = file.errorString();
+        return false;
+    }
+    return true;
+}
+
+} // namespace station

@@ -1,0 +1,217 @@
+#include "station/settingsfile.h"
+#include "support/settingsfolder.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <sys/resource.h>
+
+using station::ReadOutcome;
+
+namespace {
+
+// Records what a settings file applies, and refuses port numbers the way the serial line does.
+struct RecordingTarget : station::SettingsTarget
+{
+    int commPort = 1;
+    QStringList tags = QStringList(23, QStringLiteral("8"));
+    int latitudeToggles = 0;
+    int longitudeToggles = 0;
+
+    bool setCommPort(int portNumber) override
+    {
+        if (portNumber < 1 || portNumber > 255)
+            return false;
+        commPort = portNumber;
+        return true;
+    }
+    void setDigitTag(int field, const QString& tag) override { tags[field] = tag; }
+    void toggleLatitudeHemisphere() override { ++latitudeToggles; }
+    void toggleLongitudeHemisphere() override { ++longitudeToggles; }
+};
+
+QStringList defaults() { return station::defaultSettingsLines(); }
+
+} // namespace
+
+TEST(SettingsFile, DefaultFileIsByteForByteTheStationsDefault)
+{
+    testsupport::SettingsFolder folder;
+    ASSERT_TRUE(station::writeSettingsLines(folder.settingsFile(), defaults()));
+    QFile file(folder.settingsFile());
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_EQ(file.readAll(), QByteArray(" 1 \r\n 1 \r\n 0 \r\n 0 \r\n 0 \r\n 0 \r\n 0 \r\n 0 \r\n 0 \r\n"
+                                         "3\r\n4\r\n2\r\n5\r\n1\r\n1\r\n1\r\n1\r\n1\r\n9\r\n4\r\n4\r\n5\r\n0\r\n0\r\n"
+                                         "N\r\nW\r\n"));
+}
+
+TEST(SettingsFile, DefaultFileReadsAsCom1Port10000AndTheDefaultPosition)
+{
+    testsupport::SettingsFolder folder;
+    ASSERT_TRUE(station::writeSettingsLines(folder.settingsFile(), defaults()));
+    RecordingTarget target;
+    ASSERT_EQ(station::readSettings(folder.settingsFile(), target), ReadOutcome::Applied);
+    EXPECT_EQ(target.commPort, 1);
+    EXPECT_EQ(target.tags.mid(0, 5).join(QString()), QStringLiteral("10000"));
+    EXPECT_EQ(target.tags.mid(5, 3).join(QString()), QStringLiteral("000"));
+    EXPECT_EQ(target.tags.mid(8, 7).join(QString()), QStringLiteral("3425111"));
+    EXPECT_EQ(target.tags.mid(15, 8).join(QString()), QStringLiteral("11944500"));
+    EXPECT_EQ(target.latitudeToggles, 0);
+    EXPECT_EQ(target.longitudeToggles, 1);
+}
+
+TEST(SettingsFile, MissingAndDamagedFilesAreToldApart)
+{
+    testsupport::SettingsFolder folder;
+    RecordingTarget target;
+    EXPECT_EQ(station::readSettings(folder.settingsFile(), target), ReadOutcome::Missing);
+
+    QStringList lines = defaults();
+    lines.removeLast(); // 25 lines
+    folder.writeLines(lines);
+    EXPECT_EQ(station::readSettings(folder.settingsFile(), target), ReadOutcome::Damaged);
+
+    lines = defaults();
+    lines[0] = QStringLiteral(" 0 "); // a port number the serial line refuses
+    folder.writeLines(lines);
+    EXPECT_EQ(station::readSettings(folder.settingsFile(), target), ReadOutcome::Damaged);
+
+    lines = defaults();
+    lines[5] = QStringLiteral("40000"); // beyond 16 bits
+    folder.writeLines(lines);
+    EXPECT_EQ(station::readSettings(folder.settingsFile(), target), ReadOutcome::Damaged);
+
+    folder.writeLines({});
+    EXPECT_EQ(station::readSettings(folder.settingsFile(), target), ReadOutcome::Damaged);
+}
+
+TEST(SettingsFile, ReadsNumbersAsDecimalTagsWithoutBlanksOrLeadingZeros)
+{
+    testsupport::SettingsFolder folder;
+    QStringList lines = defaults();
+    lines[0] = QStringLiteral("12");    // port without blanks
+    lines[10] = QStringLiteral("07");   // "7"
+    lines[11] = QStringLiteral("-1");   // kept for the digit check to replace
+    lines[12] = QStringLiteral("1.5");  // rounds to 2
+    lines[13] = QStringLiteral("abc");  // no number: 0
+    lines[14] = QStringLiteral("4,9");  // the first value of the line
+    folder.writeLines(lines);
+    RecordingTarget target;
+    ASSERT_EQ(station::readSettings(folder.settingsFile(), target), ReadOutcome::Applied);
+    EXPECT_EQ(target.commPort, 12);
+    EXPECT_EQ(target.tags[9], QStringLiteral("7"));
+    EXPECT_EQ(target.tags[10], QStringLiteral("-1"));
+    EXPECT_EQ(target.tags[11], QStringLiteral("2"));
+    EXPECT_EQ(target.tags[12], QStringLiteral("0"));
+    EXPECT_EQ(target.tags[13], QStringLiteral("4"));
+}
+
+TEST(SettingsFile, HemisphereLinesSwitchOnlyOnExactCapitals)
+{
+    testsupport::SettingsFolder folder;
+    QStringList lines = defaults();
+    lines[24] = QStringLiteral("s");
+    lines[25] = QStringLiteral("w");
+    folder.writeLines(lines);
+    RecordingTarget target;
+    ASSERT_EQ(station::readSettings(folder.settingsFile(), target), ReadOutcome::Applied);
+    EXPECT_EQ(target.latitudeToggles, 0);
+    EXPECT_EQ(target.longitudeToggles, 0);
+
+    // "S" with the file ending after line 25: the switch happens, then the file counts as damaged.
+    lines = defaults();
+    lines[24] = QStringLiteral("S");
+    lines.removeLast();
+    folder.writeLines(lines);
+    RecordingTarget shortFile;
+    EXPECT_EQ(station::readSettings(folder.settingsFile(), shortFile), ReadOutcome::Damaged);
+    EXPECT_EQ(shortFile.latitudeToggles, 1);
+}
+
+TEST(SettingsFile, ToleratesLinuxLineEndsAndIgnoresExtraLines)
+{
+    testsupport::SettingsFolder folder;
+    QFile file(folder.settingsFile());
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write((defaults().join(u'\n') + QStringLiteral("\nextra\n")).toLatin1());
+    file.close();
+    RecordingTarget target;
+    EXPECT_EQ(station::readSettings(folder.settingsFile(), target), ReadOutcome::Applied);
+    EXPECT_EQ(target.longitudeToggles, 1);
+}
+
+TEST(SettingsFile, WritesLineOneInNumberFormAndTheRestAsText)
+{
+    QStringList tags = QStringList{"0", "8", "0", "8", "0", "3", "5", "9"} + QStringList(15, QStringLiteral("1"));
+    tags << QStringLiteral("S") << QStringLiteral("E");
+    const QStringList lines = station::settingsLines(3, tags);
+    ASSERT_EQ(lines.size(), 26);
+    EXPECT_EQ(lines[0], QStringLiteral(" 3 "));
+    EXPECT_EQ(lines[1], QStringLiteral("0"));
+    EXPECT_EQ(lines[24], QStringLiteral("S"));
+    EXPECT_EQ(lines[25], QStringLiteral("E"));
+}
+
+TEST(SettingsFile, AFailedWriteLeavesThePreviousFileWhole)
+{
+    testsupport::SettingsFolder folder;
+    ASSERT_TRUE(station::writeSettingsLines(folder.settingsFile(), defaults()));
+    QFile before(folder.settingsFile());
+    ASSERT_TRUE(before.open(QIODevice::ReadOnly));
+    const QByteArray previous = before.readAll();
+    before.close();
+
+    // The disk "fills up" after 20 bytes: the write fails half way, as it would on a full card.
+    rlimit old{};
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &old), 0);
+    const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit tiny = old;
+    tiny.rlim_cur = 20;
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &tiny), 0);
+    QString reason;
+    const bool wrote = station::writeSettingsLines(folder.settingsFile(), QStringList(26, QStringLiteral("12345")), &reason);
+    setrlimit(RLIMIT_FSIZE, &old);
+    std::signal(SIGXFSZ, oldHandler);
+
+    EXPECT_FALSE(wrote);
+    EXPECT_FALSE(reason.isEmpty());
+    QFile after(folder.settingsFile());
+    ASSERT_TRUE(after.open(QIODevice::ReadOnly));
+    EXPECT_EQ(after.readAll(), previous);
+    // No half-written temporary file is left behind either.
+    EXPECT_EQ(QDir(folder.folder()).entryList(QDir::Files), QStringList{QStringLiteral("Tarnvale_Demo.ini")});
+}
+
+TEST(SettingsFile, WriteIntoAPlaceThatIsAFolderFailsWithAReason)
+{
+    testsupport::SettingsFolder folder;
+    const QString blocked = folder.folder() + QStringLiteral("/Tarnvale_Demo.ini");
+    ASSERT_TRUE(QDir().mkpath(blocked + QStringLiteral("/inner")));
+    QString reason;
+    EXPECT_FALSE(station::writeSettingsLines(blocked, defaults(), &reason));
+    EXPECT_FALSE(reason.isEmpty());
+}
+
+TEST(DigitCheck, AcceptsExactDigitTextsInRangeAndFallsBackOtherwise)
+{
+    auto field = [](const char* name) {
+        for (size_t i = 0; i < station::kDigitFieldNames.size(); ++i)
+            if (QLatin1String(station::kDigitFieldNames[i]) == QLatin1String(name))
+                return static_cast<int>(i);
+        return -1;
+    };
+    EXPECT_EQ(station::checkedDigit(field("Label_LAT_DEGX10"), QStringLiteral("9")), QStringLiteral("3"));
+    EXPECT_EQ(station::checkedDigit(field("Label_LAT_DEGX10"), QStringLiteral("8")), QStringLiteral("8"));
+    EXPECT_EQ(station::checkedDigit(field("Label_LAT_MINX10"), QStringLiteral("7")), QStringLiteral("5"));
+    EXPECT_EQ(station::checkedDigit(field("Label_SITE_X10K"), QStringLiteral("9")), QStringLiteral("9"));
+    EXPECT_EQ(station::checkedDigit(field("Label_SITE_X1"), QStringLiteral("12")), QStringLiteral("5"));
+    EXPECT_EQ(station::checkedDigit(field("Label_DFCAL_X100"), QStringLiteral("4")), QStringLiteral("0"));
+    EXPECT_EQ(station::checkedDigit(field("Label_LONG_DEGX100"), QStringLiteral("2")), QStringLiteral("1"));
+    EXPECT_EQ(station::checkedDigit(field("Label_LONG_DEGX10"), QStringLiteral("9")), QStringLiteral("9"));
+    EXPECT_EQ(station::checkedDigit(field("Label_LONG_DEGX1"), QStringLiteral("-1")), QStringLiteral("8"));
+    EXPECT_EQ(station::checkedDigit(field("Label_LONG_MINX10"), QStringLiteral("10")), QStringLiteral("1"));
+    EXPECT_EQ(station::checkedDigit(field("Label_LONG_MINX1"), QStringLiteral(" 7")), QStringLiteral("0"));
+}

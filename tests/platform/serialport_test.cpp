@@ -1,1 +1,156 @@
+#include "platform/paths.h"
+#include "platform/serialport.h"
+#include "support/pty.h"
+#include "support/settingsfolder.h"
+#include "support/waitfor.h"
+
+#include <QFile>
 #include <gtest/gtest.h>
+
+using platform::SerialPort;
+using testsupport::Pty;
+using testsupport::SettingsFolder;
+using testsupport::spin;
+using testsupport::waitFor;
+
+namespace {
+
+// Collects everything the port delivers through its receive event.
+struct Receiver
+{
+    explicit Receiver(SerialPort& port)
+    {
+        QObject::connect(&port, &SerialPort::onComm, [this, &port] {
+            ++events;
+            received += port.input();
+        });
+    }
+    int events = 0;
+    QString received;
+};
+
+} // namespace
+
+TEST(SerialPort, PortNumbersOutsideOneTo255AreRefusedAndKeepTheOldValue)
+{
+    SerialPort port;
+    EXPECT_EQ(port.commPort(), 1);
+    for (int bad : {0, -1, 256, 1000}) {
+        EXPECT_FALSE(port.setCommPort(bad)) << bad;
+        EXPECT_FALSE(port.errorString().isEmpty());
+        EXPECT_EQ(port.commPort(), 1);
+    }
+    ASSERT_TRUE(port.setCommPort(255));
+    EXPECT_EQ(port.commPort(), 255);
+    ASSERT_TRUE(port.setCommPort(1));
+    EXPECT_EQ(port.commPort(), 1);
+}
+
+TEST(SerialPort, MissingDevicesAndDanglingLinksFailToOpenWithAReason)
+{
+    SettingsFolder settings;
+    SerialPort port;
+
+    // No link: the port number leads to the system's own device.
+    ASSERT_EQ(platform::serialDeviceFor(255), QStringLiteral("/dev/ttyS254"));
+    if (!QFile::exists(QStringLiteral("/dev/ttyS254"))) {
+        ASSERT_TRUE(port.setCommPort(255));
+        EXPECT_FALSE(port.setPortOpen(true));
+        EXPECT_FALSE(port.portOpen());
+        EXPECT_FALSE(port.errorString().isEmpty());
+    }
+
+    // A link that leads nowhere is still the operator's choice, and a port that cannot open.
+    const QString link = settings.folder() + QStringLiteral("/COM4");
+    ASSERT_TRUE(QFile::link(settings.folder() + QStringLiteral("/no-such-device"), link));
+    EXPECT_EQ(platform::serialDeviceFor(4), link);
+    ASSERT_TRUE(port.setCommPort(4));
+    EXPECT_FALSE(port.setPortOpen(true));
+    EXPECT_FALSE(port.portOpen());
+    EXPECT_FALSE(port.errorString().isEmpty());
+    EXPECT_TRUE(port.input().isEmpty());
+
+    // A plain file is not a serial device.
+    QFile::remove(link);
+    QFile plain(link);
+    ASSERT_TRUE(plain.open(QIODevice::WriteOnly));
+    plain.close();
+    EXPECT_FALSE(port.setPortOpen(true));
+    EXPECT_FALSE(port.portOpen());
+}
+
+TEST(SerialPort, LinkedDeviceOpensAndDeliversEveryByteInOrder)
+{
+    SettingsFolder settings;
+    Pty pty;
+    ASSERT_TRUE(pty.isOpen());
+    ASSERT_TRUE(pty.linkAs(settings.folder(), 3));
+    EXPECT_EQ(platform::serialDeviceFor(3), settings.folder() + QStringLiteral("/COM3"));
+
+    SerialPort port;
+    Receiver receiver(port);
+    ASSERT_TRUE(port.setCommPort(3));
+    ASSERT_TRUE(port.setPortOpen(true)) << port.errorString().toStdString();
+    EXPECT_TRUE(port.portOpen());
+
+    // A port that someone else holds is busy.
+    SerialPort other;
+    ASSERT_TRUE(other.setCommPort(3));
+    EXPECT_FALSE(other.setPortOpen(true));
+    EXPECT_FALSE(other.portOpen());
+
+    // Every byte value, one character per byte, in pieces with the event loop running between them.
+    QByteArray all;
+    for (int b = 0; b < 256; ++b)
+        all.append(static_cast<char>(b));
+    const QByteArray sent = all + "%045\r" + all;
+    for (qsizetype at = 0; at < sent.size(); at += 97) {
+        ASSERT_TRUE(pty.write(sent.mid(at, 97)));
+        spin(2);
+    }
+    ASSERT_TRUE(waitFor([&] { return receiver.received.size() >= sent.size(); }, 3000));
+    EXPECT_EQ(receiver.received, QString::fromLatin1(sent));
+    EXPECT_TRUE(port.input().isEmpty()); // consumed
+
+    // A burst larger than the read buffer arrives whole once the buffer is read.
+    receiver.received.clear();
+    QByteArray burst;
+    for (int i = 0; i < 3000; ++i)
+        burst.append(static_cast<char>('a' + i % 26));
+    ASSERT_TRUE(pty.write(burst));
+    ASSERT_TRUE(waitFor([&] { return receiver.received.size() >= burst.size(); }, 3000));
+    EXPECT_EQ(receiver.received, QString::fromLatin1(burst));
+
+    ASSERT_TRUE(port.setPortOpen(false));
+    EXPECT_FALSE(port.portOpen());
+
+    // Closed and reopened, the same device works again.
+    ASSERT_TRUE(port.setPortOpen(true)) << port.errorString().toStdString();
+    receiver.received.clear();
+    ASSERT_TRUE(pty.write("%123\r"));
+    EXPECT_TRUE(waitFor([&] { return receiver.received == QStringLiteral("%123\r"); }, 3000));
+}
+
+TEST(SerialPort, FarEndGoingAwayClosesThePortWithoutSpinning)
+{
+    SettingsFolder settings;
+    Pty pty;
+    ASSERT_TRUE(pty.linkAs(settings.folder(), 2));
+
+    SerialPort port;
+    Receiver receiver(port);
+    ASSERT_TRUE(port.setCommPort(2));
+    ASSERT_TRUE(port.setPortOpen(true)) << port.errorString().toStdString();
+    ASSERT_TRUE(pty.write("%0"));
+    ASSERT_TRUE(waitFor([&] { return receiver.received == QStringLiteral("%0"); }, 3000));
+
+    pty.closeMaster();
+    EXPECT_TRUE(waitFor([&] { return !port.portOpen(); }, 3000));
+    const int eventsAtClose = receiver.events;
+    spin(300);
+    EXPECT_FALSE(port.portOpen());
+    EXPECT_LT(receiver.events - eventsAtClose, 5);
+    EXPECT_LT(receiver.events, 20);
+    EXPECT_TRUE(port.input().isEmpty());
+    EXPECT_TRUE(port.setPortOpen(false)); // closing a closed port is harmless
+}

@@ -1,0 +1,98 @@
+#include "stationfixture.h"
+
+#include "platform/captionwidgets.h"
+
+#include <QTime>
+
+using namespace Qt::StringLiterals;
+using testsupport::spin;
+using testsupport::waitFor;
+
+TEST_F(StationOnPty, SilenceAfterTheLastSentenceWithdrawsTheBearing)
+{
+    // Sentences every half interval keep the watchdog from expiring.
+    for (int i = 0; i < 4; ++i) {
+        ASSERT_TRUE(sendSentence(QByteArray("%0") + QByteArray::number(40 + i) + "\r"));
+        spin(500);
+        EXPECT_EQ(dfStatus(), u"DF = DETECTED"_s) << i;
+        EXPECT_EQ(state().DF_VALID, platform::kTrue) << i;
+    }
+    EXPECT_EQ(endPoint(), lineTo(43));
+
+    // Then one interval of silence.
+    ASSERT_TRUE(waitFor([this] { return dfStatus() == u"DF = SILENT"_s; }, 3000));
+    EXPECT_EQ(reportedBearing(), u"REPORTED BEARING : NONE"_s);
+    EXPECT_EQ(state().DF_VALID, platform::kFalse);
+    EXPECT_EQ(endPoint(), stationPoint());
+    EXPECT_EQ(state().BEARING_DEGREES, 43); // kept; only DF_VALID says it is stale
+    EXPECT_FALSE(station.timerDf().isEnabled());
+}
+
+TEST_F(StationOnPty, ExpiryDropsAHalfReceivedSentenceAndItsRestUpToTheNextStart)
+{
+    ASSERT_TRUE(sendSentence("%045\r"));
+    ASSERT_TRUE(send("%1", [this] { return state().DF_BUFFER == u"%1"_s; }));
+    station.Timer_DF_Timer();
+    EXPECT_EQ(state().DF_ARRIVING, platform::kFalse);
+    EXPECT_TRUE(state().DF_BUFFER.isEmpty());
+    EXPECT_EQ(endPoint(), stationPoint());
+
+    // "00" and CR of the dropped sentence arrive while idle; only the next sentence counts.
+    ASSERT_TRUE(sendSentence("00\r%046\r"));
+    EXPECT_EQ(state().BEARING_DEGREES, 46);
+    EXPECT_EQ(endPoint(), lineTo(46));
+}
+
+TEST_F(StationOnPty, ExpiryNamesTheReasonByTheDfInputSwitch)
+{
+    station.Timer_DF_Timer();
+    EXPECT_EQ(dfStatus(), u"DF = SILENT"_s);
+    button("CmdButton_ACQUIRE").setTag(u"OFF"_s);
+    station.Timer_DF_Timer();
+    EXPECT_EQ(dfStatus(), u"DF INPUT = OFF"_s);
+    button("CmdButton_ACQUIRE").setTag(u"off"_s); // only the exact tag means off
+    station.Timer_DF_Timer();
+    EXPECT_EQ(dfStatus(), u"DF = SILENT"_s);
+}
+
+TEST_F(StationOnPty, TestBearingsFollowTheClockWithoutCalibration)
+{
+    int second = 0;
+    station.setClock([&] { return QTime(12, 0, second); });
+    state().DF_CAL = 10;
+    ASSERT_TRUE(sendSentence("%200\r"));
+    station.Timer_DF_Timer(); // bearing withdrawn
+    station.findChild<QLabel*>(u"Label_DF_STATUS"_s)->setText(u"DF = SILENT"_s);
+
+    // First tick after a withdrawn bearing: shown, but the line stays collapsed.
+    station.Timer_TEST_Timer();
+    EXPECT_EQ(reportedBearing(), u"REPORTED BEARING : 000"_s);
+    EXPECT_EQ(state().BEARING_DEGREES, 0);
+    EXPECT_EQ(state().DF_VALID, platform::kTrue);
+    EXPECT_EQ(endPoint(), stationPoint());
+    EXPECT_TRUE(station.timerDf().isEnabled());
+
+    const struct { int second; qint16 degrees; const char* caption; } ticks[] = {
+        {1, 6, "REPORTED BEARING : 006"}, {17, 102, "REPORTED BEARING : 102"}, {59, 354, "REPORTED BEARING : 354"},
+    };
+    for (const auto& t : ticks) {
+        second = t.second;
+        station.Timer_TEST_Timer();
+        EXPECT_EQ(reportedBearing(), QLatin1String(t.caption));
+        EXPECT_EQ(state().BEARING_DEGREES, t.degrees);
+        EXPECT_EQ(endPoint(), lineTo(t.degrees));
+    }
+    // The receiver and the DF status are not the generator's business.
+    EXPECT_EQ(dfStatus(), u"DF = SILENT"_s);
+    EXPECT_EQ(state().DF_ARRIVING, platform::kFalse);
+}
+
+TEST_F(StationOnPty, ATestTickRestartsTheWatchdogAndKeepsAPartialSentence)
+{
+    ASSERT_TRUE(send("%04", [this] { return state().DF_BUFFER == u"%04"_s; }));
+    station.setClock([] { return QTime(8, 30, 2); });
+    station.Timer_TEST_Timer();
+    EXPECT_TRUE(station.timerDf().isEnabled());
+    EXPECT_EQ(state().DF_BUFFER, u"%04"_s);
+    EXPECT_EQ(state().BEARING_DEGREES, 12);
+}

@@ -1,13 +1,70 @@
 #include "tcpsocketset.h"
 
+#include <QMetaObject>
+#include <QPointer>
 #include <QTcpServer>
 #include <QTcpSocket>
+#include <QTimer>
+#include <algorithm>
+#include <deque>
+#include <limits>
+#include <numeric>
+#include <utility>
+
+#ifdef Q_OS_WIN
+#include <winsock2.h>
+#else
+#include <sys/socket.h>
+#endif
 
 namespace platform {
+
+namespace {
+
+constexpr int kClosed = 0;
+constexpr int kListening = 2;
+constexpr int kConnected = 7;
+constexpr int kPeerClosing = 8;
+constexpr int kError = 9;
+
+// A listening socket that ran out of descriptors stops accepting; it tries again after this pause.
+constexpr int kResumeAcceptingMs = 150;
+// After our side has sent everything and its end-of-stream, the peer gets this long to close its own.
+constexpr int kDrainMs = 2000;
+// Connections may arrive in bursts (a map viewer refreshing many layers at once).
+constexpr int kListenBacklog = 1024;
+
+qint32 clamp32(qint64 value)
+{
+    return static_cast<qint32>(std::min<qint64>(value, std::numeric_limits<qint32>::max()));
+}
+
+// Sends our end-of-stream while the peer may still send: closing a socket that has unread bytes
+// waiting makes the system reset the connection, and the peer may then lose the answer it was sent.
+void shutdownSending(QTcpSocket* socket)
+{
+    const qintptr descriptor = socket->socketDescriptor();
+    if (descriptor == -1)
+        return;
+#ifdef Q_OS_WIN
+    ::shutdown(static_cast<SOCKET>(descriptor), SD_SEND);
+#else
+    ::shutdown(static_cast<int>(descriptor), SHUT_WR);
+#endif
+}
+
+} // namespace
 
 struct TcpSocketSet::Element
 {
     qint32 localPort = 0;
+    int state = kClosed;
+    QTcpServer* server = nullptr;
+    QTcpSocket* socket = nullptr;
+    quint64 connection = 0;   // changes whenever the element takes or drops a connection
+    std::deque<qint64> sends; // bytes of each send not yet reported, oldest first
+    qint64 written = 0;       // bytes the socket handed to the system, not yet reported
+    bool reportQueued = false;
 };
 
 TcpSocketSet::TcpSocketSet(QObject* parent)
@@ -19,24 +76,294 @@ TcpSocketSet::TcpSocketSet(QObject* parent)
 TcpSocketSet::~TcpSocketSet() = default;
 
 int TcpSocketSet::ubound() const { return static_cast<int>(m_elements.size()) - 1; }
+
 bool TcpSocketSet::load(int index)
 {
     if (index != ubound() + 1)
-        return false;
+        return fail(QStringLiteral("Element %1 cannot be created").arg(index));
     m_elements.push_back(std::make_unique<Element>());
     return true;
 }
+
 TcpSocketSet::Element* TcpSocketSet::element(int index) const
 {
     return index >= 0 && index <= ubound() ? m_elements[static_cast<size_t>(index)].get() : nullptr;
 }
-int TcpSocketSet::state(int) const { return 0; }
-void TcpSocketSet::setLocalPort(int index, qint32 port) { if (auto* e = element(index)) e->localPort = port; }
-qint32 TcpSocketSet::localPort(int index) const { auto* e = element(index); return e ? e->localPort : 0; }
-bool TcpSocketSet::listen(int) { return false; }
-bool TcpSocketSet::accept(int, qint32) { return false; }
-QString TcpSocketSet::getData(int) { return {}; }
-bool TcpSocketSet::sendData(int, const QString&) { return false; }
-void TcpSocketSet::close(int) {}
+
+// The element, if it still holds the connection an event was raised for.
+TcpSocketSet::Element* TcpSocketSet::current(int index, quint64 connection) const
+{
+    Element* e = element(index);
+    return e && e->socket && e->connection == connection ? e : nullptr;
+}
+
+bool TcpSocketSet::fail(const QString& error)
+{
+    m_error = error;
+    return false;
+}
+
+int TcpSocketSet::state(int index) const
+{
+    const Element* e = element(index);
+    return e ? e->state : kClosed;
+}
+
+void TcpSocketSet::setLocalPort(int index, qint32 port)
+{
+    if (auto* e = element(index))
+        e->localPort = port;
+}
+
+qint32 TcpSocketSet::localPort(int index) const
+{
+    const Element* e = element(index);
+    return e ? e->localPort : 0;
+}
+
+bool TcpSocketSet::listen(int index)
+{
+    Element* e = element(index);
+    if (!e)
+        return fail(QStringLiteral("No element %1").arg(index));
+    if (e->socket)
+        return fail(QStringLiteral("Element %1 holds a connection").arg(index));
+    // Qt takes a 16-bit port and would quietly listen on another one; port 0 would be one the
+    // operator cannot know.
+    if (e->localPort < 1 || e->localPort > 65535)
+        return fail(QStringLiteral("Port %1 is outside 1 to 65535").arg(e->localPort));
+    close(index);
+
+    auto* server = new QTcpServer(this);
+    server->setListenBacklogSize(kListenBacklog);
+    if (!server->listen(QHostAddress::Any, static_cast<quint16>(e->localPort))) {
+        m_error = server->errorString();
+        delete server;
+        return false;
+    }
+    connect(server, &QTcpServer::newConnection, this, [this, index, server] { takeConnections(index, server); });
+    // Out of descriptors (or a client that gave up before being accepted) pauses accepting for
+    // good unless it is resumed.
+    connect(server, &QTcpServer::acceptError, server, [server] {
+        QTimer::singleShot(kResumeAcceptingMs, server, [server] { server->resumeAccepting(); });
+    });
+    e->server = server;
+    e->state = kListening;
+    return true;
+}
+
+qint32 TcpSocketSet::nextRequestId()
+{
+    do {
+        m_nextRequestId = m_nextRequestId == std::numeric_limits<qint32>::max() ? 1 : m_nextRequestId + 1;
+    } while (m_pending.contains(m_nextRequestId));
+    return m_nextRequestId;
+}
+
+void TcpSocketSet::takeConnections(int index, QTcpServer* server)
+{
+    QPointer<QTcpServer> guard(server);
+    while (guard && server->hasPendingConnections()) {
+        QTcpSocket* socket = server->nextPendingConnection();
+        if (!socket)
+            break;
+        socket->setParent(this); // outlives a server that stops listening
+        const qint32 id = nextRequestId();
+        m_pending.insert(id, socket);
+        emit connectionRequest(index, id);
+        if (m_pending.remove(id)) // not taken over by the handler
+            dispose(socket);
+    }
+}
+
+bool TcpSocketSet::accept(int index, qint32 requestId)
+{
+    Element* e = element(index);
+    if (!e || e->state != kClosed || e->server || e->socket)
+        return fail(QStringLiteral("Element %1 cannot accept now").arg(index));
+    QTcpSocket* socket = m_pending.take(requestId);
+    if (!socket)
+        return fail(QStringLiteral("No pending connection %1").arg(requestId));
+
+    dropConnection(*e);
+    e->socket = socket;
+    e->state = kConnected;
+    const quint64 connection = e->connection;
+    connect(socket, &QTcpSocket::readyRead, this, [this, index, connection] { readyRead(index, connection); });
+    connect(socket, &QTcpSocket::bytesWritten, this,
+            [this, index, connection](qint64 bytes) { bytesWritten(index, connection, bytes); });
+    connect(socket, &QTcpSocket::errorOccurred, this, [this, index, connection](QAbstractSocket::SocketError error) {
+        Element* el = current(index, connection);
+        // A peer's close is reported as an error too; it is handled as the close it is.
+        if (el && el->state == kConnected && error != QAbstractSocket::RemoteHostClosedError)
+            el->state = kError;
+    });
+    // Raised later, so that bytes that came before the close are delivered first.
+    connect(socket, &QTcpSocket::disconnected, this, [this, index, connection] {
+        QMetaObject::invokeMethod(this, [this, index, connection] { peerClosed(index, connection); }, Qt::QueuedConnection);
+    });
+    // Whatever happened before the element took the connection over is reported now.
+    if (socket->state() != QAbstractSocket::ConnectedState)
+        QMetaObject::invokeMethod(this, [this, index, connection] { peerClosed(index, connection); }, Qt::QueuedConnection);
+    else if (socket->bytesAvailable() > 0)
+        QMetaObject::invokeMethod(this, [this, index, connection] { readyRead(index, connection); }, Qt::QueuedConnection);
+    return true;
+}
+
+void TcpSocketSet::readyRead(int index, quint64 connection)
+{
+    Element* e = current(index, connection);
+    if (e && e->state == kConnected && e->socket->bytesAvailable() > 0)
+        emit dataArrival(index, clamp32(e->socket->bytesAvailable()));
+}
+
+void TcpSocketSet::peerClosed(int index, quint64 connection)
+{
+    Element* e = current(index, connection);
+    if (!e || e->state == kPeerClosing)
+        return;
+    if (e->state == kConnected && e->socket->bytesAvailable() > 0) {
+        emit dataArrival(index, clamp32(e->socket->bytesAvailable()));
+        e = current(index, connection); // the handler may have closed the element
+        if (!e)
+            return;
+    }
+    e->state = kPeerClosing;
+    emit closed(index);
+}
+
+QString TcpSocketSet::getData(int index)
+{
+    QString data;
+    (void)getData(index, data);
+    return data;
+}
+
+bool TcpSocketSet::getData(int index, QString& data)
+{
+    Element* e = element(index);
+    if (!e || !e->socket)
+        return fail(QStringLiteral("Element %1 holds no connection").arg(index));
+    data = QString::fromLatin1(e->socket->readAll());
+    return true;
+}
+
+bool TcpSocketSet::sendData(int index, const QString& data)
+{
+    Element* e = element(index);
+    if (!e || !e->socket || e->state != kConnected)
+        return fail(QStringLiteral("Element %1 is not connected").arg(index));
+    const QByteArray bytes = data.toLatin1();
+    if (!bytes.isEmpty() && e->socket->write(bytes) != bytes.size())
+        return fail(e->socket->errorString());
+    e->sends.push_back(bytes.size());
+    if (bytes.isEmpty())
+        bytesWritten(index, e->connection, 0); // an empty send completes on its own
+    return true;
+}
+
+void TcpSocketSet::bytesWritten(int index, quint64 connection, qint64 bytes)
+{
+    Element* e = current(index, connection);
+    if (!e)
+        return;
+    e->written += bytes;
+    // Reported from the event loop, never from inside the socket's own notification.
+    if (!e->reportQueued) {
+        e->reportQueued = true;
+        QMetaObject::invokeMethod(this, [this, index, connection] { reportSends(index, connection); }, Qt::QueuedConnection);
+    }
+}
+
+// Splits the bytes written over the queued sends: each send gets progress reports that add up to its
+// size, then its one completion.
+void TcpSocketSet::reportSends(int index, quint64 connection)
+{
+    Element* e = current(index, connection);
+    if (!e)
+        return;
+    e->reportQueued = false;
+    while (!e->sends.empty()) {
+        const qint64 part = std::min(e->written, e->sends.front());
+        if (part == 0 && e->sends.front() > 0)
+            break;
+        e->written -= part;
+        e->sends.front() -= part;
+        const bool done = e->sends.front() == 0;
+        if (done)
+            e->sends.pop_front();
+        if (part > 0) {
+            const qint64 remaining = std::accumulate(e->sends.begin(), e->sends.end(), qint64{0});
+            emit sendProgress(index, clamp32(part), clamp32(remaining));
+            if (!(e = current(index, connection)))
+                return;
+        }
+        if (!done)
+            break;
+        emit sendComplete(index);
+        if (!(e = current(index, connection)))
+            return;
+    }
+}
+
+void TcpSocketSet::close(int index)
+{
+    Element* e = element(index);
+    if (!e)
+        return;
+    if (e->server) {
+        e->server->close();
+        e->server->deleteLater(); // may be closed from inside its own notification
+        e->server = nullptr;
+    }
+    dropConnection(*e);
+    e->state = kClosed;
+}
+
+void TcpSocketSet::dropConnection(Element& e)
+{
+    ++e.connection;
+    e.sends.clear();
+    e.written = 0;
+    e.reportQueued = false;
+    if (QTcpSocket* socket = std::exchange(e.socket, nullptr))
+        dispose(socket);
+}
+
+// Lets a connection the program is done with finish on its own: what was handed over is sent, then
+// our end-of-stream, while whatever the peer still sends is read and dropped; the socket is deleted
+// once the peer has closed too. A peer that stops reading or never closes cannot hold it for ever.
+void TcpSocketSet::dispose(QTcpSocket* socket)
+{
+    socket->disconnect(this);
+    if (socket->state() != QAbstractSocket::ConnectedState) {
+        socket->deleteLater();
+        return;
+    }
+    ++m_lingering;
+    connect(socket, &QObject::destroyed, this, [this] { --m_lingering; });
+    connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
+    connect(socket, &QTcpSocket::readyRead, socket, [socket] { socket->readAll(); });
+    socket->readAll();
+
+    const int drainMs = std::min(kDrainMs, m_lingerMs);
+    auto finishSending = [socket, drainMs] {
+        if (socket->bytesToWrite() > 0 || socket->property("tarnvale.sent").toBool())
+            return;
+        socket->setProperty("tarnvale.sent", true);
+        shutdownSending(socket);
+        QTimer::singleShot(drainMs, socket, [socket] {
+            socket->readAll();
+            socket->close();
+            socket->deleteLater();
+        });
+    };
+    connect(socket, &QTcpSocket::bytesWritten, socket, finishSending);
+    finishSending();
+    QTimer::singleShot(m_lingerMs, socket, [socket] {
+        socket->abort();
+        socket->deleteLater();
+    });
+}
 
 } // namespace platform

@@ -52,6 +52,8 @@ public:
 
     // All waiting bytes, one character per byte (Latin-1), consumed.
     QString getData(int index);
+    // The same, false (and nothing read) when the element holds no connection.
+    [[nodiscard]] bool getData(int index, QString& data);
 
     // Queues the text, one byte per character; false when the element is not connected.
     [[nodiscard]] bool sendData(int index, const QString& data);
@@ -61,6 +63,12 @@ public:
     void close(int index);
 
     QString errorString() const { return m_error; }
+
+    // A closed connection lingers until the peer has taken everything sent and closed its side; one
+    // that has not finished after this many milliseconds (a peer that stopped reading) is cut off.
+    void setLingerTimeout(int milliseconds) { m_lingerMs = milliseconds; }
+    // Closed connections still lingering.
+    int lingeringCount() const { return m_lingering; }
 
 signals:
     void connectionRequest(int index, qint32 requestId);
@@ -73,11 +81,24 @@ signals:
 private:
     struct Element;
     Element* element(int index) const;
+    Element* current(int index, quint64 connection) const;
+    bool fail(const QString& error);
+
+    void takeConnections(int index, QTcpServer* server);
+    qint32 nextRequestId();
+    void readyRead(int index, quint64 connection);
+    void bytesWritten(int index, quint64 connection, qint64 bytes);
+    void reportSends(int index, quint64 connection);
+    void peerClosed(int index, quint64 connection);
+    void dropConnection(Element& e);
+    void dispose(QTcpSocket* socket);
 
     std::vector<std::unique_ptr<Element>> m_elements;
     QHash<qint32, QTcpSocket*> m_pending;
     qint32 m_nextRequestId = 1;
     QString m_error;
+    int m_lingerMs = 30000;
+    int m_lingering = 0;
 };
 
 } // namespace platform

@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 
 using options::cappedDigits;
-using options::joinedValue;
 using options::positionTexts;
 
 namespace {
@@ -17,41 +16,25 @@ QStringList digits(const char* text)
     return out;
 }
 
+void expectPosition(const char* lat, const char* ns, const char* lon, const char* ew, const char* latText, const char* longText)
+{
+    const auto texts = positionTexts(digits(lat), QLatin1String(ns), digits(lon), QLatin1String(ew));
+    EXPECT_EQ(texts.latitude, QLatin1String(latText)) << lat;
+    EXPECT_EQ(texts.longitude, QLatin1String(longText)) << lon;
+}
+
 } // namespace
 
-TEST(PositionTexts, DefaultStationNorthWest)
+TEST(PositionTexts, FromDigitsAndHemispheres)
 {
-    const auto texts = positionTexts(digits("3425110"), QStringLiteral("N"), digits("11944500"), QStringLiteral("W"));
-    EXPECT_EQ(texts.latitude, QStringLiteral("+34.41850"));
-    EXPECT_EQ(texts.longitude, QStringLiteral("-119.74167"));
-}
-
-TEST(PositionTexts, ZerosLargestValuesAndHemispheres)
-{
-    auto texts = positionTexts(digits("0000000"), QStringLiteral("N"), digits("00000000"), QStringLiteral("E"));
-    EXPECT_EQ(texts.latitude, QStringLiteral("+00.00000"));
-    EXPECT_EQ(texts.longitude, QStringLiteral("+000.00000"));
-
-    texts = positionTexts(digits("8959999"), QStringLiteral("N"), digits("17959999"), QStringLiteral("E"));
-    EXPECT_EQ(texts.latitude, QStringLiteral("+89.99998"));
-    EXPECT_EQ(texts.longitude, QStringLiteral("+179.99998"));
-
-    texts = positionTexts(digits("3425110"), QStringLiteral("S"), digits("11944500"), QStringLiteral("E"));
-    EXPECT_EQ(texts.latitude, QStringLiteral("-34.41850"));
-    EXPECT_EQ(texts.longitude, QStringLiteral("+119.74167"));
-
+    expectPosition("3425110", "N", "11944500", "W", "+34.41850", "-119.74167");
+    expectPosition("3425110", "S", "11944500", "E", "-34.41850", "+119.74167");
+    expectPosition("0000000", "N", "00000000", "E", "+00.00000", "+000.00000");
+    expectPosition("8959999", "N", "17959999", "E", "+89.99998", "+179.99998");
     // Only the exact capitals turn the sign.
-    texts = positionTexts(digits("3425110"), QStringLiteral("s"), digits("11944500"), QStringLiteral("w"));
-    EXPECT_EQ(texts.latitude, QStringLiteral("+34.41850"));
-    EXPECT_EQ(texts.longitude, QStringLiteral("+119.74167"));
-}
-
-TEST(PositionTexts, TagsThatHoldNoNumberCountAsZero)
-{
-    QStringList lat = digits("3425110");
-    lat[0] = QStringLiteral("x");
-    lat[6] = QString();
-    const auto texts = positionTexts(lat, QStringLiteral("N"), digits("00000000"), QStringLiteral("E"));
+    expectPosition("3425110", "s", "11944500", "w", "+34.41850", "+119.74167");
+    // A tag that holds no number counts as 0.
+    auto texts = positionTexts({"x", "4", "2", "5", "1", "1", ""}, "N", digits("00000000"), "E");
     EXPECT_EQ(texts.latitude, QStringLiteral("+04.41850"));
 }
 
@@ -59,29 +42,16 @@ TEST(PositionTexts, CarryAPointUnderACommaLocale)
 {
     const QLocale before;
     QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
-    const auto texts = positionTexts(digits("3425110"), QStringLiteral("N"), digits("11944500"), QStringLiteral("W"));
+    expectPosition("3425110", "N", "11944500", "W", "+34.41850", "-119.74167");
     QLocale::setDefault(before);
-    EXPECT_EQ(texts.latitude, QStringLiteral("+34.41850"));
-    EXPECT_EQ(texts.longitude, QStringLiteral("-119.74167"));
 }
 
-TEST(CappedDigits, CutsPortsAbove65535AndCalibrationsAbove359)
+TEST(CappedDigits, PortsAbove65535AndCalibrationsAbove359)
 {
     EXPECT_EQ(cappedDigits(digits("69999"), 65535), digits("65535"));
     EXPECT_EQ(cappedDigits(digits("65536"), 65535), digits("65535"));
-    EXPECT_EQ(cappedDigits(digits("70000"), 65535), digits("65535"));
-    EXPECT_FALSE(cappedDigits(digits("65535"), 65535).has_value());
-    EXPECT_FALSE(cappedDigits(digits("00080"), 65535).has_value());
-
+    EXPECT_FALSE(cappedDigits(digits("65535"), 65535));
+    EXPECT_FALSE(cappedDigits(digits("00080"), 65535));
     EXPECT_EQ(cappedDigits(digits("399"), 359), digits("359"));
-    EXPECT_EQ(cappedDigits(digits("360"), 359), digits("359"));
-    EXPECT_FALSE(cappedDigits(digits("359"), 359).has_value());
-}
-
-TEST(JoinedValue, ReadsTheNumberTheJoinedTagsBeginWith)
-{
-    EXPECT_EQ(joinedValue(digits("00080")), 80);
-    EXPECT_EQ(joinedValue(digits("65535")), 65535);
-    EXPECT_EQ(joinedValue({QStringLiteral("1"), QStringLiteral("x"), QStringLiteral("5")}), 1);
-    EXPECT_EQ(joinedValue({QStringLiteral("x"), QStringLiteral("5")}), 0);
+    EXPECT_FALSE(cappedDigits(digits("359"), 359));
 }

@@ -1,0 +1,189 @@
+// The simulator as operators run it: a process writing to a pseudo-terminal.
+#include "noisegenerator.h"
+#include "support/pty.h"
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFileInfo>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QThread>
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <unistd.h>
+
+using testsupport::Pty;
+
+namespace {
+
+const QString kSimulator = QStringLiteral(TARNVALE_DF_SIMULATOR);
+
+struct Arrival
+{
+    QByteArray bytes;
+    qint64 firstMs = -1; // when the first and the last byte were seen
+    qint64 lastMs = -1;
+};
+
+// Collects bytes until `expected` have come or the time is up.
+template <typename Read>
+Arrival collect(Read read, qsizetype expected, int timeoutMs = 5000)
+{
+    Arrival arrival;
+    QElapsedTimer clock;
+    clock.start();
+    while (arrival.bytes.size() < expected && clock.elapsed() < timeoutMs) {
+        const QByteArray piece = read();
+        if (!piece.isEmpty()) {
+            if (arrival.firstMs < 0)
+                arrival.firstMs = clock.elapsed();
+            arrival.lastMs = clock.elapsed();
+            arrival.bytes += piece;
+        } else {
+            QThread::usleep(500);
+        }
+    }
+    return arrival;
+}
+
+QByteArray readFd(int fd)
+{
+    char buffer[256];
+    const ssize_t n = ::read(fd, buffer, sizeof buffer);
+    return n > 0 ? QByteArray(buffer, n) : QByteArray();
+}
+
+// Starts the simulator with a link in folder and returns the link's path from its output.
+QString startLinked(QProcess& process, const QString& folder, QStringList arguments)
+{
+    process.start(kSimulator, arguments << QStringLiteral("--link-folder") << folder);
+    QElapsedTimer clock;
+    clock.start();
+    QByteArray out;
+    while (!out.contains("Linked as: ") || !out.endsWith('\n')) {
+        if (clock.elapsed() > 5000 || !process.waitForReadyRead(100) && process.state() == QProcess::NotRunning)
+            return {};
+        out += process.readAllStandardOutput();
+    }
+    return QString::fromLocal8Bit(out.mid(out.indexOf("Linked as: ") + 11)).section(u'\n', 0, 0);
+}
+
+} // namespace
+
+TEST(SimulatorProcess, SendsExactlyTheAskedBytesAtTheLinePace)
+{
+    Pty pty;
+    ASSERT_TRUE(pty.isOpen());
+    QProcess process;
+    process.start(kSimulator, {"--device", pty.slavePath(), "--sweep", "350:5", "--count", "4", "--period",
+                               "0", "--trailer", "/7", "--lf", "--noise", "3", "--seed", "9"});
+    dfsim::NoiseGenerator noise(9);
+    QByteArray expected = "%350/7\r\n";
+    for (const char* sentence : {"%355/7\r\n", "%000/7\r\n", "%005/7\r\n"})
+        expected += QByteArray::fromStdString(noise.bytes(3)) + sentence;
+    ASSERT_EQ(expected.size(), 41);
+
+    Arrival arrival = collect([&pty] { return pty.readAvailable(); }, expected.size());
+    ASSERT_TRUE(process.waitForFinished(5000));
+    arrival.bytes += pty.readAvailable(); // nothing more
+    EXPECT_EQ(process.exitCode(), 0) << process.readAllStandardError().toStdString();
+    EXPECT_EQ(arrival.bytes, expected);
+    // 480 bytes a second: 40 byte times between the first byte and the last, less a little slack.
+    EXPECT_GE(arrival.lastMs - arrival.firstMs, 40 * 2.083 - 4);
+}
+
+TEST(SimulatorProcess, ReadsBearingsFromStandardInputAndSkipsBadLines)
+{
+    Pty pty;
+    QProcess process;
+    process.start(kSimulator, {"--device", pty.slavePath(), "--file", "-", "--period", "0"});
+    ASSERT_TRUE(process.waitForStarted(3000));
+    process.write("10\nnorth\n\n20\n");
+    process.waitForBytesWritten(3000); // nothing else runs the event loop that would write it
+    process.closeWriteChannel();
+    const Arrival arrival = collect([&pty] { return pty.readAvailable(); }, 10);
+    ASSERT_TRUE(process.waitForFinished(5000));
+    EXPECT_EQ(process.exitCode(), 0);
+    EXPECT_EQ(arrival.bytes, "%010\r%020\r");
+    EXPECT_TRUE(process.readAllStandardError().contains("line 2: \"north\""));
+}
+
+TEST(SimulatorProcess, LinksAPseudoTerminalAsComNAndRemovesTheLinkAtTheEnd)
+{
+    QTemporaryDir folder;
+    QProcess process;
+    const QString link = startLinked(process, folder.path(),
+                                     {"--port", "4", "--bearing", "7", "--count", "3", "--period", "20", "--wait-open"});
+    ASSERT_EQ(link, folder.filePath("COM4"));
+    ASSERT_TRUE(QFileInfo(link).isSymLink());
+    EXPECT_TRUE(QFileInfo(link).symLinkTarget().startsWith("/dev/pts/"));
+
+    // Opened through the link, as a station opens its COM port: CR arrives as CR.
+    const int fd = ::open(QFile::encodeName(link).constData(), O_RDONLY | O_NOCTTY | O_NONBLOCK);
+    ASSERT_GE(fd, 0);
+    const Arrival arrival = collect([fd] { return readFd(fd); }, 15);
+    ASSERT_TRUE(process.waitForFinished(5000));
+    ::close(fd);
+    EXPECT_EQ(arrival.bytes, "%007\r%007\r%007\r");
+    EXPECT_EQ(process.exitCode(), 0);
+    EXPECT_FALSE(QFileInfo::exists(link) || QFileInfo(link).isSymLink());
+}
+
+TEST(SimulatorProcess, StopsCleanlyOnSigtermAndRespectsAnExistingComEntry)
+{
+    QTemporaryDir folder;
+    {
+        QProcess endless;
+        const QString link = startLinked(endless, folder.path(), {"--port", "5", "--sweep", "0:1"});
+        ASSERT_FALSE(link.isEmpty());
+        endless.terminate();
+        ASSERT_TRUE(endless.waitForFinished(3000));
+        EXPECT_EQ(endless.exitStatus(), QProcess::NormalExit);
+        EXPECT_EQ(endless.exitCode(), 0);
+        EXPECT_FALSE(QFileInfo(link).isSymLink());
+    }
+
+    // An operator's own COM2 (here a plain file) is never replaced.
+    QFile own(folder.filePath("COM2"));
+    ASSERT_TRUE(own.open(QIODevice::WriteOnly));
+    own.close();
+    QProcess refused;
+    refused.start(kSimulator, {"--port", "2", "--link-folder", folder.path(), "--bearing", "1"});
+    ASSERT_TRUE(refused.waitForFinished(3000));
+    EXPECT_EQ(refused.exitCode(), 1);
+    EXPECT_TRUE(refused.readAllStandardError().contains("already exists"));
+    EXPECT_TRUE(QFileInfo(own.fileName()).isFile());
+
+    // A link an earlier, killed run left to a terminal that is gone is taken over.
+    ASSERT_TRUE(QFile::link("/dev/pts/999999", folder.filePath("COM6")));
+    QProcess again;
+    const QString link = startLinked(again, folder.path(), {"--port", "6", "--bearing", "1"});
+    EXPECT_EQ(link, folder.filePath("COM6"));
+    again.terminate();
+    ASSERT_TRUE(again.waitForFinished(3000));
+    EXPECT_EQ(again.exitCode(), 0);
+}
+
+TEST(SimulatorProcess, ExplainsItselfAndRefusesABadCommandLine)
+{
+    QProcess help;
+    help.start(kSimulator, {"--help"});
+    ASSERT_TRUE(help.waitForFinished(3000));
+    EXPECT_EQ(help.exitCode(), 0);
+    const QByteArray text = help.readAllStandardOutput();
+    for (const char* option : {"--device", "--port", "--link-folder", "--bearing", "--sweep", "--file",
+                               "--period", "--count", "--trailer", "--lf", "--noise", "--seed", "--wait-open"})
+        EXPECT_TRUE(text.contains(option)) << option;
+
+    QProcess wrong;
+    wrong.start(kSimulator, {"--port", "1", "--bearing", "360"});
+    ASSERT_TRUE(wrong.waitForFinished(3000));
+    EXPECT_EQ(wrong.exitCode(), 2);
+    EXPECT_TRUE(wrong.readAllStandardError().contains("--bearing"));
+
+    QProcess missing;
+    missing.start(kSimulator, {"--device", "/nonexistent/tty", "--bearing", "1"});
+    ASSERT_TRUE(missing.waitForFinished(3000));
+    EXPECT_EQ(missing.exitCode(), 1);
+}

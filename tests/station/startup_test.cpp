@@ -1,0 +1,269 @@
+// The station as it starts from its settings file and writes it back, in-process.
+#include "options/optionswindow.h"
+#include "platform/captionwidgets.h"
+#include "station/settingsfile.h"
+#include "station/stationwindow.h"
+#include "support/loopback.h"
+#include "support/messagerecorder.h"
+#include "support/pty.h"
+#include "support/settingsfolder.h"
+#include "support/waitfor.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QLabel>
+#include <QTcpServer>
+#include <gtest/gtest.h>
+
+#include <memory>
+
+using testsupport::SettingsFolder;
+
+namespace {
+
+// The default file with the website port replaced by `port`'s five digits and the serial port by `com`.
+QStringList settingsFor(quint16 port, int com = 1)
+{
+    QStringList lines = station::defaultSettingsLines();
+    lines[0] = QStringLiteral(" %1 ").arg(com);
+    const QString digits = QStringLiteral("%1").arg(port, 5, 10, QLatin1Char('0'));
+    for (int i = 0; i < 5; ++i)
+        lines[1 + i] = digits.mid(i, 1);
+    return lines;
+}
+
+QString tagOf(Form_STATION& station, const char* name)
+{
+    if (auto* label = station.options().findChild<platform::TagLabel*>(QLatin1String(name)))
+        return label->tag();
+    if (auto* button = station.options().findChild<platform::TagButton*>(QLatin1String(name)))
+        return button->tag();
+    return QStringLiteral("<missing>");
+}
+
+QString captionOf(QWidget& window, const char* name)
+{
+    if (auto* label = window.findChild<QLabel*>(QLatin1String(name)))
+        return label->text();
+    if (auto* button = window.findChild<QPushButton*>(QLatin1String(name)))
+        return button->text();
+    return QStringLiteral("<missing>");
+}
+
+// A station with a DF unit (a pseudo-terminal) linked as COM1.
+struct StationFixture : ::testing::Test
+{
+    SettingsFolder folder;
+    testsupport::Pty dfUnit;
+    testsupport::MessageRecorder boxes;
+    std::unique_ptr<Form_STATION> station = std::make_unique<Form_STATION>();
+
+    void SetUp() override { ASSERT_TRUE(dfUnit.linkAs(folder.folder(), 1)); }
+    bool start() { return station->Form_Load(); }
+    QStringList shutDown()
+    {
+        station->close();
+        station.reset();
+        return folder.readLines();
+    }
+};
+
+} // namespace
+
+TEST_F(StationFixture, WithoutASettingsFileStartsFromTheDefaultsAndWritesThem)
+{
+    if (!QTcpServer().listen(QHostAddress::Any, 10000))
+        GTEST_SKIP() << "port 10000 is taken on this machine";
+    ASSERT_TRUE(start());
+    EXPECT_EQ(folder.readLines(), station::defaultSettingsLines());
+    EXPECT_EQ(boxes.count(), 0);
+    auto& s = station->state();
+    EXPECT_EQ(station->windowTitle(), QStringLiteral("Tarnvale WebServer (Demo)"));
+    EXPECT_EQ(s.WEBSITE_PORT, 10000);
+    EXPECT_EQ(captionOf(*station, "Label_SITE"), QStringLiteral("WEBSITE PORT : 10000"));
+    EXPECT_EQ(s.DF_CAL, 0);
+    EXPECT_EQ(s.START_LATITUDE, QStringLiteral("+34.41852"));
+    EXPECT_EQ(s.START_LONGITUDE, QStringLiteral("-119.74167"));
+    EXPECT_EQ(s.END_LATITUDE, s.START_LATITUDE);
+    EXPECT_EQ(s.END_LONGITUDE, s.START_LONGITUDE);
+    EXPECT_EQ(s.MAX_HTTP_CHANNELS, 50);
+    EXPECT_EQ(station->serialPort().commPort(), 1);
+    EXPECT_TRUE(station->serialPort().portOpen());
+    EXPECT_EQ(station->httpServer().state(0), 2);
+    EXPECT_TRUE(station->timerDf().isEnabled());
+    EXPECT_EQ(captionOf(*station, "Label_DF_STATUS"), QStringLiteral("DF = SILENT"));
+    EXPECT_EQ(captionOf(station->options(), "CmdButton_COMM_PORT"), QStringLiteral("COMM PORT : COM 1"));
+    EXPECT_EQ(tagOf(*station, "CmdButton_LONG_HEMI"), QStringLiteral("W"));
+    // Written back with lines 2 to 26 in text form.
+    QStringList written = station::defaultSettingsLines();
+    for (int line = 1; line < 9; ++line)
+        written[line] = written[line].trimmed();
+    EXPECT_EQ(shutDown(), written);
+}
+
+TEST_F(StationFixture, DamagedFilesAreReplacedByTheDefaults)
+{
+    const quint16 port = testsupport::freePort();
+    for (int damage = 0; damage < 2; ++damage) {
+        QStringList lines = settingsFor(port);
+        lines[8] = QStringLiteral("7"); // a calibration digit that must not survive
+        if (damage == 0)
+            lines.removeLast();         // 25 lines
+        else
+            lines[0] = QStringLiteral(" 0 "); // a port the serial line refuses
+        folder.writeLines(lines);
+        Form_STATION fresh;
+        (void)fresh.Form_Load();
+        EXPECT_EQ(folder.readLines(), station::defaultSettingsLines()) << "damage " << damage;
+        EXPECT_EQ(fresh.state().DF_CAL, 0);
+        fresh.close();
+    }
+}
+
+TEST_F(StationFixture, OutOfRangeDigitsFallBackAndAreWrittenBackReplaced)
+{
+    QStringList lines = settingsFor(testsupport::freePort());
+    lines[11] = QStringLiteral("7");  // latitude minutes tens: falls back to 5
+    lines[10] = QStringLiteral("07"); // latitude degrees units: read as 7
+    lines[9] = QStringLiteral("9");   // latitude degrees tens: falls back to 3
+    folder.writeLines(lines);
+    ASSERT_TRUE(start());
+    EXPECT_EQ(tagOf(*station, "Label_LAT_MINX10"), QStringLiteral("5"));
+    EXPECT_EQ(captionOf(station->options(), "Label_LAT_MINX10"), QStringLiteral("5"));
+    EXPECT_EQ(tagOf(*station, "Label_LAT_DEGX1"), QStringLiteral("7"));
+    EXPECT_EQ(tagOf(*station, "Label_LAT_DEGX10"), QStringLiteral("3"));
+    const QStringList written = shutDown();
+    EXPECT_EQ(written[11], QStringLiteral("5"));
+    EXPECT_EQ(written[10], QStringLiteral("7"));
+    EXPECT_EQ(written[9], QStringLiteral("3"));
+}
+
+TEST_F(StationFixture, HemisphereLinesAndTheirRecovery)
+{
+    QStringList lines = settingsFor(testsupport::freePort());
+    lines[24] = QStringLiteral("s");
+    folder.writeLines(lines);
+    ASSERT_TRUE(start());
+    EXPECT_EQ(tagOf(*station, "CmdButton_LAT_HEMI"), QStringLiteral("N"));
+    EXPECT_TRUE(station->state().START_LATITUDE.startsWith(u'+'));
+    shutDown();
+
+    // "S" and the file ending after line 25: south from the first pass, west from the default file.
+    lines[24] = QStringLiteral("S");
+    lines.removeLast();
+    folder.writeLines(lines);
+    station = std::make_unique<Form_STATION>();
+    (void)start();
+    EXPECT_EQ(tagOf(*station, "CmdButton_LAT_HEMI"), QStringLiteral("S"));
+    EXPECT_EQ(tagOf(*station, "CmdButton_LONG_HEMI"), QStringLiteral("W"));
+    EXPECT_EQ(station->state().START_LATITUDE, QStringLiteral("-34.41852"));
+    const QStringList written = shutDown();
+    EXPECT_EQ(written[24], QStringLiteral("S"));
+    EXPECT_EQ(written[25], QStringLiteral("W"));
+}
+
+TEST_F(StationFixture, CalibrationDigitsAreTakenAsStoredEvenAbove359)
+{
+    QStringList lines = settingsFor(testsupport::freePort());
+    lines[6] = QStringLiteral("3");
+    lines[7] = QStringLiteral("9");
+    lines[8] = QStringLiteral("9");
+    folder.writeLines(lines);
+    ASSERT_TRUE(start());
+    EXPECT_EQ(station->state().DF_CAL, 399);
+}
+
+TEST_F(StationFixture, AnUnusableWebsitePortShowsTheNetworkMessageAndLeavesTheSerialPortClosed)
+{
+    QStringList lines = settingsFor(0);
+    for (int i = 1; i <= 5; ++i)
+        lines[i] = QStringLiteral("9");
+    folder.writeLines(lines);
+    ASSERT_TRUE(start());
+    EXPECT_EQ(station->state().WEBSITE_PORT, 99999);
+    EXPECT_EQ(captionOf(*station, "Label_SITE"), QStringLiteral("WEBSITE PORT : 99999"));
+    ASSERT_EQ(boxes.count(), 1);
+    EXPECT_EQ(boxes.messages()[0].title, QStringLiteral("Invalid NETWORK port selected"));
+    EXPECT_EQ(boxes.messages()[0].text, QStringLiteral("WARNING ! Chosen NETWORK port is not available\r\r"
+                                                       "Select a different NETWORK port on OPTIONS screen"));
+    EXPECT_FALSE(station->serialPort().portOpen());
+    EXPECT_NE(station->httpServer().state(0), 2);
+}
+
+TEST_F(StationFixture, WebsitePortCaptionKeepsLeadingZeros)
+{
+    // A port with a leading zero that is free: 0xxxx.
+    quint16 port = 0;
+    for (quint16 candidate = 9000; candidate < 9990; candidate += 37) {
+        QTcpServer probe;
+        if (probe.listen(QHostAddress::Any, candidate)) {
+            port = candidate;
+            break;
+        }
+    }
+    ASSERT_NE(port, 0);
+    folder.writeLines(settingsFor(port));
+    ASSERT_TRUE(start());
+    EXPECT_EQ(captionOf(*station, "Label_SITE"), QStringLiteral("WEBSITE PORT : 0%1").arg(port));
+    EXPECT_EQ(station->state().WEBSITE_PORT, port);
+    EXPECT_EQ(station->httpServer().state(0), 2);
+}
+
+TEST_F(StationFixture, StoredSerialPortsComeBackThroughTheComPortButton)
+{
+    const quint16 port = testsupport::freePort();
+    const std::pair<int, int> cases[] = {{1, 1}, {9, 1}, {12, 11}, {3, 3}};
+    for (const auto& [stored, expected] : cases) {
+        folder.writeLines(settingsFor(port, stored));
+        Form_STATION fresh;
+        (void)fresh.Form_Load();
+        EXPECT_EQ(fresh.serialPort().commPort(), expected) << "stored " << stored;
+        fresh.close();
+        EXPECT_EQ(folder.readLines()[0], QStringLiteral(" %1 ").arg(expected));
+    }
+}
+
+TEST_F(StationFixture, AMissingSerialPortEndsTheStartUpWithDfInputOff)
+{
+    folder.writeLines(settingsFor(testsupport::freePort(), 2)); // nothing linked as COM2
+    ASSERT_TRUE(start());
+    ASSERT_EQ(boxes.count(), 1);
+    EXPECT_EQ(boxes.messages()[0].title, QStringLiteral("Invalid COM port selected"));
+    EXPECT_EQ(captionOf(*station, "CmdButton_ACQUIRE"), QStringLiteral(" DF INPUT OFF ( ON )"));
+    EXPECT_EQ(captionOf(*station, "Label_DF_STATUS"), QStringLiteral("DF = SILENT"));
+    EXPECT_TRUE(testsupport::waitFor(
+        [&] { return captionOf(*station, "Label_DF_STATUS") == QStringLiteral("DF INPUT = OFF"); }, 3000));
+}
+
+TEST_F(StationFixture, ABearingFromTheDfUnitReachesTheMap)
+{
+    folder.writeLines(settingsFor(testsupport::freePort()));
+    ASSERT_TRUE(start());
+    ASSERT_TRUE(dfUnit.write("%090\r"));
+    ASSERT_TRUE(testsupport::waitFor([&] { return station->state().DF_VALID == platform::kTrue; }));
+    EXPECT_NE(station->state().END_LONGITUDE, station->state().START_LONGITUDE);
+    EXPECT_TRUE(station->currentDocument().contains(station->state().END_LONGITUDE));
+}
+
+TEST(StationWithoutSettings, AFolderThatCannotBeCreatedStopsTheStartUpWithItsMessage)
+{
+    SettingsFolder folder;
+    // The settings folder's place is taken by a file: it can be neither read nor created.
+    QDir(folder.folder()).removeRecursively();
+    QFile blocker(folder.folder());
+    ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
+    blocker.close();
+    testsupport::MessageRecorder boxes;
+    Form_STATION station;
+    EXPECT_FALSE(station.Form_Load());
+    EXPECT_EQ(station.exitStatus(), 1);
+    ASSERT_EQ(boxes.count(), 1);
+    EXPECT_EQ(boxes.messages()[0].title, QStringLiteral("Settings file not available"));
+    EXPECT_TRUE(boxes.messages()[0].text.startsWith(
+        QStringLiteral("WARNING ! Settings file %1 can be neither read nor created\r\rCheck that the folder %2 exists")
+            .arg(folder.settingsFile(), folder.folder())));
+    station.close();
+    // Nothing was touched: the blocker is still a plain empty file.
+    EXPECT_TRUE(QFileInfo(folder.folder()).isFile());
+}

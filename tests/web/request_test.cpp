@@ -1,0 +1,73 @@
+#include "web/request.h"
+#include "web/statuscaption.h"
+
+#include <gtest/gtest.h>
+
+using web::isDocumentRequest;
+using web::matchesPattern;
+
+TEST(Request, OnlyAGetOfHttp1xIsAskingForTheDocument)
+{
+    EXPECT_TRUE(isDocumentRequest(u"GET / HTTP/1.1\r\nHost: x\r\nAccept: */*\r\n\r\n"));
+    EXPECT_TRUE(isDocumentRequest(u"GET /anything/at/all?x=1 HTTP/1.0\r\n\r\n"));
+    EXPECT_TRUE(isDocumentRequest(u"GET  HTTP/1.0"));             // empty path
+    EXPECT_TRUE(isDocumentRequest(u"GET / HTTP/1.0"));             // no line end needed
+    EXPECT_TRUE(isDocumentRequest(u"GET /a HTTP/1.0 HTTP/2.0"));   // the last occurrence may serve
+
+    EXPECT_FALSE(isDocumentRequest(u"GET HTTP/1.0"));  // one blank cannot serve on both sides
+    EXPECT_FALSE(isDocumentRequest(u"GET / HTTP/1.")); // "?" needs a character
+    EXPECT_FALSE(isDocumentRequest(u"GET / HTTP/2.0"));
+    EXPECT_FALSE(isDocumentRequest(u"GET / HTT"));
+    EXPECT_FALSE(isDocumentRequest(u"get / HTTP/1.0"));
+    EXPECT_FALSE(isDocumentRequest(u"HEAD / HTTP/1.0\r\n\r\n"));
+    EXPECT_FALSE(isDocumentRequest(u"POST / HTTP/1.0\r\n\r\n"));
+    EXPECT_FALSE(isDocumentRequest(u" GET / HTTP/1.0"));
+    EXPECT_FALSE(isDocumentRequest(u"GET /"));
+    EXPECT_FALSE(isDocumentRequest(u""));
+}
+
+TEST(Request, WildcardsMatchRunsAcrossLineEndsAndSingleCharacters)
+{
+    EXPECT_TRUE(matchesPattern(u"", u"*"));
+    EXPECT_TRUE(matchesPattern(u"a\r\nb", u"a*b"));
+    EXPECT_TRUE(matchesPattern(u"abcbd", u"a*bd"));
+    EXPECT_FALSE(matchesPattern(u"abcbe", u"a*bd"));
+    EXPECT_TRUE(matchesPattern(u"ab", u"a?"));
+    EXPECT_FALSE(matchesPattern(u"a", u"a?"));
+    EXPECT_FALSE(matchesPattern(u"abc", u"a?"));
+    EXPECT_FALSE(matchesPattern(u"A", u"a"));
+
+    // A long arrival full of near misses is still judged (and quickly).
+    QString hostile = QStringLiteral("GET ") + QString(200000, QLatin1Char(' ')) + QStringLiteral(" HTTP/1");
+    for (int i = 0; i < 2000; ++i)
+        hostile += QStringLiteral(" HTTP/1");
+    EXPECT_FALSE(isDocumentRequest(hostile));
+    EXPECT_TRUE(isDocumentRequest(hostile + QStringLiteral(".1")));
+}
+
+TEST(Request, HeadersAreExact)
+{
+    EXPECT_EQ(web::documentHeader(1234),
+              QStringLiteral("HTTP/1.0 200 OK\r\nServer: Tarnvale DF Demo WebServer V 1.0\r\n"
+                             "Content-Type: */*\r\nContent-Length:  1234\r\n\r\n"));
+    EXPECT_EQ(web::documentHeader(0).size(), 100);
+    EXPECT_EQ(web::documentHeader(1100).size(), 99 + 4);
+    EXPECT_EQ(web::errorHeader(),
+              QStringLiteral("HTTP/1.0 Error 404 : File Not Found\r\nServer: Tarnvale DF Demo WebServer V 1.0\r\n\r\n"));
+    EXPECT_EQ(web::errorHeader().size(), 81);
+}
+
+TEST(StatusCaption, NamesEveryStateOfTheListeningSocket)
+{
+    const char* expected[] = {
+        "WEBSITE SERVER STATE 0 : CONN CLOSED",   "WEBSITE SERVER STATE 1 : CONN OPEN",
+        "WEBSITE SERVER STATE 2 : LISTENING",     "WEBSITE SERVER STATE 3 : CONN PENDING",
+        "WEBSITE SERVER STATE 4 : RESOLVING HOST", "WEBSITE SERVER STATE 5 : HOST RESOLVED",
+        "WEBSITE SERVER STATE 6 : CONNECTING",    "WEBSITE SERVER STATE 7 : CONNECTED",
+        "WEBSITE SERVER STATE 8 : PEER CLOSING",  "WEBSITE SERVER STATE 9 : ERROR",
+    };
+    for (int state = 0; state <= 9; ++state)
+        EXPECT_EQ(web::serverStateCaption(state), QString::fromLatin1(expected[state]));
+    EXPECT_FALSE(web::serverStateCaption(-1).has_value());
+    EXPECT_FALSE(web::serverStateCaption(10).has_value());
+}

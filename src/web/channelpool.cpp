@@ -1,9 +1,25 @@
 #include "channelpool.h"
 
+#include "request.h"
+
 #include "platform/tcpsocketset.h"
 #include "platform/timerset.h"
 
+#include <QCoreApplication>
+#include <QTimer>
+
 namespace web {
+
+namespace {
+
+constexpr int kConnected = 7;
+
+// Close loops nest when the events they let run close further channels (a burst of responses ending
+// together). Past this depth a close loop no longer lets events run: the socket is closed at once
+// anyway, and the stack stays bounded however many channels end at the same moment.
+constexpr int kMaxNestedCloseLoops = 32;
+
+} // namespace
 
 ChannelPool::ChannelPool(platform::TcpSocketSet& sockets, platform::TimerSet& timers,
                          std::function<QString()> document, QObject* parent)
@@ -12,14 +28,149 @@ ChannelPool::ChannelPool(platform::TcpSocketSet& sockets, platform::TimerSet& ti
     , m_timers(timers)
     , m_document(std::move(document))
 {
+    using platform::TcpSocketSet;
+    connect(&m_sockets, &TcpSocketSet::connectionRequest, this, &ChannelPool::HTTP_SERVER_ConnectionRequest);
+    connect(&m_sockets, &TcpSocketSet::dataArrival, this, &ChannelPool::HTTP_SERVER_DataArrival);
+    connect(&m_sockets, &TcpSocketSet::sendProgress, this, &ChannelPool::HTTP_SERVER_SendProgress);
+    connect(&m_sockets, &TcpSocketSet::sendComplete, this, &ChannelPool::HTTP_SERVER_SendComplete);
+    connect(&m_sockets, &TcpSocketSet::closed, this, &ChannelPool::HTTP_SERVER_Close);
+    connect(&m_timers, &platform::TimerSet::fired, this, &ChannelPool::Timer_SEND_DATA_Timer);
 }
 
-void ChannelPool::Close(int index)
+ChannelPool::~ChannelPool() = default;
+
+bool ChannelPool::isChannel(int index) const
 {
+    return index >= 1 && index < static_cast<int>(m_records.size());
+}
+
+// Socket, record and pacing timer come into being together, at the next index.
+int ChannelPool::createChannel()
+{
+    const int n = m_sockets.ubound() + 1;
+    if (n > m_channelLimit || !m_sockets.load(n))
+        return 0;
+    m_records.resize(static_cast<size_t>(n) + 1);
+    m_closing.resize(static_cast<size_t>(n) + 1, false);
+    platform::Timer& timer = m_timers.add();
+    timer.setEnabled(false);
+    timer.setInterval(1);
+    timer.setPrecise(true);
+
+    m_idle.resize(static_cast<size_t>(n) + 1);
+    auto idle = std::make_unique<QTimer>();
+    idle->setSingleShot(true);
+    connect(idle.get(), &QTimer::timeout, this, [this, n] { HTTP_SERVER_Close(n); });
+    m_idle[static_cast<size_t>(n)] = std::move(idle);
+    return n;
+}
+
+void ChannelPool::HTTP_SERVER_ConnectionRequest(int, qint32 requestId)
+{
+    const int top = m_sockets.ubound();
+    int chosen = 0;
+    for (int i = 1; i <= top && chosen == 0; ++i) {
+        if (m_sockets.state(i) == 0 && !(isChannel(i) && m_closing[static_cast<size_t>(i)]))
+            chosen = i;
+    }
+    if (chosen == 0)
+        chosen = createChannel();
+    // With every channel index in use the connection is not taken; the socket set closes it.
+    if (!isChannel(chosen))
+        return;
+
+    m_records[static_cast<size_t>(chosen)].TOTAL_LENGTH = 0;
+    m_records[static_cast<size_t>(chosen)].BYTES_SENT = 0;
+    if (m_sockets.accept(chosen, requestId))
+        m_idle[static_cast<size_t>(chosen)]->start(m_idleTimeoutMs);
+}
+
+void ChannelPool::HTTP_SERVER_Close(int index)
+{
+    if (!isChannel(index))
+        return;
+    m_closing[static_cast<size_t>(index)] = true;
     m_timers[index].setEnabled(false);
-    m_sockets.close(index);
-    m_records[static_cast<size_t>(index)].TOTAL_LENGTH = 0;
-    m_records[static_cast<size_t>(index)].BYTES_SENT = 0;
+    m_idle[static_cast<size_t>(index)]->stop();
+    do {
+        m_sockets.close(index);
+        if (m_closeDepth < kMaxNestedCloseLoops) {
+            ++m_closeDepth;
+            QCoreApplication::processEvents();
+            --m_closeDepth;
+        }
+    } while (m_sockets.state(index) != 0);
+    HTTP_CHANNEL& record = m_records[static_cast<size_t>(index)];
+    record.TOTAL_LENGTH = 0;
+    record.BYTES_SENT = 0;
+    m_closing[static_cast<size_t>(index)] = false;
+}
+
+void ChannelPool::HTTP_SERVER_DataArrival(int index, qint32)
+{
+    if (!isChannel(index) || m_sockets.state(index) != kConnected)
+        return;
+    QString arrival;
+    if (!m_sockets.getData(index, arrival)) {
+        HTTP_SERVER_Close(index);
+        return;
+    }
+
+    QString header;
+    if (isDocumentRequest(arrival)) {
+        QString body = m_document();
+        const auto length = static_cast<qint32>(body.size());
+        header = documentHeader(length);
+        HTTP_CHANNEL& record = m_records[static_cast<size_t>(index)];
+        record.PENDING_BODY = std::move(body);
+        record.TOTAL_LENGTH = static_cast<qint32>(header.size()) + length;
+    } else {
+        header = errorHeader();
+        m_records[static_cast<size_t>(index)].TOTAL_LENGTH = static_cast<qint32>(header.size());
+    }
+    // A socket that cannot take the answer cannot complete it either.
+    if (!m_sockets.sendData(index, header))
+        HTTP_SERVER_Close(index);
+}
+
+void ChannelPool::HTTP_SERVER_SendProgress(int index, qint32 bytesSent, qint32)
+{
+    if (isChannel(index))
+        m_records[static_cast<size_t>(index)].BYTES_SENT += bytesSent;
+}
+
+void ChannelPool::HTTP_SERVER_SendComplete(int index)
+{
+    if (!isChannel(index))
+        return;
+    const HTTP_CHANNEL& record = m_records[static_cast<size_t>(index)];
+    if (record.BYTES_SENT < record.TOTAL_LENGTH) {
+        // The next piece goes out from the timer, never from inside this notification.
+        m_timers[index].setInterval(1);
+        m_timers[index].setEnabled(true);
+    } else {
+        HTTP_SERVER_Close(index);
+    }
+}
+
+void ChannelPool::Timer_SEND_DATA_Timer(int index)
+{
+    if (!isChannel(index) || m_sockets.state(index) != kConnected)
+        return;
+    HTTP_CHANNEL& record = m_records[static_cast<size_t>(index)];
+    // Bytes still owed but nothing left to send: the response can never complete, so it ends here
+    // instead of ticking with empty pieces for ever.
+    if (record.PENDING_BODY.isEmpty() && record.BYTES_SENT < record.TOTAL_LENGTH) {
+        HTTP_SERVER_Close(index);
+        return;
+    }
+    const QString piece = record.PENDING_BODY.left(kPieceSize);
+    record.PENDING_BODY.remove(0, piece.size());
+    if (!m_sockets.sendData(index, piece)) {
+        HTTP_SERVER_Close(index);
+        return;
+    }
+    m_timers[index].setEnabled(false);
 }
 
 } // namespace web

@@ -1,11 +1,16 @@
 #pragma once
 // The web server's channels: each accepted connection is served on the lowest free socket element
-// (1 and up), with a pacing timer and a response record under the same index.
+// (1 and up), with a pacing timer and a response record under the same index. A request is answered
+// with a header at once; the body of a document follows in pieces from the channel's timer, one
+// piece per send completion, and the channel is closed once every byte has been reported sent.
 
 #include <QObject>
 #include <QString>
 #include <functional>
+#include <memory>
 #include <vector>
+
+class QTimer;
 
 namespace platform {
 class TcpSocketSet;
@@ -26,20 +31,52 @@ class ChannelPool : public QObject
     Q_OBJECT
 
 public:
-    // `document` fills the map document at the moment a request is answered.
+    // Channel indices are 16-bit.
+    static constexpr int kMaxChannels = 32767;
+    static constexpr int kPieceSize = 2048;
+    // A connection that has not had its answer within this time is closed, so that clients that
+    // connect and never ask (or never close) cannot hold channels for ever.
+    static constexpr int kIdleTimeoutMs = 60000;
+
+    // `document` fills the map document at the moment a request is answered. The pool handles the
+    // events of both sets itself.
     ChannelPool(platform::TcpSocketSet& sockets, platform::TimerSet& timers, std::function<QString()> document,
                 QObject* parent = nullptr);
+    ~ChannelPool() override;
 
+    // HTTP_CHANNELS: empty until the first channel exists, then indexed like the sockets (record 0 unused).
     const std::vector<HTTP_CHANNEL>& records() const { return m_records; }
+    HTTP_CHANNEL& record(int index) { return m_records.at(static_cast<size_t>(index)); }
 
-    // Closes a channel: stops its pacing, closes its socket, resets its record.
-    void Close(int index);
+    // Applies to connections accepted from now on.
+    void setIdleTimeout(int milliseconds) { m_idleTimeoutMs = milliseconds; }
+    // Highest channel index the pool may create (kMaxChannels unless a test lowers it).
+    void setChannelLimit(int channels) { m_channelLimit = channels; }
+
+    // Event handlers, public so that tests can drive them directly.
+    void HTTP_SERVER_ConnectionRequest(int index, qint32 requestId);
+    void HTTP_SERVER_DataArrival(int index, qint32 bytesTotal);
+    void HTTP_SERVER_SendProgress(int index, qint32 bytesSent, qint32 bytesRemaining);
+    void HTTP_SERVER_SendComplete(int index);
+    void Timer_SEND_DATA_Timer(int index);
+
+    // The peer closed; also the operation that ends a channel's connection: stops its pacing, closes
+    // its socket and resets its record.
+    void HTTP_SERVER_Close(int index);
 
 private:
+    bool isChannel(int index) const;
+    int createChannel();
+
     platform::TcpSocketSet& m_sockets;
     platform::TimerSet& m_timers;
     std::function<QString()> m_document;
     std::vector<HTTP_CHANNEL> m_records;
+    std::vector<bool> m_closing;                  // channel inside its close loop: not to be chosen
+    std::vector<std::unique_ptr<QTimer>> m_idle;  // per channel, from accept to close
+    int m_idleTimeoutMs = kIdleTimeoutMs;
+    int m_channelLimit = kMaxChannels;
+    int m_closeDepth = 0;
 };
 
 } // namespace web

@@ -1,0 +1,173 @@
+// Which channel takes a connection, how the pool grows, and how channels are closed and reused.
+#include "served.h"
+
+#include <QThread>
+
+using testsupport::spin;
+using testsupport::waitFor;
+using webtest::readUntilClosed;
+using webtest::Served;
+
+namespace {
+const QByteArray kGet = "GET / HTTP/1.0\r\n\r\n";
+}
+
+TEST_F(Served, FirstConnectionCreatesChannelOneWithItsTimerAndRecord)
+{
+    EXPECT_TRUE(pool.records().empty());
+    auto client = connectClient();
+    ASSERT_TRUE(waitFor([&] { return sockets.state(1) == 7; }));
+    EXPECT_EQ(sockets.ubound(), 1);
+    EXPECT_EQ(pool.records().size(), 2u);
+    ASSERT_EQ(timers.ubound(), 1);
+    EXPECT_EQ(timers[1].interval(), 1);
+    EXPECT_FALSE(timers[1].isEnabled());
+    EXPECT_EQ(timers[0].interval(), 0);
+}
+
+TEST_F(Served, LowestFreeChannelWinsAndEndedChannelsAreReused)
+{
+    auto first = connectClient();
+    auto second = connectClient();
+    ASSERT_TRUE(waitFor([&] { return sockets.state(1) == 7 && sockets.state(2) == 7; }));
+
+    second->write(kGet);
+    EXPECT_TRUE(readUntilClosed(*second).startsWith("HTTP/1.0 200 OK"));
+    first->write(kGet);
+    EXPECT_TRUE(readUntilClosed(*first).startsWith("HTTP/1.0 200 OK"));
+    ASSERT_TRUE(waitFor([&] { return sockets.state(1) == 0 && sockets.state(2) == 0; }));
+
+    auto third = connectClient();
+    EXPECT_TRUE(waitFor([&] { return sockets.state(1) == 7; }));
+    EXPECT_EQ(sockets.state(2), 0);
+    EXPECT_EQ(sockets.ubound(), 2);
+    EXPECT_EQ(timers.ubound(), 2);
+    EXPECT_EQ(pool.records().size(), 3u);
+}
+
+TEST_F(Served, FiftyOneConnectionsAtOnceGetFiftyOneChannels)
+{
+    std::vector<std::unique_ptr<QTcpSocket>> clients;
+    for (int i = 0; i < 51; ++i)
+        clients.push_back(connectClient());
+    ASSERT_TRUE(waitFor([&] { return connectedChannels() == 51; }));
+    EXPECT_EQ(sockets.ubound(), 51);
+
+    for (auto& client : clients)
+        client->write(kGet);
+    for (auto& client : clients)
+        EXPECT_TRUE(readUntilClosed(*client).endsWith("<kml>served</kml>"));
+    EXPECT_TRUE(waitFor([&] { return connectedChannels() == 0; }));
+}
+
+TEST_F(Served, AReusedChannelStartsItsResponseFromZero)
+{
+    // A response cut short: the peer leaves once it has the header of a long document.
+    document = QString(1024 * 1024, QLatin1Char('d'));
+    {
+        auto client = connectClient();
+        client->write(kGet);
+        ASSERT_TRUE(waitFor([&] { return client->bytesAvailable() > 0; }));
+        client->abort();
+    }
+    ASSERT_TRUE(waitFor([&] { return sockets.state(1) == 0; }));
+    EXPECT_EQ(pool.records()[1].TOTAL_LENGTH, 0);
+    EXPECT_EQ(pool.records()[1].BYTES_SENT, 0);
+    const QString leftOver = pool.records()[1].PENDING_BODY;
+    EXPECT_FALSE(leftOver.isEmpty());
+    EXPECT_FALSE(timers[1].isEnabled());
+
+    pool.record(1).TOTAL_LENGTH = 999;
+    pool.record(1).BYTES_SENT = 5;
+    auto next = connectClient();
+    ASSERT_TRUE(waitFor([&] { return sockets.state(1) == 7; }));
+    EXPECT_EQ(pool.records()[1].TOTAL_LENGTH, 0);
+    EXPECT_EQ(pool.records()[1].BYTES_SENT, 0);
+    EXPECT_EQ(pool.records()[1].PENDING_BODY, leftOver); // until the next document replaces it
+
+    document = QStringLiteral("short");
+    next->write(kGet);
+    EXPECT_TRUE(readUntilClosed(*next).endsWith("\r\n\r\nshort"));
+}
+
+TEST_F(Served, ClosingAClosedChannelJustResetsItsRecord)
+{
+    auto client = connectClient();
+    ASSERT_TRUE(waitFor([&] { return sockets.state(1) == 7; }));
+    pool.HTTP_SERVER_Close(1);
+    EXPECT_EQ(sockets.state(1), 0);
+    pool.record(1).TOTAL_LENGTH = 7;
+    pool.HTTP_SERVER_Close(1);
+    EXPECT_EQ(sockets.state(1), 0);
+    EXPECT_EQ(pool.records()[1].TOTAL_LENGTH, 0);
+    pool.HTTP_SERVER_Close(0); // the listening element is no channel
+    pool.HTTP_SERVER_Close(5);
+    EXPECT_EQ(sockets.state(0), 2);
+}
+
+TEST_F(Served, AChannelInItsCloseLoopIsNotHandedToAConnectionArrivingMeanwhile)
+{
+    auto first = connectClient();
+    ASSERT_TRUE(waitFor([&] { return sockets.state(1) == 7; }));
+
+    // The next client's connection is waiting when channel 1 closes; it is taken while the close
+    // loop lets events run, before channel 1's record has been reset.
+    QTcpSocket second;
+    second.connectToHost(QHostAddress::LocalHost, port);
+    QThread::msleep(50);
+    pool.HTTP_SERVER_Close(1);
+    ASSERT_EQ(sockets.ubound(), 2) << "the connection was not taken inside the close loop";
+    EXPECT_EQ(sockets.state(1), 0);
+    EXPECT_EQ(sockets.state(2), 7);
+}
+
+TEST_F(Served, ConnectionsBeyondTheLastChannelIndexAreClosedAtOnce)
+{
+    pool.setChannelLimit(2);
+    auto first = connectClient();
+    auto second = connectClient();
+    ASSERT_TRUE(waitFor([&] { return connectedChannels() == 2; }));
+
+    QTcpSocket third;
+    third.connectToHost(QHostAddress::LocalHost, port);
+    EXPECT_TRUE(readUntilClosed(third).isEmpty());
+    EXPECT_EQ(third.state(), QAbstractSocket::UnconnectedState);
+    EXPECT_EQ(sockets.ubound(), 2);
+    EXPECT_EQ(pool.records().size(), 3u);
+
+    // Once a channel is free again connections are served as before.
+    first->write(kGet);
+    readUntilClosed(*first);
+    EXPECT_TRUE(fetch(kGet).startsWith("HTTP/1.0 200 OK"));
+}
+
+TEST_F(Served, AnAnswerTheSocketRefusesEndsTheChannel)
+{
+    // The socket goes away between reading the request and sending the answer.
+    beforeAnswer = [this] { sockets.close(1); };
+    auto client = connectClient();
+    client->write(kGet);
+    EXPECT_TRUE(readUntilClosed(*client).isEmpty());
+    EXPECT_EQ(sockets.state(1), 0);
+    EXPECT_EQ(pool.records()[1].TOTAL_LENGTH, 0);
+    EXPECT_FALSE(timers[1].isEnabled());
+
+    beforeAnswer = nullptr;
+    EXPECT_TRUE(fetch(kGet).startsWith("HTTP/1.0 200 OK"));
+    EXPECT_EQ(sockets.ubound(), 1);
+}
+
+TEST_F(Served, ATickWithNothingLeftToSendForBytesStillOwedEndsTheChannel)
+{
+    auto client = connectClient();
+    ASSERT_TRUE(waitFor([&] { return sockets.state(1) == 7; }));
+    pool.record(1).PENDING_BODY.clear();
+    pool.record(1).TOTAL_LENGTH = 100;
+    pool.record(1).BYTES_SENT = 10;
+    timers[1].setEnabled(true);
+    pool.Timer_SEND_DATA_Timer(1);
+    EXPECT_EQ(sockets.state(1), 0);
+    EXPECT_FALSE(timers[1].isEnabled());
+    EXPECT_EQ(pool.records()[1].TOTAL_LENGTH, 0);
+    EXPECT_TRUE(readUntilClosed(*client).isEmpty());
+}

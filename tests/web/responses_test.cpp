@@ -1,0 +1,153 @@
+// What goes out on the wire for each kind of arrival, and how a document is paced out in pieces.
+#include "served.h"
+#include "web/request.h"
+
+using testsupport::spin;
+using testsupport::waitFor;
+using webtest::readUntilClosed;
+
+namespace {
+
+const QByteArray kError = "HTTP/1.0 Error 404 : File Not Found\r\nServer: Tarnvale DF Demo WebServer V 1.0\r\n\r\n";
+
+// Records, per send on channel 1, the bytes reported for it, and the ticks of its timer.
+class Paced : public webtest::Served
+{
+protected:
+    void SetUp() override
+    {
+        Served::SetUp();
+        QObject::connect(&sockets, &platform::TcpSocketSet::sendProgress, [this](int i, qint32 n, qint32) {
+            if (i == 1)
+                inFlight += n;
+        });
+        QObject::connect(&sockets, &platform::TcpSocketSet::sendComplete, [this](int i) {
+            if (i == 1) {
+                sends.push_back(inFlight);
+                inFlight = 0;
+            }
+        });
+        QObject::connect(&timers, &platform::TimerSet::fired, [this](int i) { ticks += i == 1 ? 1 : 0; });
+    }
+
+    QByteArray serve(const QByteArray& request)
+    {
+        auto client = connectClient();
+        client->write(request);
+        const QByteArray answer = readUntilClosed(*client);
+        EXPECT_TRUE(waitFor([&] { return sockets.state(1) == 0; }));
+        return answer;
+    }
+
+    std::vector<qint64> sends;
+    qint64 inFlight = 0;
+    int ticks = 0;
+};
+
+} // namespace
+
+TEST_F(Paced, EachRequestFormGetsItsAnswerExactly)
+{
+    const QByteArray documentAnswer = "HTTP/1.0 200 OK\r\nServer: Tarnvale DF Demo WebServer V 1.0\r\n"
+                                      "Content-Type: */*\r\nContent-Length:  17\r\n\r\n<kml>served</kml>";
+    const std::pair<QByteArray, QByteArray> cases[] = {
+        {"GET / HTTP/1.1\r\nHost: 127.0.0.1\r\nUser-Agent: GoogleEarth/7.3\r\nAccept: */*\r\n\r\n", documentAnswer},
+        {"GET /anything/at/all?x=1 HTTP/1.0\r\n\r\n", documentAnswer},
+        {"GET  HTTP/1.0", documentAnswer},
+        {"GET HTTP/1.0", kError},
+        {"GET / HTTP/1.", kError},
+        {"GET / HTTP/2.0", kError},
+        {"GET / HTT", kError},
+        {"HEAD / HTTP/1.0\r\n\r\n", kError},
+        {"get / HTTP/1.0\r\n\r\n", kError},
+    };
+    for (const auto& [request, expected] : cases) {
+        sends.clear();
+        EXPECT_EQ(serve(request), expected) << request.toStdString();
+        EXPECT_EQ(sockets.ubound(), 1) << request.toStdString();
+    }
+    EXPECT_EQ(kError.size(), 81);
+}
+
+TEST_F(Paced, BodiesGoOutInPiecesOfAtMost2048Characters)
+{
+    const std::pair<int, std::vector<qint64>> cases[] = {
+        {2048, {2048}},
+        {2049, {2048, 1}},
+        {5000, {2048, 2048, 904}},
+    };
+    for (const auto& [length, pieces] : cases) {
+        document = QString(length - 1, QLatin1Char('b')) + QLatin1Char('E');
+        sends.clear();
+        ticks = 0;
+        const QString header = web::documentHeader(length);
+        const QByteArray answer = serve("GET / HTTP/1.0\r\n\r\n");
+        EXPECT_EQ(answer, (header + document).toLatin1()) << length;
+
+        std::vector<qint64> expected{header.size()};
+        expected.insert(expected.end(), pieces.begin(), pieces.end());
+        EXPECT_EQ(sends, expected) << length;
+        EXPECT_EQ(ticks, static_cast<int>(pieces.size())) << length;
+        EXPECT_TRUE(pool.records()[1].PENDING_BODY.isEmpty());
+        EXPECT_FALSE(timers[1].isEnabled());
+    }
+}
+
+TEST_F(Paced, AnErrorAnswerClosesOnItsFirstCompletionWithoutATick)
+{
+    document = QStringLiteral("left from before");
+    EXPECT_EQ(serve("POST / HTTP/1.0\r\n\r\n"), kError);
+    EXPECT_EQ(sends, std::vector<qint64>{81});
+    EXPECT_EQ(ticks, 0);
+}
+
+TEST_F(Paced, APeerLeavingAfterTheHeaderStopsThePacing)
+{
+    document = QString(1024 * 1024, QLatin1Char('p'));
+    auto client = connectClient();
+    client->write("GET / HTTP/1.0\r\n\r\n");
+    QByteArray got;
+    ASSERT_TRUE(waitFor([&] {
+        got += client->readAll();
+        return got.contains("\r\n\r\n");
+    }));
+    client->abort();
+    ASSERT_TRUE(waitFor([&] { return sockets.state(1) == 0; }));
+    EXPECT_FALSE(timers[1].isEnabled());
+    const int ticksAtClose = ticks;
+    const size_t sendsAtClose = sends.size();
+    spin(30);
+    EXPECT_EQ(ticks, ticksAtClose);
+    EXPECT_EQ(sends.size(), sendsAtClose);
+    EXPECT_FALSE(pool.records()[1].PENDING_BODY.isEmpty());
+    EXPECT_EQ(pool.records()[1].BYTES_SENT, 0);
+}
+
+TEST_F(Paced, ASecondRequestOnTheSameChannelIsAnsweredAfterTheFirstAndEndsIt)
+{
+    const int length = 1024 * 1024;
+    document = QString(length, QLatin1Char('A'));
+    auto client = connectClient();
+    client->write("GET / HTTP/1.0\r\n\r\n");
+    const QByteArray header = web::documentHeader(length).toLatin1();
+    QByteArray got;
+    ASSERT_TRUE(waitFor([&] {
+        got += client->readAll();
+        return got.size() > header.size();
+    }));
+    document = QString(length, QLatin1Char('B'));
+    client->write("GET /again HTTP/1.0\r\n\r\n");
+    got += readUntilClosed(*client);
+
+    // The second header follows part of the first body; the count of bytes sent runs on from the
+    // first response, so the channel ends once it reaches the second response's length.
+    ASSERT_TRUE(got.startsWith(header + 'A'));
+    const qsizetype second = got.indexOf(header, header.size());
+    ASSERT_GT(second, header.size());
+    EXPECT_EQ(got.count(header), 2);
+    EXPECT_EQ(got.mid(header.size(), second - header.size()), QByteArray(second - header.size(), 'A'));
+    EXPECT_EQ(got.mid(second + header.size()), QByteArray(got.size() - second - header.size(), 'B'));
+    EXPECT_GE(got.size(), header.size() + length);
+    EXPECT_LT(got.size(), header.size() + length + 2048 + header.size());
+    EXPECT_TRUE(waitFor([&] { return sockets.state(1) == 0; }));
+}

@@ -1,0 +1,72 @@
+#pragma once
+// A web server as the station runs it (socket set, pacing timers, channel pool) listening on a free
+// loopback port, with a document the test chooses, and clients to talk to it.
+
+#include "platform/tcpsocketset.h"
+#include "platform/timerset.h"
+#include "support/loopback.h"
+#include "support/waitfor.h"
+#include "web/channelpool.h"
+
+#include <QTcpSocket>
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <memory>
+
+namespace webtest {
+
+class Served : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        port = testsupport::freePort();
+        sockets.setLocalPort(0, port);
+        ASSERT_TRUE(sockets.listen(0)) << sockets.errorString().toStdString();
+    }
+
+    // A client whose connection a channel has taken over.
+    std::unique_ptr<QTcpSocket> connectClient()
+    {
+        auto client = std::make_unique<QTcpSocket>();
+        client->connectToHost(QHostAddress::LocalHost, port);
+        EXPECT_TRUE(testsupport::waitFor([&] { return client->state() == QAbstractSocket::ConnectedState; }));
+        return client;
+    }
+
+    // Channels whose socket is connected.
+    int connectedChannels() const
+    {
+        int n = 0;
+        for (int i = 1; i <= sockets.ubound(); ++i)
+            n += sockets.state(i) == 7 ? 1 : 0;
+        return n;
+    }
+
+    QByteArray fetch(const QByteArray& request) { return testsupport::fetch(port, request); }
+
+    QString document = QStringLiteral("<kml>served</kml>");
+    std::function<void()> beforeAnswer; // runs when the pool fills the document
+    platform::TcpSocketSet sockets;
+    platform::TimerSet timers;
+    web::ChannelPool pool{sockets, timers, [this] {
+        if (beforeAnswer)
+            beforeAnswer();
+        return document;
+    }};
+    quint16 port = 0;
+};
+
+// Everything a client receives until the server closes.
+inline QByteArray readUntilClosed(QTcpSocket& client, int timeoutMs = 5000)
+{
+    QByteArray data;
+    testsupport::waitFor([&] {
+        data += client.readAll();
+        return client.state() == QAbstractSocket::UnconnectedState;
+    }, timeoutMs);
+    return data + client.readAll();
+}
+
+} // namespace webtest

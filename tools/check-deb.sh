@@ -1,0 +1,175 @@
+#!/usr/bin/env bash
+# Builds the Debian package and checks that it installs on a clean Debian 12 and serves the map.
+# Run as root on Debian 12 from anywhere in the repository:
+#
+#   bash tools/check-deb.sh
+#
+# 1. Builds a release (no tests) in build-deb/ and makes the .deb with cpack; shows its control
+#    fields and contents.
+# 2. Makes a minimal Debian 12 root with debootstrap from the mirror apt uses here, and runs
+#    `apt install ./<package>.deb` in it. When debootstrap cannot reach the mirror, it shows instead
+#    that apt would install the package here (--simulate) and where each dependency would come from,
+#    and unpacks the package into a temporary folder.
+# 3. Starts the installed DF simulator on COM1 and the installed station offscreen on a free port
+#    (from a settings file written for it), fetches the map with curl and stops both.
+#
+# Environment: BUILD_DIR (default <repo>/build-deb), DEB_ROOT (default /tmp/tarnvale-deb-root; made
+# afresh on every run and left in place afterwards for a look inside), DEB_CHECK=simulate to skip
+# debootstrap and do the check on this machine.
+set -euo pipefail
+
+here=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+build=${BUILD_DIR:-$here/build-deb}
+root=${DEB_ROOT:-/tmp/tarnvale-deb-root}
+
+step() { printf '\n== %s\n' "$*"; }
+fail() { printf '\nFAILED: %s\n' "$*" >&2; exit 1; }
+
+[ "$(id -u)" -eq 0 ] || fail "run this as root (debootstrap, chroot and apt need it)"
+
+needed=(build-essential cmake ninja-build qt6-base-dev qt6-serialport-dev dpkg-dev debootstrap curl)
+missing=()
+for p in "${needed[@]}"; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+done
+if [ ${#missing[@]} -gt 0 ]; then
+    step "Installing ${missing[*]}"
+    export DEBIAN_FRONTEND=noninteractive
+    apt-get update -q
+    apt-get install -y -q --no-install-recommends "${missing[@]}"
+fi
+
+# --- 1. The package -------------------------------------------------------------------------------
+step "Building the package in $build"
+cmake -S "$here" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DTARNVALE_BUILD_TESTS=OFF >/dev/null
+cmake --build "$build"
+rm -f "$build"/tarnvale-webserver_*.deb
+(cd "$build" && cpack -G DEB >/dev/null)
+deb=$(ls "$build"/tarnvale-webserver_*.deb)
+debname=$(basename "$deb")
+step "dpkg-deb -I $debname"
+dpkg-deb -I "$deb"
+step "dpkg-deb -c $debname"
+dpkg-deb -c "$deb"
+
+# --- 2. A clean Debian 12 -------------------------------------------------------------------------
+# The bookworm mirror apt already uses (deb822 sources first, then the one-line form).
+mirror=$(awk 'BEGIN { RS = "" } /Suites:[^\n]*bookworm([ \n]|$)/ && match($0, /URIs:[ \t]*[^ \t\n]+/) {
+                 s = substr($0, RSTART, RLENGTH); sub(/URIs:[ \t]*/, "", s); print s; exit }' \
+             /etc/apt/sources.list.d/*.sources 2>/dev/null || true)
+if [ -z "$mirror" ] && [ -f /etc/apt/sources.list ]; then
+    mirror=$(awk '$1 == "deb" { i = 2; if ($i ~ /^\[/) { while ($i !~ /\]$/) i++; i++ }
+                                if ($(i + 1) == "bookworm") { print $i; exit } }' /etc/apt/sources.list)
+fi
+mirror=${mirror:-http://deb.debian.org/debian}
+
+pids=()
+mounted=()
+cleanup() {
+    for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null && wait "$pid" 2>/dev/null || true; done
+    for ((i = ${#mounted[@]} - 1; i >= 0; i--)); do umount "${mounted[i]}" 2>/dev/null || umount -l "${mounted[i]}" || true; done
+    if [ -n "${unpacked:-}" ]; then rm -rf "$unpacked" "$cfg"; fi
+}
+trap cleanup EXIT
+
+# Never delete through a mount left by an interrupted run.
+if grep -q " $root/" /proc/mounts; then
+    grep " $root/" /proc/mounts | awk '{ print $2 }' | sort -r | xargs -r -n1 umount -l
+fi
+grep -q " $root/" /proc/mounts && fail "$root still has mounts; unmount them first"
+rm -rf --one-file-system "$root"
+
+step "debootstrap --variant=minbase bookworm $root $mirror"
+if [ "${DEB_CHECK:-}" != simulate ] &&
+    debootstrap --variant=minbase bookworm "$root" "$mirror" >/tmp/tarnvale-debootstrap.log 2>&1; then
+    mode=chroot
+    cp "$deb" "$root/tmp/"
+    for m in proc dev dev/pts; do
+        case $m in
+            proc) mount -t proc proc "$root/proc" ;;
+            *) mount --bind "/$m" "$root/$m" ;;
+        esac
+        mounted+=("$root/$m")
+    done
+    step "In the clean root: apt install ./$debname"
+    chroot "$root" sh -c "cd /tmp && apt-get update -q && DEBIAN_FRONTEND=noninteractive apt install -y ./$debname" \
+        || fail "the package did not install in a clean Debian 12"
+    chroot "$root" dpkg -s tarnvale-webserver | grep -E '^(Status|Version):'
+    launch() { exec chroot "$root" env "$@"; }
+    prefix=/usr/bin
+    cfg=/tmp/tarnvale-config
+    hostcfg=$root$cfg
+else
+    mode=simulated
+    if [ "${DEB_CHECK:-}" = simulate ]; then
+        echo "skipped (DEB_CHECK=simulate); checking here instead."
+    else
+        echo "debootstrap could not make a root (see /tmp/tarnvale-debootstrap.log); checking here instead."
+    fi
+    step "apt-get install --simulate $deb"
+    apt-get install --simulate "$deb" | grep -E '^(Inst|Conf|E:)' || fail "apt cannot resolve the dependencies"
+    step "apt-cache policy of each dependency"
+    for dep in $(dpkg-deb -f "$deb" Depends | tr ',' '\n' | sed 's/(.*)//; s/|.*//' | tr -d ' '); do
+        apt-cache policy "$dep" | sed -n 1,3p
+    done
+    unpacked=$(mktemp -d /tmp/tarnvale-unpacked.XXXXXX)
+    dpkg-deb -x "$deb" "$unpacked"
+    launch() { exec env "$@"; }
+    prefix=$unpacked/usr/bin
+    cfg=$(mktemp -d /tmp/tarnvale-config.XXXXXX)
+    hostcfg=$cfg
+fi
+
+# --- 3. The installed program serves the map ------------------------------------------------------
+port=$(python3 -c 'import socket; s = socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])' 2>/dev/null \
+       || shuf -i 20000-40000 -n 1)
+digits=$(printf '%05d' "$port")
+mkdir -p "$hostcfg/Tarnvale" "$hostcfg/runtime"
+chmod 700 "$hostcfg/runtime"
+# 26 lines, CR LF: COM port, five website port digits, three calibration digits, the position
+# digits and the two hemispheres (the defaults apart from the port).
+{
+    printf ' 1 \r\n'
+    for ((i = 0; i < 5; i++)); do printf ' %s \r\n' "${digits:i:1}"; done
+    printf ' 0 \r\n 0 \r\n 0 \r\n'
+    printf '%s\r\n' 3 4 2 5 1 1 1 1 1 9 4 4 5 0 0 N W
+} >"$hostcfg/Tarnvale/Tarnvale_Demo.ini"
+
+step "Starting the installed simulator on COM1 and the station offscreen on port $port ($mode)"
+launch XDG_CONFIG_HOME="$cfg" "$prefix/tarnvale-df-simulator" --port 1 --bearing 45 --period 200 \
+    >/tmp/tarnvale-simulator.log 2>&1 &
+simulator=$!
+pids+=("$simulator")
+for _ in $(seq 50); do [ -L "$hostcfg/Tarnvale/COM1" ] && break; sleep 0.1; done
+launch QT_QPA_PLATFORM=offscreen XDG_CONFIG_HOME="$cfg" XDG_RUNTIME_DIR="$cfg/runtime" "$prefix/tarnvale-webserver" \
+    >/tmp/tarnvale-station.log 2>&1 &
+station=$!
+pids+=("$station")
+
+response=""
+for _ in $(seq 100); do
+    response=$(curl -s -i --max-time 5 "http://127.0.0.1:$port/map.kml" || true)
+    [ -n "$response" ] && break
+    sleep 0.2
+done
+sleep 1 # let a bearing or two arrive, then ask again
+response=$(curl -s -i --max-time 5 "http://127.0.0.1:$port/map.kml" || true)
+printf '%s\n' "$response" | head -12
+printf '%s\n' "$response" | grep -q '^HTTP/1\.0 200' || fail "the installed station did not serve the map"
+printf '%s\n' "$response" | grep -q '</kml>' || fail "the map document is incomplete"
+echo "..."
+printf '%s\n' "$response" | grep -o '<LineString>.*</LineString>' || true
+
+step "Stopping the station and the simulator (SIGTERM)"
+for pid in "$station" "$simulator"; do
+    kill -TERM "$pid"
+    status=0
+    wait "$pid" || status=$?
+    [ "$status" -eq 0 ] || fail "process $pid did not end cleanly (status $status)"
+done
+pids=()
+[ ! -e "$hostcfg/Tarnvale/COM1" ] || fail "the simulator left its COM1 link behind"
+grep -q '^ 1 ' "$hostcfg/Tarnvale/Tarnvale_Demo.ini" || fail "the station did not keep its settings file"
+echo "both ended with status 0; the COM1 link is gone"
+
+printf '\nPASSED: %s installs (%s) and the installed station serves the map.\n' "$debname" "$mode"

@@ -1,5 +1,4 @@
 #include "web/request.h"
-#include "web/statuscaption.h"
 
 #include <gtest/gtest.h>
 
@@ -55,19 +54,4 @@ TEST(Request, HeadersAreExact)
     EXPECT_EQ(web::errorHeader(),
               QStringLiteral("HTTP/1.0 Error 404 : File Not Found\r\nServer: Tarnvale DF Demo WebServer V 1.0\r\n\r\n"));
     EXPECT_EQ(web::errorHeader().size(), 81);
-}
-
-TEST(StatusCaption, NamesEveryStateOfTheListeningSocket)
-{
-    const char* expected[] = {
-        "WEBSITE SERVER STATE 0 : CONN CLOSED",   "WEBSITE SERVER STATE 1 : CONN OPEN",
-        "WEBSITE SERVER STATE 2 : LISTENING",     "WEBSITE SERVER STATE 3 : CONN PENDING",
-        "WEBSITE SERVER STATE 4 : RESOLVING HOST", "WEBSITE SERVER STATE 5 : HOST RESOLVED",
-        "WEBSITE SERVER STATE 6 : CONNECTING",    "WEBSITE SERVER STATE 7 : CONNECTED",
-        "WEBSITE SERVER STATE 8 : PEER CLOSING",  "WEBSITE SERVER STATE 9 : ERROR",
-    };
-    for (int state = 0; state <= 9; ++state)
-        EXPECT_EQ(web::serverStateCaption(state), QString::fromLatin1(expected[state]));
-    EXPECT_FALSE(web::serverStateCaption(-1).has_value());
-    EXPECT_FALSE(web::serverStateCaption(10).has_value());
 }

@@ -1,6 +1,7 @@
 #include "optionswindow.h"
 
 #include "platform/captionwidgets.h"
+#include "platform/layout.h"
 
 #include <QCloseEvent>
 #include <QGroupBox>
@@ -13,34 +14,6 @@ using options::Editor;
 using options::Step;
 
 namespace {
-
-// Layout is given in twips; the screen has 15 twips to a logical pixel.
-constexpr int px(int twips) { return twips / 15; }
-
-QRect twipRect(int left, int top, int width, int height)
-{
-    return {px(left), px(top), px(width), px(height)};
-}
-
-QFont sansFont(qreal points, bool bold)
-{
-    QFont font;
-    font.setFamilies({QStringLiteral("Liberation Sans"), QStringLiteral("Arial"), QStringLiteral("DejaVu Sans")});
-    font.setStyleHint(QFont::SansSerif);
-    font.setPointSizeF(points);
-    font.setBold(bold);
-    return font;
-}
-
-QFont digitFont()
-{
-    QFont font;
-    font.setFamilies({QStringLiteral("Arial"), QStringLiteral("Liberation Sans")});
-    font.setStyleHint(QFont::SansSerif);
-    font.setPointSizeF(21.75);
-    font.setWeight(QFont::Normal);
-    return font;
-}
 
 // The decimal point between minutes and tenths: white, with a 3 x 3 black dot near the bottom.
 QPixmap decimalPoint()
@@ -63,8 +36,8 @@ Form_OPTIONS::Form_OPTIONS(StationInterface& station, QWidget* parent)
 {
     setObjectName(QStringLiteral("Form_OPTIONS"));
     setWindowTitle(QStringLiteral("Tarnvale Options"));
-    setFixedSize(px(8460), px(3705));
-    setFont(sansFont(8, false));
+    setFixedSize(platform::px(8460), platform::px(3705));
+    setFont(platform::controlFont(8, false));
     createControls();
 }
 
@@ -86,10 +59,10 @@ void Form_OPTIONS::createControls()
         return b;
     };
 
-    m_framePosition = frame("Frame_POSITION", QStringLiteral("POSITION"), twipRect(120, 120, 8175, 1695));
-    m_frameCalibration = frame("Frame_DF_CALIB", QStringLiteral("DF CALIB"), twipRect(120, 1920, 1575, 1575));
-    auto* frameComm = frame("frame_COMM", QStringLiteral("DF COM PORT"), twipRect(2040, 1920, 1935, 1575));
-    m_frameWebsitePort = frame("Frame_WEBSITE_PORT", QStringLiteral("WEBSITE PORT"), twipRect(4320, 1920, 2295, 1575));
+    m_framePosition = frame("Frame_POSITION", QStringLiteral("POSITION"), platform::twipRect(120, 120, 8175, 1695));
+    m_frameCalibration = frame("Frame_DF_CALIB", QStringLiteral("DF CALIB"), platform::twipRect(120, 1920, 1575, 1575));
+    auto* frameComm = frame("frame_COMM", QStringLiteral("DF COM PORT"), platform::twipRect(2040, 1920, 1935, 1575));
+    m_frameWebsitePort = frame("Frame_WEBSITE_PORT", QStringLiteral("WEBSITE PORT"), platform::twipRect(4320, 1920, 2295, 1575));
 
     for (const DigitColumn& column : options::kDigitColumns) {
         QWidget* parent = column.editor == Editor::Position ? m_framePosition
@@ -98,12 +71,12 @@ void Form_OPTIONS::createControls()
         createColumn(parent, column);
     }
 
-    m_latHemi = button(m_framePosition, "CmdButton_LAT_HEMI", QStringLiteral("N"), twipRect(360, 480, 495, 735));
+    m_latHemi = button(m_framePosition, "CmdButton_LAT_HEMI", QStringLiteral("N"), platform::twipRect(360, 480, 495, 735));
     m_latHemi->setTag(QStringLiteral("N"));
-    m_longHemi = button(m_framePosition, "CmdButton_LONG_HEMI", QStringLiteral("E"), twipRect(4080, 480, 495, 735));
+    m_longHemi = button(m_framePosition, "CmdButton_LONG_HEMI", QStringLiteral("E"), platform::twipRect(4080, 480, 495, 735));
     m_longHemi->setTag(QStringLiteral("E"));
     for (auto* hemi : {m_latHemi, m_longHemi})
-        hemi->setFont(sansFont(12, true));
+        hemi->setFont(platform::controlFont(12, true));
     connect(m_latHemi, &QPushButton::clicked, this, &Form_OPTIONS::CmdButton_LAT_HEMI_Click);
     connect(m_longHemi, &QPushButton::clicked, this, &Form_OPTIONS::CmdButton_LONG_HEMI_Click);
 
@@ -111,15 +84,15 @@ void Form_OPTIONS::createControls()
     for (auto [name, left] : {std::pair{"Picture_LAT_POINT", 2520}, std::pair{"Picture_LONG_POINT", 6600}}) {
         auto* picture = new QLabel(m_framePosition);
         picture->setObjectName(QLatin1String(name));
-        picture->setGeometry(twipRect(left, 600, 135, 495));
+        picture->setGeometry(platform::twipRect(left, 600, 135, 495));
         picture->setAlignment(Qt::AlignLeft | Qt::AlignTop);
         picture->setPixmap(point);
     }
 
-    m_commPort = button(frameComm, "CmdButton_COMM_PORT", QStringLiteral("COM PORT : COM 1"), twipRect(240, 360, 1455, 975));
+    m_commPort = button(frameComm, "CmdButton_COMM_PORT", QStringLiteral("COM PORT : COM 1"), platform::twipRect(240, 360, 1455, 975));
     connect(m_commPort, &QPushButton::clicked, this, &Form_OPTIONS::CmdButton_COMM_PORT_Click);
 
-    m_exit = button(this, "CmdButton_EXIT", QStringLiteral("EXIT"), twipRect(6960, 2040, 1335, 1455));
+    m_exit = button(this, "CmdButton_EXIT", QStringLiteral("EXIT"), platform::twipRect(6960, 2040, 1335, 1455));
     connect(m_exit, &QPushButton::clicked, this, &Form_OPTIONS::CmdButton_EXIT_Click);
 }
 
@@ -127,8 +100,8 @@ void Form_OPTIONS::createColumn(QWidget* frame, const DigitColumn& column)
 {
     auto* field = new platform::TagLabel(frame);
     field->setObjectName(QLatin1String(column.field));
-    field->setGeometry(twipRect(column.left, 600, 375, 495));
-    field->setFont(digitFont());
+    field->setGeometry(platform::twipRect(column.left, 600, 375, 495));
+    field->setFont(platform::digitFont());
     field->setAlignment(Qt::AlignCenter);
     field->setDigit(QStringLiteral("8"));
     field->setBackground(Qt::white);
@@ -138,7 +111,7 @@ void Form_OPTIONS::createColumn(QWidget* frame, const DigitColumn& column)
         auto* b = new platform::TagButton(frame);
         b->setObjectName(QLatin1String(name));
         b->setText(caption);
-        b->setGeometry(twipRect(column.left, top, 375, 255));
+        b->setGeometry(platform::twipRect(column.left, top, 375, 255));
         const DigitColumn* row = &column; // the table lives for the whole run
         connect(b, &QPushButton::clicked, this, [this, row, step] { stepDigit(*row, step); });
     };

@@ -118,12 +118,8 @@ bool Form_STATION::startUp()
         return true;
     }
 
-    if (!m_comm.portOpen() && !m_comm.setPortOpen(true)) {
-        platform::MessageBoxes::instance().show(
-            this, QStringLiteral("Invalid COM port selected"),
-            platform::joinedMessage(QStringLiteral("WARNING ! Chosen COM port is not available"),
-                                    QStringLiteral("Select a different COM port on OPTIONS screen")));
-    }
+    if (!m_comm.portOpen() && !m_comm.setPortOpen(true))
+        showComPortMessage();
     return true;
 }
 

@@ -4,22 +4,14 @@
 #include "geo/kml.h"
 #include "options/optionswindow.h"
 #include "platform/captionwidgets.h"
+#include "platform/layout.h"
 #include "web/channelpool.h"
 #include "web/statuscaption.h"
 
 #include <QLabel>
 
-namespace {
-
-// Layout is given in twips; the screen has 15 twips to a logical pixel.
-constexpr int px(int twips) { return twips / 15; }
-
-QRect twipRect(int left, int top, int width, int height)
-{
-    return {px(left), px(top), px(width), px(height)};
-}
-
-} // namespace
+using platform::px;
+using platform::twipRect;
 
 Form_STATION::Form_STATION(QWidget* parent)
     : QWidget(parent)
@@ -28,11 +20,7 @@ Form_STATION::Form_STATION(QWidget* parent)
     setWindowTitle(QStringLiteral("Tarnvale WebServer : Demo"));
     setFixedSize(px(4605), px(2220));
 
-    QFont font;
-    font.setFamilies({QStringLiteral("Liberation Sans"), QStringLiteral("Arial"), QStringLiteral("DejaVu Sans")});
-    font.setStyleHint(QFont::SansSerif);
-    font.setPointSizeF(8);
-    setFont(font);
+    setFont(platform::controlFont(8));
 
     createControls();
 

@@ -86,6 +86,7 @@ protected:
 private:
     void createControls();
     bool startUp();
+    void showComPortMessage();
     bool loadSettings();
     void saveSettings();
     void Form_Unload();

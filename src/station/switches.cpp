@@ -18,6 +18,14 @@ const QString kOff = QStringLiteral("OFF");
 
 } // namespace
 
+void Form_STATION::showComPortMessage()
+{
+    platform::MessageBoxes::instance().show(
+        this, QStringLiteral("Invalid COM port selected"),
+        platform::joinedMessage(QStringLiteral("WARNING ! Chosen COM port is not available"),
+                                QStringLiteral("Select a different COM port on OPTIONS screen")));
+}
+
 void Form_STATION::CmdButton_ACQUIRE_Click()
 {
     // Off: the watchdog stops, the bearing is withdrawn and the line collapses onto the station.
@@ -42,9 +50,7 @@ void Form_STATION::CmdButton_ACQUIRE_Click()
         m_state.DF_BUFFER.clear();
         if (m_comm.portOpen() || m_comm.setPortOpen(true))
             return;
-        platform::MessageBoxes::instance().show(this, QStringLiteral("Invalid COM port selected"),
-            platform::joinedMessage(QStringLiteral("WARNING ! Chosen COM port is not available"),
-                                    QStringLiteral("Select a different COM port on OPTIONS screen")));
+        showComPortMessage();
         switchOff();
         collapseLine();
         return;

@@ -1,0 +1,57 @@
+#include "stationprocess.h"
+
+#include "loopback.h"
+#include "waitfor.h"
+
+#include <QProcessEnvironment>
+#include <QTcpSocket>
+
+namespace testsupport {
+
+StationProcess::StationProcess(const QString& executable, const QString& configHome)
+{
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("XDG_CONFIG_HOME"), configHome);
+    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    env.insert(QStringLiteral("XDG_RUNTIME_DIR"), QStringLiteral("/tmp/tarnvale-test-runtime"));
+    m_process.setProcessEnvironment(env);
+    m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    m_process.start(executable, {});
+}
+
+StationProcess::~StationProcess()
+{
+    if (isRunning()) {
+        m_process.kill();
+        m_process.waitForFinished(3000);
+    }
+}
+
+int StationProcess::terminate(int timeoutMs)
+{
+    if (!isRunning())
+        return -1;
+    m_process.terminate(); // SIGTERM
+    if (!waitFor([this] { return !isRunning(); }, timeoutMs))
+        return -1;
+    return m_process.exitStatus() == QProcess::NormalExit ? m_process.exitCode() : -1;
+}
+
+bool waitUntilServing(quint16 port, int timeoutMs)
+{
+    return waitFor([port] {
+        // Only ask once something listens: a refused connection is known at once, a fetch would wait.
+        QTcpSocket probe;
+        probe.connectToHost(QHostAddress::LocalHost, port);
+        waitFor([&] { return probe.state() == QAbstractSocket::ConnectedState
+                             || probe.state() == QAbstractSocket::UnconnectedState; }, 1000);
+        if (probe.state() != QAbstractSocket::ConnectedState) {
+            spin(20);
+            return false;
+        }
+        probe.abort();
+        return fetch(port, "GET / HTTP/1.0\r\n\r\n", 3000).startsWith("HTTP/1.0 200 OK");
+    }, timeoutMs);
+}
+
+} // namespace testsupport

@@ -69,7 +69,8 @@ void LiveStation::startSimulator(const QStringList& arguments)
 {
     if (simulator && simulator->isRunning())
         ASSERT_EQ(simulator->stop(), 0); // its link goes with it
-    simulator = std::make_unique<SimulatorProcess>(folder.folder(), settings.commPort, arguments);
+    simulator = std::make_unique<testsupport::SimulatorProcess>(QStringLiteral(TARNVALE_DF_SIMULATOR), folder.folder(),
+                                                              settings.commPort, arguments);
     ASSERT_TRUE(simulator->linked()) << simulator->errors().toStdString();
 }
 

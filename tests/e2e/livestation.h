@@ -4,9 +4,9 @@
 // simulator on its COM port, and read over HTTP.
 
 #include "options/settingvalues.h"
-#include "simulatorprocess.h"
 #include "support/mapdocument.h"
 #include "support/settingsfolder.h"
+#include "support/simulatorprocess.h"
 #include "support/stationprocess.h"
 
 #include <QStringList>
@@ -62,7 +62,7 @@ protected:
 
     testsupport::SettingsFolder folder;
     StationSettings settings;
-    std::unique_ptr<SimulatorProcess> simulator;
+    std::unique_ptr<testsupport::SimulatorProcess> simulator;
     std::unique_ptr<testsupport::StationProcess> station; // ends before the simulator it reads
     testsupport::MapDocument lastMap;                       // the latest fetched by mapShows
 };

@@ -18,16 +18,23 @@ QByteArray fetch(quint16 port, const QByteArray& request, int timeoutMs)
 {
     QTcpSocket socket;
     socket.connectToHost(QHostAddress::LocalHost, port);
-    if (!waitFor([&] { return socket.state() == QAbstractSocket::ConnectedState; }, timeoutMs))
+    // A refused connection drops back to UnconnectedState: no need to wait out the time.
+    waitFor([&] { return socket.state() == QAbstractSocket::ConnectedState
+                         || socket.state() == QAbstractSocket::UnconnectedState; }, timeoutMs);
+    if (socket.state() != QAbstractSocket::ConnectedState)
         return {};
     socket.write(request);
-    QByteArray received;
+    return readUntilClosed(socket, timeoutMs);
+}
+
+QByteArray readUntilClosed(QTcpSocket& client, int timeoutMs)
+{
+    QByteArray data;
     waitFor([&] {
-        received += socket.readAll();
-        return socket.state() == QAbstractSocket::UnconnectedState;
+        data += client.readAll();
+        return client.state() == QAbstractSocket::UnconnectedState;
     }, timeoutMs);
-    received += socket.readAll();
-    return received;
+    return data + client.readAll();
 }
 
 } // namespace testsupport

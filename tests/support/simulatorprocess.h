@@ -6,19 +6,20 @@
 #include <QString>
 #include <QStringList>
 
-namespace e2e {
+namespace testsupport {
 
 class SimulatorProcess
 {
 public:
-    // Starts the simulator with `arguments` plus --port and --link-folder, and waits until the link is
-    // there (or the simulator has ended).
-    SimulatorProcess(const QString& folder, int portNumber, const QStringList& arguments);
-    ~SimulatorProcess();
+    // Starts `program` with `arguments` plus --port and --link-folder, and waits until it reports the
+    // link (or has ended).
+    SimulatorProcess(const QString& program, const QString& folder, int portNumber, const QStringList& arguments);
+    ~SimulatorProcess(); // kills a simulator still running
     SimulatorProcess(const SimulatorProcess&) = delete;
     SimulatorProcess& operator=(const SimulatorProcess&) = delete;
 
     bool linked() const { return m_linked; }
+    QString link() const { return m_link; }
     bool isRunning() const { return m_process.state() != QProcess::NotRunning; }
     QString errors() { return QString::fromLocal8Bit(m_process.readAllStandardError()); }
 
@@ -27,10 +28,13 @@ public:
 
     // SIGTERM, then the exit status (-1 when it crashed or did not end in time).
     int stop();
+    // Waits for it to end by itself, then the exit status (-1 as for stop()).
+    int finish(int timeoutMs = 5000);
 
 private:
     QProcess m_process;
+    QString m_link;
     bool m_linked = false;
 };
 
-} // namespace e2e
+} // namespace testsupport

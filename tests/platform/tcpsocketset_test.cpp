@@ -83,16 +83,6 @@ protected:
     std::vector<Event> events;
 };
 
-QByteArray readAllUntilClosed(QTcpSocket& client, qint64 expected = -1)
-{
-    QByteArray data;
-    waitFor([&] {
-        data += client.readAll();
-        return client.state() == QAbstractSocket::UnconnectedState || (expected >= 0 && data.size() >= expected);
-    }, 10000);
-    return data + client.readAll();
-}
-
 } // namespace
 
 TEST(TcpSocketSetListen, RefusesPortsOutsideTheRangeAndPortsInUse)
@@ -222,7 +212,7 @@ TEST_F(Listening, CloseIsImmediateYetThePeerReceivesEverythingSentBefore)
     auto next = connectClient(1);
     EXPECT_EQ(sockets.ubound(), 1);
 
-    const QByteArray atPeer = readAllUntilClosed(*client);
+    const QByteArray atPeer = testsupport::readUntilClosed(*client, 10000);
     EXPECT_EQ(atPeer.size(), payload.size() + 3);
     EXPECT_TRUE(atPeer.endsWith("kEND"));
     EXPECT_EQ(client->state(), QAbstractSocket::UnconnectedState);

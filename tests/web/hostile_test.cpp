@@ -7,12 +7,11 @@
 #include <sys/resource.h>
 
 using testsupport::waitFor;
+using webtest::kError;
 using webtest::readUntilClosed;
 using webtest::Served;
 
 namespace {
-
-const QByteArray kError = "HTTP/1.0 Error 404 : File Not Found\r\nServer: Tarnvale DF Demo WebServer V 1.0\r\n\r\n";
 
 // Both ends of every connection live in this process; make room for them.
 int idleClientsAffordable(int wanted)

@@ -58,15 +58,10 @@ protected:
     quint16 port = 0;
 };
 
-// Everything a client receives until the server closes.
-inline QByteArray readUntilClosed(QTcpSocket& client, int timeoutMs = 5000)
-{
-    QByteArray data;
-    testsupport::waitFor([&] {
-        data += client.readAll();
-        return client.state() == QAbstractSocket::UnconnectedState;
-    }, timeoutMs);
-    return data + client.readAll();
-}
+using testsupport::readUntilClosed;
+
+// The answer to anything but a document request.
+inline const QByteArray kError =
+    "HTTP/1.0 Error 404 : File Not Found\r\nServer: Tarnvale DF Demo WebServer V 1.0\r\n\r\n";
 
 } // namespace webtest

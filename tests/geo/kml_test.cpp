@@ -1,6 +1,5 @@
 #include "geo/kml.h"
 
-#include <QXmlStreamReader>
 #include <gtest/gtest.h>
 
 namespace {
@@ -46,36 +45,11 @@ TEST(KmlDocument, IsExactlyTheStationsDocument)
     EXPECT_FALSE(document.contains(u'\n'));
 }
 
-TEST(KmlDocument, TemplateHoldsEachPlaceholderAsOftenAsTheDocumentUsesIt)
-{
-    const QString t = geo::buildKmlTemplate();
-    EXPECT_EQ(t.count(QStringLiteral("START_LONG")), 2);
-    EXPECT_EQ(t.count(QStringLiteral("START_LAT")), 2);
-    EXPECT_EQ(t.count(QStringLiteral("END_LONG")), 1);
-    EXPECT_EQ(t.count(QStringLiteral("END_LAT")), 1);
-}
-
 TEST(KmlDocument, EmptyCoordinateTextLeavesItsFieldEmpty)
 {
     const QString document = geo::fillKml(geo::buildKmlTemplate(), QString(), kStartLat, kEndLong, kEndLat);
     EXPECT_TRUE(document.contains(QStringLiteral("<coordinates>,+34.41850,0</coordinates>")));
     EXPECT_EQ(document, expectedDocument(QString(), kStartLat, kEndLong, kEndLat));
-}
-
-TEST(KmlDocument, IsWellFormedAsciiXmlWithTheStationAndTheLine)
-{
-    const QString document = geo::fillKml(geo::buildKmlTemplate(), kStartLong, kStartLat, kStartLong, kStartLat);
-    EXPECT_EQ(document.toLatin1().size(), document.toUtf8().size()); // ASCII: one byte per character
-    QXmlStreamReader xml(document);
-    QStringList coordinates;
-    while (!xml.atEnd()) {
-        if (xml.readNext() == QXmlStreamReader::StartElement && xml.name() == QLatin1String("coordinates"))
-            coordinates << xml.readElementText();
-    }
-    ASSERT_FALSE(xml.hasError()) << xml.errorString().toStdString();
-    ASSERT_EQ(coordinates.size(), 2);
-    EXPECT_EQ(coordinates[0], QStringLiteral("-119.74167,+34.41850,0"));
-    EXPECT_EQ(coordinates[1], QStringLiteral("-119.74167,+34.41850,0 -119.74167,+34.41850,0"));
 }
 
 TEST(KmlDocument, ReplacementsDoNotRescanInsertedText)

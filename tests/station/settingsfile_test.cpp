@@ -109,28 +109,6 @@ TEST(SettingsFile, ReadsNumbersAsDecimalTagsWithoutBlanksOrLeadingZeros)
     EXPECT_EQ(target.tags[13], QStringLiteral("4"));
 }
 
-TEST(SettingsFile, HemisphereLinesSwitchOnlyOnExactCapitals)
-{
-    testsupport::SettingsFolder folder;
-    QStringList lines = defaults();
-    lines[24] = QStringLiteral("s");
-    lines[25] = QStringLiteral("w");
-    folder.writeLines(lines);
-    RecordingTarget target;
-    ASSERT_EQ(station::readSettings(folder.settingsFile(), target), ReadOutcome::Applied);
-    EXPECT_EQ(target.latitudeToggles, 0);
-    EXPECT_EQ(target.longitudeToggles, 0);
-
-    // "S" with the file ending after line 25: the switch happens, then the file counts as damaged.
-    lines = defaults();
-    lines[24] = QStringLiteral("S");
-    lines.removeLast();
-    folder.writeLines(lines);
-    RecordingTarget shortFile;
-    EXPECT_EQ(station::readSettings(folder.settingsFile(), shortFile), ReadOutcome::Damaged);
-    EXPECT_EQ(shortFile.latitudeToggles, 1);
-}
-
 TEST(SettingsFile, ToleratesLinuxLineEndsAndIgnoresExtraLines)
 {
     testsupport::SettingsFolder folder;
@@ -141,18 +119,6 @@ TEST(SettingsFile, ToleratesLinuxLineEndsAndIgnoresExtraLines)
     RecordingTarget target;
     EXPECT_EQ(station::readSettings(folder.settingsFile(), target), ReadOutcome::Applied);
     EXPECT_EQ(target.longitudeToggles, 1);
-}
-
-TEST(SettingsFile, WritesLineOneInNumberFormAndTheRestAsText)
-{
-    QStringList tags = QStringList{"0", "8", "0", "8", "0", "3", "5", "9"} + QStringList(15, QStringLiteral("1"));
-    tags << QStringLiteral("S") << QStringLiteral("E");
-    const QStringList lines = station::settingsLines(3, tags);
-    ASSERT_EQ(lines.size(), 26);
-    EXPECT_EQ(lines[0], QStringLiteral(" 3 "));
-    EXPECT_EQ(lines[1], QStringLiteral("0"));
-    EXPECT_EQ(lines[24], QStringLiteral("S"));
-    EXPECT_EQ(lines[25], QStringLiteral("E"));
 }
 
 TEST(SettingsFile, AFailedWriteLeavesThePreviousFileWhole)

@@ -87,7 +87,6 @@ TEST_F(StationFixture, WithoutASettingsFileStartsFromTheDefaultsAndWritesThem)
     EXPECT_EQ(s.START_LONGITUDE, QStringLiteral("-119.74167"));
     EXPECT_EQ(s.END_LATITUDE, s.START_LATITUDE);
     EXPECT_EQ(s.END_LONGITUDE, s.START_LONGITUDE);
-    EXPECT_EQ(s.MAX_HTTP_CHANNELS, 50);
     EXPECT_EQ(station->serialPort().commPort(), 1);
     EXPECT_TRUE(station->serialPort().portOpen());
     EXPECT_EQ(station->httpServer().state(0), 2);
@@ -142,10 +141,12 @@ TEST_F(StationFixture, OutOfRangeDigitsFallBackAndAreWrittenBackReplaced)
 TEST_F(StationFixture, HemisphereLinesAndTheirRecovery)
 {
     QStringList lines = settingsFor(testsupport::freePort());
-    lines[24] = QStringLiteral("s");
+    lines[24] = QStringLiteral("s"); // only the exact capitals turn the hemisphere
+    lines[25] = QStringLiteral("w");
     folder.writeLines(lines);
     ASSERT_TRUE(start());
     EXPECT_EQ(tagOf(*station, "CmdButton_LAT_HEMI"), QStringLiteral("N"));
+    EXPECT_EQ(tagOf(*station, "CmdButton_LONG_HEMI"), QStringLiteral("E"));
     EXPECT_TRUE(station->state().START_LATITUDE.startsWith(u'+'));
     shutDown();
 

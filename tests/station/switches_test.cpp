@@ -38,6 +38,17 @@ protected:
         const StationState& s = station.state();
         return s.END_LATITUDE == s.START_LATITUDE && s.END_LONGITUDE == s.START_LONGITUDE;
     }
+    // DF input off: port and watchdog stopped, bearing withdrawn, line on the station.
+    void expectDfInputOff()
+    {
+        EXPECT_EQ(button("CmdButton_ACQUIRE").tag(), QStringLiteral("OFF"));
+        EXPECT_EQ(button("CmdButton_ACQUIRE").text(), QStringLiteral(" DF INPUT OFF ( ON )"));
+        EXPECT_EQ(label("Label_DF_STATUS").text(), QStringLiteral("DF INPUT = OFF"));
+        EXPECT_FALSE(station.serialPort().portOpen());
+        EXPECT_FALSE(station.timerDf().isEnabled());
+        EXPECT_EQ(station.state().DF_VALID, platform::kFalse);
+        EXPECT_TRUE(lineCollapsed());
+    }
     platform::TagButton& button(const char* name) { return *station.findChild<platform::TagButton*>(QLatin1String(name)); }
     QLabel& label(const char* name) { return *station.findChild<QLabel*>(QLatin1String(name)); }
 
@@ -53,13 +64,7 @@ TEST_F(Switches, DfInputOffWhileABearingIsShown)
     ASSERT_TRUE(station.serialPort().setPortOpen(true));
     station.timerDf().setEnabled(true);
     button("CmdButton_ACQUIRE").click();
-    EXPECT_EQ(button("CmdButton_ACQUIRE").tag(), QStringLiteral("OFF"));
-    EXPECT_EQ(button("CmdButton_ACQUIRE").text(), QStringLiteral(" DF INPUT OFF ( ON )"));
-    EXPECT_EQ(label("Label_DF_STATUS").text(), QStringLiteral("DF INPUT = OFF"));
-    EXPECT_FALSE(station.serialPort().portOpen());
-    EXPECT_FALSE(station.timerDf().isEnabled());
-    EXPECT_EQ(station.state().DF_VALID, platform::kFalse);
-    EXPECT_TRUE(lineCollapsed());
+    expectDfInputOff();
 }
 
 TEST_F(Switches, DfInputOnOpensThePortAndKeepsTheEndPoint)
@@ -99,12 +104,7 @@ TEST_F(Switches, DfInputOnWithAMissingPortWarnsOnceAndFallsBackToOff)
     EXPECT_EQ(recorder.messages()[0].text,
               QStringLiteral("WARNING ! Chosen COM port is not available\r\rSelect a different COM port on OPTIONS screen"));
     EXPECT_EQ(tagWhileShown, QStringLiteral("ON"));
-    EXPECT_EQ(button("CmdButton_ACQUIRE").tag(), QStringLiteral("OFF"));
-    EXPECT_EQ(button("CmdButton_ACQUIRE").text(), QStringLiteral(" DF INPUT OFF ( ON )"));
-    EXPECT_EQ(label("Label_DF_STATUS").text(), QStringLiteral("DF INPUT = OFF"));
-    EXPECT_FALSE(station.timerDf().isEnabled());
-    EXPECT_EQ(station.state().DF_VALID, platform::kFalse);
-    EXPECT_TRUE(lineCollapsed());
+    expectDfInputOff();
 }
 
 TEST_F(Switches, TestModeHidesTheDfStatusAndCollapsesTheLineWhenItEnds)

@@ -68,3 +68,22 @@ TEST(Program, StartsFromNothingServesBearingsAndKeepsItsSettingsAcrossRuns)
     }
     EXPECT_EQ(folder.readLines(), lines);
 }
+
+TEST(Program, ASignalAnswersAWaitingMessageBoxAndStillSavesTheSettings)
+{
+    testsupport::SettingsFolder folder;
+    // Port digits 9, 9, 9, 9, 9: the start-up waits in the network port message, unseen offscreen.
+    QStringList lines = station::defaultSettingsLines();
+    for (int line = 1; line <= 5; ++line)
+        lines[line] = QStringLiteral("9");
+    folder.writeLines(lines);
+    StationProcess station(kExecutable, QFileInfo(folder.folder()).path());
+    testsupport::spin(1500);
+    ASSERT_TRUE(station.isRunning());
+
+    QFile::remove(folder.settingsFile());
+    EXPECT_EQ(station.terminate(), 0);
+    const QStringList written = folder.readLines();
+    ASSERT_EQ(written.size(), 26);
+    EXPECT_EQ(written.mid(1, 5), QStringList(5, QStringLiteral("9")));
+}

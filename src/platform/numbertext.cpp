@@ -1,5 +1,6 @@
 #include "numbertext.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <limits>
@@ -56,6 +57,22 @@ void collectNumber(QStringView text, std::string& out)
     }
 }
 
+// The power of ten of a number's first significant digit: 2 for "123.4", -2 for "0.01e0", 5 for "1e5".
+// Only called for a number with a significant digit that is out of the double's range.
+long long decimalMagnitude(const std::string& mantissa, const std::string& expPart)
+{
+    const size_t point = std::min(mantissa.find('.'), mantissa.size());
+    const size_t first = std::min(mantissa.find_first_of("123456789"), mantissa.size());
+    long long magnitude = first < point ? static_cast<long long>(point - first) - 1
+                                        : -static_cast<long long>(first - point);
+    long long exponent = 0;
+    for (char ch : expPart) {
+        if (ch >= '0' && ch <= '9' && exponent < 1000000000)
+            exponent = exponent * 10 + (ch - '0');
+    }
+    return magnitude + (expPart.find('-') != std::string::npos ? -exponent : exponent);
+}
+
 } // namespace
 
 double readNumber(QStringView text)
@@ -81,9 +98,11 @@ double readNumber(QStringView text)
     const char* last = first + normalised.size();
     const auto result = std::from_chars(first, last, value);
     if (result.ec == std::errc::result_out_of_range) {
-        // Overflow reads as infinity, underflow as zero; either way, keep the sign.
+        // Overflow reads as infinity, underflow as zero; either way, keep the sign. Which of the two it
+        // is follows from the decimal magnitude, not from the exponent's sign alone: hundreds of digits
+        // before the point overflow even with a negative exponent.
         const bool negative = normalised.front() == '-';
-        const bool tiny = expPart.size() > 1 && expPart[1] == '-';
+        const bool tiny = decimalMagnitude(mantissa, expPart) < 0;
         if (tiny)
             return negative ? -0.0 : 0.0;
         return negative ? -std::numeric_limits<double>::infinity() : std::numeric_limits<double>::infinity();

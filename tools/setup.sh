@@ -3,7 +3,7 @@
 # every test. Safe to run again: it installs and rebuilds only what is needed.
 #
 #   bash tools/setup.sh run    build and start the station
-#   bash tools/setup.sh test   build and run the whole test suite
+#   bash tools/setup.sh test   build and run the whole test suite, then again built with the sanitizers
 set -euo pipefail
 
 mode=${1:-}
@@ -55,5 +55,19 @@ fi
 
 echo "== Running the tests"
 mkdir -p /tmp/tarnvale-test-runtime && chmod 700 /tmp/tarnvale-test-runtime
-cd "$build"
-ctest --output-on-failure --timeout 300
+(cd "$build" && ctest --output-on-failure --timeout 300)
+
+# The same tests once more, built with AddressSanitizer and UndefinedBehaviorSanitizer: any memory
+# error, leak or undefined behaviour fails the run. The build runs the test binaries too (to list
+# their cases), so the options are set before it.
+asan=build-asan
+sanitize="-fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=undefined"
+export ASAN_OPTIONS=halt_on_error=1:detect_leaks=1:detect_stack_use_after_return=1
+export LSAN_OPTIONS="suppressions=$here/tests/hardening/lsan.supp:print_suppressions=0"
+export UBSAN_OPTIONS="halt_on_error=1:print_stacktrace=1:suppressions=$here/tests/hardening/ubsan.supp"
+echo "== Building with the sanitizers in $asan/"
+cmake -S . -B "$asan" -G Ninja -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_FLAGS="-O1 $sanitize" \
+      -DCMAKE_EXE_LINKER_FLAGS="-fsanitize=address,undefined"
+cmake --build "$asan"
+echo "== Running the tests with the sanitizers"
+(cd "$asan" && ctest --output-on-failure --timeout 300)

@@ -1,0 +1,58 @@
+// The DF unit's device goes away while the station has it open (a USB adapter pulled out; here the
+// far end of the pseudo-terminal closed): the whole program must neither spin nor stop serving.
+#include "realstation.h"
+
+#include "support/loopback.h"
+#include "support/pty.h"
+#include "support/settingsfolder.h"
+#include "support/waitfor.h"
+
+#include <QFileInfo>
+#include <QRegularExpression>
+#include <gtest/gtest.h>
+
+namespace {
+
+QString lineEnd(const QByteArray& response)
+{
+    static const QRegularExpression line(QStringLiteral("<coordinates>[^<]* ([^< ]*)</coordinates>"));
+    return line.match(QString::fromLatin1(response)).captured(1);
+}
+
+} // namespace
+
+TEST(SerialDeviceGone, StationStaysIdleAndKeepsServing)
+{
+    testsupport::SettingsFolder folder;
+    testsupport::Pty dfUnit;
+    ASSERT_TRUE(dfUnit.linkAs(folder.folder(), 1));
+    const quint16 port = hardening::freePortBelowNine();
+    ASSERT_NE(port, 0);
+    folder.writeLines(hardening::settingsFor(port));
+
+    hardening::RealStation station(QFileInfo(folder.folder()).path());
+    ASSERT_TRUE(hardening::waitUntilServing(port));
+    const QString atStation = lineEnd(testsupport::fetch(port, "GET / HTTP/1.0\r\n\r\n"));
+
+    // The line is live: a bearing moves its far end.
+    ASSERT_TRUE(testsupport::waitFor([&] {
+        dfUnit.write("%090\r");
+        return lineEnd(testsupport::fetch(port, "GET / HTTP/1.0\r\n\r\n")) != atStation;
+    }, 5000));
+
+    dfUnit.closeMaster();
+    testsupport::spin(300); // the read errors come at once, if they come
+
+    // A station that spins on read errors burns a whole core; an idle one a few milliseconds.
+    const qint64 before = station.cpuMilliseconds();
+    ASSERT_GE(before, 0);
+    testsupport::spin(1000);
+    const qint64 used = station.cpuMilliseconds() - before;
+    EXPECT_LT(used, 250) << "CPU time over one second after the device went away: " << used << " ms";
+
+    EXPECT_TRUE(station.isRunning());
+    EXPECT_TRUE(testsupport::fetch(port, "GET / HTTP/1.0\r\n\r\n").startsWith("HTTP/1.0 200 OK"));
+    EXPECT_EQ(station.waitForExit(0), -1); // still running
+    station.signal(SIGTERM);
+    EXPECT_EQ(station.waitForExit(), 0);
+}

@@ -53,6 +53,16 @@ void shutdownSending(QTcpSocket* socket)
 #endif
 }
 
+// A single-shot timer owned by `owner`: destroyed with it, never firing after it.
+template <typename Action>
+void startOwnedTimer(QObject* owner, int milliseconds, Action action)
+{
+    auto* timer = new QTimer(owner);
+    timer->setSingleShot(true);
+    QObject::connect(timer, &QTimer::timeout, owner, action);
+    timer->start(milliseconds);
+}
+
 } // namespace
 
 struct TcpSocketSet::Element
@@ -346,13 +356,16 @@ void TcpSocketSet::dispose(QTcpSocket* socket)
     connect(socket, &QTcpSocket::readyRead, socket, [socket] { socket->readAll(); });
     socket->readAll();
 
+    // The timers are the socket's children, so they end with it. (A single-shot timer that merely
+    // names the socket as its context lives on until it expires: one per connection served, each
+    // making every later timer start slower.)
     const int drainMs = std::min(kDrainMs, m_lingerMs);
     auto finishSending = [socket, drainMs] {
         if (socket->bytesToWrite() > 0 || socket->property("tarnvale.sent").toBool())
             return;
         socket->setProperty("tarnvale.sent", true);
         shutdownSending(socket);
-        QTimer::singleShot(drainMs, socket, [socket] {
+        startOwnedTimer(socket, drainMs, [socket] {
             socket->readAll();
             socket->close();
             socket->deleteLater();
@@ -360,7 +373,7 @@ void TcpSocketSet::dispose(QTcpSocket* socket)
     };
     connect(socket, &QTcpSocket::bytesWritten, socket, finishSending);
     finishSending();
-    QTimer::singleShot(m_lingerMs, socket, [socket] {
+    startOwnedTimer(socket, m_lingerMs, [socket] {
         socket->abort();
         socket->deleteLater();
     });

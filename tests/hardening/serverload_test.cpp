@@ -1,0 +1,42 @@
+// Work per request must not pile up: a connection that has been served and closed leaves nothing
+// behind that later requests pay for (timers waiting to expire, sockets waiting to be deleted).
+#include "realstation.h"
+
+#include "station/stationwindow.h"
+#include "support/loopback.h"
+#include "support/messagerecorder.h"
+#include "support/pty.h"
+#include "support/settingsfolder.h"
+#include "support/waitfor.h"
+
+#include <QAbstractEventDispatcher>
+#include <gtest/gtest.h>
+
+TEST(ServedConnections, LeaveNoTimersOrSocketsBehind)
+{
+    testsupport::SettingsFolder folder;
+    testsupport::Pty dfUnit;
+    ASSERT_TRUE(dfUnit.linkAs(folder.folder(), 1));
+    const quint16 port = hardening::freePortBelowNine();
+    ASSERT_NE(port, 0);
+    folder.writeLines(hardening::settingsFor(port));
+    testsupport::MessageRecorder messages;
+    Form_STATION station;
+    ASSERT_TRUE(station.Form_Load());
+    ASSERT_TRUE(testsupport::fetch(port, "GET / HTTP/1.0\r\n\r\n").startsWith("HTTP/1.0 200 OK"));
+    testsupport::spin(100);
+
+    // Single-shot timers that outlive what they were for are kept by the event dispatcher.
+    QAbstractEventDispatcher* dispatcher = QAbstractEventDispatcher::instance();
+    const auto pendingTimers = [&] { return dispatcher->children().size(); };
+    const qsizetype timersBefore = pendingTimers();
+
+    constexpr int kRequests = 150;
+    for (int i = 0; i < kRequests; ++i)
+        ASSERT_TRUE(testsupport::fetch(port, "GET / HTTP/1.0\r\n\r\n").startsWith("HTTP/1.0 200 OK")) << i;
+    EXPECT_TRUE(testsupport::waitFor([&] { return station.httpServer().lingeringCount() == 0; }, 3000))
+        << station.httpServer().lingeringCount() << " served connections still held";
+    EXPECT_LT(pendingTimers() - timersBefore, kRequests / 10)
+        << pendingTimers() - timersBefore << " timers left pending by " << kRequests << " requests";
+    EXPECT_EQ(messages.count(), 0);
+}

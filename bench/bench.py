@@ -1,0 +1,448 @@
+#!/usr/bin/python3
+"""One bench run of the station's map server and bearing path, with nginx and Python's http.server
+serving the same document bytes as references. Started by bench/run.sh, which installs and builds
+what it needs; prints the figures and writes them to bench/results.md.
+
+Everything runs on loopback, on free ports, bounded in requests and time; every process it starts is
+stopped at the end.
+"""
+
+import argparse
+import os
+import platform
+import re
+import shutil
+import socket
+import statistics
+import subprocess
+import sys
+import time
+import tty
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+ROOT = os.path.dirname(HERE)
+WORK = os.path.join(HERE, "work")
+DEFAULT_SETTINGS = [" 1 ", " 1 ", " 0 ", " 0 ", " 0 ", " 0 ", " 0 ", " 0 ", " 0 ", "3", "4", "2", "5", "1", "1",
+                    "1", "1", "1", "9", "4", "4", "5", "0", "0", "N", "W"]
+LEVELS = (1, 10, 50)
+END_POINT = re.compile(rb"<coordinates>[^<]* ([^< ]+)</coordinates>")
+
+
+def free_port():
+    with socket.socket() as s:
+        s.bind(("127.0.0.1", 0))
+        return s.getsockname()[1]
+
+
+def wait_for(condition, seconds, step=0.02):
+    deadline = time.monotonic() + seconds
+    while time.monotonic() < deadline:
+        if condition():
+            return True
+        time.sleep(step)
+    return False
+
+
+def fetch(port, timeout=5.0):
+    """One map request, HTTP/1.0, the whole response until the server closes."""
+    with socket.create_connection(("127.0.0.1", port), timeout=timeout) as s:
+        s.sendall(b"GET / HTTP/1.0\r\n\r\n")
+        chunks = []
+        while True:
+            data = s.recv(65536)
+            if not data:
+                return b"".join(chunks)
+            chunks.append(data)
+
+
+def answers(port):
+    try:
+        return fetch(port, 1.0).startswith(b"HTTP/")
+    except OSError:
+        return False
+
+
+class Process:
+    """A server process and what /proc says about it."""
+
+    def __init__(self, name, argv, env=None):
+        self.name = name
+        self.proc = subprocess.Popen(argv, env=env, stdout=subprocess.DEVNULL, stderr=subprocess.PIPE)
+
+    @property
+    def pid(self):
+        return self.proc.pid
+
+    def rss_kib(self):
+        with open(f"/proc/{self.pid}/status") as f:
+            for line in f:
+                if line.startswith("VmRSS:"):
+                    return int(line.split()[1])
+        return -1
+
+    def cpu_seconds(self):
+        with open(f"/proc/{self.pid}/stat") as f:
+            fields = f.read().rsplit(")", 1)[1].split()
+        return (int(fields[11]) + int(fields[12])) / os.sysconf("SC_CLK_TCK")
+
+    def holds(self, path):
+        """Whether the process has `path` open."""
+        target = os.path.realpath(path)
+        for fd in os.listdir(f"/proc/{self.pid}/fd"):
+            try:
+                if os.readlink(f"/proc/{self.pid}/fd/{fd}") == target:
+                    return True
+            except OSError:
+                pass
+        return False
+
+    def stop(self, sig=15):
+        if self.proc.poll() is None:
+            self.proc.send_signal(sig)
+            try:
+                self.proc.wait(10)
+            except subprocess.TimeoutExpired:
+                self.proc.kill()
+                self.proc.wait()
+        return self.proc.returncode
+
+
+def start_station(binary, port):
+    """The station on `port`, a pseudo-terminal as its DF unit on COM1; returns (process, pty master)."""
+    config = os.path.join(WORK, "config")
+    folder = os.path.join(config, "Tarnvale")
+    shutil.rmtree(config, ignore_errors=True)
+    os.makedirs(folder)
+    lines = list(DEFAULT_SETTINGS)
+    for i, digit in enumerate(f"{port:05d}"):
+        lines[1 + i] = f" {digit} "
+    with open(os.path.join(folder, "Tarnvale_Demo.ini"), "wb") as f:
+        f.write("".join(line + "\r\n" for line in lines).encode("ascii"))
+    master, slave = os.openpty()
+    tty.setraw(slave)  # CR must reach the station as CR
+    slave_path = os.ttyname(slave)
+    os.symlink(slave_path, os.path.join(folder, "COM1"))
+    env = dict(os.environ, XDG_CONFIG_HOME=config, QT_QPA_PLATFORM="offscreen",
+               XDG_RUNTIME_DIR=os.path.join(WORK, "runtime"))
+    os.makedirs(env["XDG_RUNTIME_DIR"], mode=0o700, exist_ok=True)
+    station = Process("station", [binary], env)
+    if not wait_for(lambda: answers(port), 20):
+        raise SystemExit("the station did not start serving")
+    station.slave = slave
+    station.slave_path = slave_path
+    return station, master
+
+
+def start_nginx(port, document):
+    root = os.path.join(WORK, "nginx")
+    shutil.rmtree(root, ignore_errors=True)
+    os.makedirs(os.path.join(root, "www"))
+    with open(os.path.join(root, "www", "map.kml"), "wb") as f:
+        f.write(document)
+    user = "user root;\n" if os.geteuid() == 0 else ""
+    # One worker, like the station's one event thread; no keep-alive, like HTTP/1.0 with one response
+    # per connection; every path answered with the one document, as the station does.
+    conf = f"""worker_processes 1;
+daemon off;
+pid {root}/nginx.pid;
+{user}events {{ worker_connections 4096; }}
+http {{
+    access_log off;
+    keepalive_timeout 0;
+    client_body_temp_path {root}/body;
+    proxy_temp_path {root}/proxy;
+    fastcgi_temp_path {root}/fastcgi;
+    uwsgi_temp_path {root}/uwsgi;
+    scgi_temp_path {root}/scgi;
+    types {{ }}
+    default_type "*/*";
+    server {{
+        listen 127.0.0.1:{port} backlog=1024;
+        root {root}/www;
+        location / {{ try_files /map.kml =404; }}
+    }}
+}}
+"""
+    with open(os.path.join(root, "nginx.conf"), "w") as f:
+        f.write(conf)
+    nginx = Process("nginx", ["nginx", "-p", root, "-c", os.path.join(root, "nginx.conf"), "-e",
+                              os.path.join(root, "error.log")])
+    if not wait_for(lambda: answers(port), 10):
+        raise SystemExit("nginx did not start serving")
+    return nginx
+
+
+def start_python(port, document):
+    path = os.path.join(WORK, "map.kml")
+    with open(path, "wb") as f:
+        f.write(document)
+    server = Process("python", ["/usr/bin/python3", os.path.join(HERE, "pyserver.py"), str(port), path])
+    if not wait_for(lambda: answers(port), 10):
+        raise SystemExit("Python's http.server did not start serving")
+    return server
+
+
+def ab(port, clients, seconds, requests=1000000):
+    """ab: HTTP/1.0, one request per connection. Returns requests/s, median and 99th percentile in ms."""
+    csv = os.path.join(WORK, "ab.csv")
+    out = subprocess.run(["ab", "-q", "-r", "-s", "10", "-t", str(seconds), "-n", str(requests), "-c", str(clients),
+                          "-e", csv, f"http://127.0.0.1:{port}/"],
+                         capture_output=True, text=True, timeout=seconds + 120).stdout
+    rate = float(re.search(r"Requests per second:\s+([\d.]+)", out).group(1))
+    complete = int(re.search(r"Complete requests:\s+(\d+)", out).group(1))
+    failed = int(re.search(r"Failed requests:\s+(\d+)", out).group(1))
+    non2xx = re.search(r"Non-2xx responses:\s+(\d+)", out)
+    percent = {}
+    with open(csv) as f:
+        next(f)
+        for line in f:
+            p, ms = line.strip().split(",")
+            percent[int(p)] = float(ms)
+    return {"rate": rate, "median": percent[50], "p99": percent[99], "complete": complete,
+            "failed": failed + (int(non2xx.group(1)) if non2xx else 0)}
+
+
+def bearing_latency(port, master, sentences):
+    """From the write of a sentence (its CR last) to the end of the first response, asked for after
+    that write, whose line ends at the new end point. Bearings step by 7 degrees, so each sentence
+    moves the end point."""
+    latencies = []
+    previous = END_POINT.search(fetch(port)).group(1)
+    timeouts = 0
+    for i in range(sentences):
+        bearing = (7 * (i + 1)) % 360
+        sentence = b"%%%03d\r" % bearing
+        start = time.perf_counter()
+        os.write(master, sentence)
+        while True:
+            match = END_POINT.search(fetch(port))
+            now = time.perf_counter()
+            if match and match.group(1) != previous:
+                latencies.append((now - start) * 1000.0)
+                previous = match.group(1)
+                break
+            if now - start > 2.0:
+                timeouts += 1
+                break
+        time.sleep(0.01)
+    return latencies, timeouts
+
+
+def percentile(values, p):
+    ordered = sorted(values)
+    return ordered[min(len(ordered) - 1, int(round(p / 100.0 * (len(ordered) - 1))))]
+
+
+def idle_connections(port, count):
+    sockets = []
+    for _ in range(count):
+        sockets.append(socket.create_connection(("127.0.0.1", port), timeout=5))
+    return sockets
+
+
+def callgrind_per_request(binary, port, requests):
+    """Instructions the station executes per request, counted by callgrind over `requests` requests
+    after a warm-up (start-up not counted)."""
+    station, master = None, None
+    out = os.path.join(WORK, "callgrind.out")
+    for f in os.listdir(WORK):
+        if f.startswith("callgrind.out"):
+            os.remove(os.path.join(WORK, f))
+    config = os.path.join(WORK, "config")
+    env = dict(os.environ, XDG_CONFIG_HOME=config, QT_QPA_PLATFORM="offscreen",
+               XDG_RUNTIME_DIR=os.path.join(WORK, "runtime"))
+    station = Process("station-callgrind", ["valgrind", "--tool=callgrind", f"--callgrind-out-file={out}", binary],
+                      env)
+    try:
+        if not wait_for(lambda: answers(port), 60):
+            return None
+        subprocess.run(["ab", "-q", "-n", "200", "-c", "1", f"http://127.0.0.1:{port}/"], capture_output=True)
+        subprocess.run(["callgrind_control", "-z", str(station.pid)], capture_output=True)
+        subprocess.run(["ab", "-q", "-n", str(requests), "-c", "1", f"http://127.0.0.1:{port}/"], capture_output=True)
+        subprocess.run(["callgrind_control", "-d", str(station.pid)], capture_output=True)
+    finally:
+        station.stop()
+    dumps = sorted(f for f in os.listdir(WORK) if f.startswith("callgrind.out.") or f == "callgrind.out.1")
+    for name in dumps:
+        with open(os.path.join(WORK, name)) as f:
+            text = f.read()
+        if "Trigger: Program termination" in text:
+            continue
+        m = re.search(r"^summary:\s+(\d+)", text, re.M) or re.search(r"^totals:\s+(\d+)", text, re.M)
+        if m:
+            return int(m.group(1)) / requests
+    return None
+
+
+def machine():
+    def first(path, key):
+        try:
+            with open(path) as f:
+                for line in f:
+                    if line.startswith(key):
+                        return line.split(":", 1)[1].strip()
+        except OSError:
+            pass
+        return "?"
+
+    def version(package):
+        r = subprocess.run(["dpkg-query", "-W", "-f=${Version}", package], capture_output=True, text=True)
+        return r.stdout or "?"
+
+    with open("/etc/debian_version") as f:
+        debian = f.read().strip()
+    return {
+        "cpu": first("/proc/cpuinfo", "model name"),
+        "cores": os.cpu_count(),
+        "memory": first("/proc/meminfo", "MemTotal"),
+        "kernel": platform.release(),
+        "debian": debian,
+        "qt": version("libqt6core6"),
+        "nginx": version("nginx-light"),
+        "python": platform.python_version(),
+        "ab": version("apache2-utils"),
+        "load": os.getloadavg(),
+    }
+
+
+def ratio(value, reference):
+    return f"{value / reference:.2f}" if reference else "-"
+
+
+def main():
+    parser = argparse.ArgumentParser()
+    parser.add_argument("binary")
+    parser.add_argument("--seconds", type=int, default=6, help="length of each ab run")
+    parser.add_argument("--sentences", type=int, default=250)
+    parser.add_argument("--idle", type=int, default=30, help="seconds of idle CPU measurement")
+    args = parser.parse_args()
+    os.makedirs(WORK, exist_ok=True)
+    started = time.strftime("%Y-%m-%d %H:%M UTC", time.gmtime())
+    before = machine()
+
+    port = free_port()
+    processes = []
+    try:
+        station, master = start_station(args.binary, port)
+        processes.append(station)
+        time.sleep(1.0)
+        memory = {"start": station.rss_kib()}
+        df_open = station.holds(station.slave_path)
+        print(f"station on port {port}, pid {station.pid}, DF input {'open' if df_open else 'NOT open'};"
+              f" resident after start {memory['start']} KiB", flush=True)
+
+        run = ab(port, 10, 120, requests=100000)
+        memory["after100k"] = station.rss_kib()
+        memory["served100k"] = run["complete"]
+        print(f"after {run['complete']} requests: {memory['after100k']} KiB", flush=True)
+
+        held = idle_connections(port, 1000)
+        time.sleep(2.0)
+        memory["idle1000"] = station.rss_kib()
+        still = answers(port)
+        print(f"with 1000 idle connections open: {memory['idle1000']} KiB (serving meanwhile: {still})", flush=True)
+        for s in held:
+            s.close()
+        time.sleep(2.0)
+
+        cpu0 = station.cpu_seconds()
+        time.sleep(args.idle)
+        idle_cpu = station.cpu_seconds() - cpu0
+        print(f"idle {args.idle} s with DF input on, test mode off: {idle_cpu * 1000:.0f} ms CPU", flush=True)
+
+        document = fetch(port).split(b"\r\n\r\n", 1)[1]
+        memory["document"] = len(document)
+        nginx_port, python_port = free_port(), free_port()
+        processes.append(start_nginx(nginx_port, document))
+        processes.append(start_python(python_port, document))
+        servers = (("station", port), ("nginx", nginx_port), ("python", python_port))
+
+        throughput = {}
+        for clients in LEVELS:
+            for name, p in servers:
+                ab(p, clients, 1)  # warm-up
+                throughput[(name, clients)] = r = ab(p, clients, args.seconds)
+                print(f"{name:8s} c={clients:<3d} {r['rate']:9.0f} req/s  median {r['median']:.3f} ms"
+                      f"  p99 {r['p99']:.3f} ms  ({r['complete']} requests, {r['failed']} failed)", flush=True)
+
+        latencies, timeouts = bearing_latency(port, master, args.sentences)
+        print(f"bearing latency over {len(latencies)} sentences: median {statistics.median(latencies):.3f} ms,"
+              f" p99 {percentile(latencies, 99):.3f} ms ({timeouts} not seen within 2 s)", flush=True)
+    finally:
+        for p in reversed(processes):
+            p.stop()
+
+    instructions = callgrind_per_request(args.binary, port, 2000) if shutil.which("valgrind") else None
+    if instructions:
+        print(f"callgrind: {instructions:,.0f} instructions per request (c=1, 2000 requests)", flush=True)
+
+    after = machine()
+    write_results(started, before, after, args, port, throughput, memory, idle_cpu, df_open, latencies, timeouts,
+                  instructions)
+    failed = sum(r["failed"] for r in throughput.values())
+    return 1 if failed or timeouts or not df_open else 0
+
+
+def write_results(started, before, after, args, port, throughput, memory, idle_cpu, df_open, latencies, timeouts,
+                  instructions):
+    m = before
+    out = []
+    out.append("# Bench results\n")
+    out.append(f"One run of `bash bench/run.sh`, {started}. Generated by the bench; the last section is kept by hand.\n")
+    out.append("## Machine\n")
+    out.append(f"- CPU: {m['cpu']}, {m['cores']} cores; memory {m['memory']}")
+    out.append(f"- Debian {m['debian']}, kernel {m['kernel']}; Qt {m['qt']}, nginx-light {m['nginx']},"
+               f" Python {m['python']}, ab (apache2-utils) {m['ab']}")
+    out.append(f"- Load average (1, 5, 15 min) at the start {before['load'][0]:.2f} {before['load'][1]:.2f}"
+               f" {before['load'][2]:.2f}, at the end {after['load'][0]:.2f} {after['load'][1]:.2f}"
+               f" {after['load'][2]:.2f}\n")
+    out.append("## Map requests\n")
+    out.append(f"ab on loopback, HTTP/1.0, one request per connection (no keep-alive), {args.seconds} s per figure"
+               " after a 1 s warm-up; all three servers serve the same document bytes (the station's own map,"
+               f" {memory['document']} bytes). Ratios are to nginx.\n")
+    out.append("| clients | server | requests/s | ratio | median ms | ratio | 99th pct ms | ratio | requests | failed |")
+    out.append("|---:|---|---:|---:|---:|---:|---:|---:|---:|---:|")
+    for clients in LEVELS:
+        ref = throughput[("nginx", clients)]
+        for name in ("station", "nginx", "python"):
+            r = throughput[(name, clients)]
+            out.append(f"| {clients} | {name} | {r['rate']:.0f} | {ratio(r['rate'], ref['rate'])} | {r['median']:.3f} |"
+                       f" {ratio(r['median'], ref['median'])} | {r['p99']:.3f} | {ratio(r['p99'], ref['p99'])} |"
+                       f" {r['complete']} | {r['failed']} |")
+    out.append("")
+    out.append("## Bearing latency\n")
+    out.append(f"From the write of a sentence (\"%ddd\" and CR, the CR last) to the pseudo-terminal that is the"
+               f" station's COM1, to the end of the first response, asked for after that write, whose line ends at"
+               f" the new end point; {len(latencies)} sentences, 7 degrees apart, 10 ms between them. Each"
+               f" response includes the station's 1 ms pause between header and body.\n")
+    out.append("| sentences | median ms | 99th pct ms | min ms | max ms | not seen within 2 s |")
+    out.append("|---:|---:|---:|---:|---:|---:|")
+    out.append(f"| {len(latencies)} | {statistics.median(latencies):.3f} | {percentile(latencies, 99):.3f} |"
+               f" {min(latencies):.3f} | {max(latencies):.3f} | {timeouts} |")
+    out.append("")
+    out.append("## Memory and idle CPU (the station)\n")
+    out.append("| | resident (VmRSS) |")
+    out.append("|---|---:|")
+    out.append(f"| after start | {memory['start'] / 1024:.1f} MiB |")
+    out.append(f"| after {memory['served100k']:,} requests (ab, 10 clients) | {memory['after100k'] / 1024:.1f} MiB |")
+    out.append(f"| with 1000 idle connections open | {memory['idle1000'] / 1024:.1f} MiB |")
+    out.append("")
+    out.append(f"CPU (user + system, from /proc) over {args.idle} idle seconds with DF input on"
+               f" (serial device {'open' if df_open else 'NOT open'}, no sentences) and test mode off:"
+               f" {idle_cpu * 1000:.0f} ms, {idle_cpu / args.idle * 100:.2f} % of one core (the kernel counts it in"
+               f" {1000 // os.sysconf('SC_CLK_TCK')} ms ticks).\n")
+    if instructions:
+        out.append(f"Instructions per map request, counted by callgrind (one client, 2000 requests after a warm-up,"
+                   f" start-up not counted): {instructions:,.0f}.\n")
+    notes = os.path.join(HERE, "where-time-goes.md")
+    if os.path.exists(notes):
+        with open(notes) as f:
+            out.append(f.read().rstrip() + "\n")
+    text = "\n".join(out)
+    with open(os.path.join(HERE, "results.md"), "w") as f:
+        f.write(text)
+    print(f"\nwrote {os.path.join(HERE, 'results.md')}")
+
+
+if __name__ == "__main__":
+    sys.exit(main())

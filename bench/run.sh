@@ -1,0 +1,44 @@
+#!/usr/bin/env bash
+# The bench: builds a release binary of the station and measures, in one run on this machine, its map
+# requests against nginx and Python's http.server, its bearing latency, its memory and its idle CPU,
+# and the instructions it spends per request (callgrind). Prints the figures and writes them to
+# bench/results.md. Not part of the test suite; takes about three minutes.
+#
+#   bash bench/run.sh [--seconds N] [--sentences N] [--idle N]
+set -euo pipefail
+
+here=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+cd "$here"
+
+packages=(build-essential cmake ninja-build pkg-config qt6-base-dev qt6-serialport-dev libqt6serialport6
+          fonts-liberation nginx-light apache2-utils python3 valgrind)
+missing=()
+for p in "${packages[@]}"; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+done
+if [ ${#missing[@]} -gt 0 ]; then
+    echo "== Installing: ${missing[*]}"
+    if [ "$(id -u)" -ne 0 ]; then
+        echo "Missing packages need root: run this as root (or with sudo)." >&2
+        exit 1
+    fi
+    export DEBIAN_FRONTEND=noninteractive
+    apt-get update -q
+    apt-get install -y -q --no-install-recommends "${missing[@]}"
+fi
+# Installing nginx may start Debian's own instance; the bench starts its own on a free port.
+
+build=build-release
+echo "== Building the station (Release) in $build/"
+cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DTARNVALE_BUILD_TESTS=OFF >/dev/null
+cmake --build "$build" --target tarnvale-webserver
+
+# A thousand idle connections, and ab's fifty, need descriptors on both ends.
+ulimit -n "$(ulimit -Hn)" 2>/dev/null || true
+if [ "$(ulimit -n)" != unlimited ] && [ "$(ulimit -n)" -lt 4096 ]; then
+    echo "The bench needs 4096 open files (ulimit -n); this shell allows $(ulimit -n)." >&2
+    exit 1
+fi
+
+echo "== Measuring (bench/work/ holds the run's files)"
+exec /usr/bin/python3 bench/bench.py "$build/src/tarnvale-webserver" "$@"

@@ -81,7 +81,7 @@ done
 
 if [ "$merge" -eq 1 ] && [ "$failed" -eq 0 ]; then
     for target in "${targets[@]}"; do
-        "$here/$build/fuzz_$target" -merge=1 "$here/fuzz/corpus/$target" "$runs/$target/corpus" >/dev/null 2>&1
+        "$here/$build/fuzz_$target" -merge=1 -use_counters=0 "$here/fuzz/corpus/$target" "$runs/$target/corpus" >/dev/null 2>&1
         echo "$target: kept corpus now $(ls "$here/fuzz/corpus/$target" | wc -l) files"
     done
 fi

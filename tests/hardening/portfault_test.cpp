@@ -89,15 +89,15 @@ TEST_F(PortTaken, AtStartUpIsReportedOnceThenServesOnceFreed)
     QTcpServer otherProgram;
     ASSERT_TRUE(otherProgram.listen(QHostAddress::Any, 0));
     const quint16 port = otherProgram.serverPort();
-    if (port % 10 == 9)
-        GTEST_SKIP() << "the system gave a port ending in 9";
     startOn(port);
     ASSERT_EQ(messages.titles(), QStringList{QStringLiteral("Invalid NETWORK port selected")});
     EXPECT_NE(station.httpServer().state(0), kListening);
 
     otherProgram.close();
+    // Away and back (the units digit wraps, so this works from any digit).
     click("CmdButton_SITE_X1_UP");
     click("CmdButton_SITE_X1_DOWN");
+    EXPECT_EQ(station.state().WEBSITE_PORT, port);
     EXPECT_EQ(station.httpServer().state(0), kListening);
     EXPECT_TRUE(serves(port));
     EXPECT_EQ(messages.count(), 1);

@@ -12,20 +12,8 @@ cd "$here"
 
 packages=(build-essential cmake ninja-build pkg-config qt6-base-dev qt6-serialport-dev libqt6serialport6
           fonts-liberation nginx-light apache2-utils python3 valgrind)
-missing=()
-for p in "${packages[@]}"; do
-    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
-done
-if [ ${#missing[@]} -gt 0 ]; then
-    echo "== Installing: ${missing[*]}"
-    if [ "$(id -u)" -ne 0 ]; then
-        echo "Missing packages need root: run this as root (or with sudo)." >&2
-        exit 1
-    fi
-    export DEBIAN_FRONTEND=noninteractive
-    apt-get update -q
-    apt-get install -y -q --no-install-recommends "${missing[@]}"
-fi
+source tools/packages.sh
+install_missing "${packages[@]}"
 # Installing nginx may start Debian's own instance; the bench starts its own on a free port.
 
 build=build-release

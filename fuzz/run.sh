@@ -25,16 +25,8 @@ done
 [ ${#targets[@]} -gt 0 ] || targets=(sentence request settings number)
 
 packages=(clang libclang-rt-dev cmake ninja-build qt6-base-dev)
-missing=()
-for p in "${packages[@]}"; do
-    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
-done
-if [ ${#missing[@]} -gt 0 ]; then
-    echo "== Installing: ${missing[*]}"
-    export DEBIAN_FRONTEND=noninteractive
-    apt-get update -q
-    apt-get install -y -q --no-install-recommends "${missing[@]}"
-fi
+source "$here/tools/packages.sh"
+install_missing "${packages[@]}"
 
 build=build-fuzz
 cmake -S fuzz -B "$build" -G Ninja -DCMAKE_CXX_COMPILER=clang++ >/dev/null

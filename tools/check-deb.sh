@@ -28,16 +28,8 @@ fail() { printf '\nFAILED: %s\n' "$*" >&2; exit 1; }
 [ "$(id -u)" -eq 0 ] || fail "run this as root (debootstrap, chroot and apt need it)"
 
 needed=(build-essential cmake ninja-build qt6-base-dev qt6-serialport-dev dpkg-dev debootstrap curl)
-missing=()
-for p in "${needed[@]}"; do
-    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
-done
-if [ ${#missing[@]} -gt 0 ]; then
-    step "Installing ${missing[*]}"
-    export DEBIAN_FRONTEND=noninteractive
-    apt-get update -q
-    apt-get install -y -q --no-install-recommends "${missing[@]}"
-fi
+source "$here/tools/packages.sh"
+install_missing "${needed[@]}"
 
 # --- 1. The package -------------------------------------------------------------------------------
 step "Building the package in $build"

@@ -22,22 +22,8 @@ if [ "$mode" = test ]; then
     packages+=(gdal-bin curl python3)
 fi
 
-missing=()
-for p in "${packages[@]}"; do
-    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
-done
-if [ ${#missing[@]} -gt 0 ]; then
-    echo "== Installing: ${missing[*]}"
-    if [ "$(id -u)" -ne 0 ]; then
-        echo "Missing packages need root: run this as root (or with sudo)." >&2
-        exit 1
-    fi
-    export DEBIAN_FRONTEND=noninteractive
-    apt-get update -q
-    apt-get install -y -q --no-install-recommends "${missing[@]}"
-else
-    echo "== All needed packages are installed"
-fi
+source tools/packages.sh
+install_missing "${packages[@]}"
 
 build=build
 echo "== Building in $build/"

@@ -1,0 +1,19 @@
+# Sourced by the project's scripts: install_missing PACKAGE... installs, from Debian's archive, those of
+# the packages that are not installed yet (apt-get update first, only when something is missing).
+install_missing() {
+    local missing=() p
+    for p in "$@"; do
+        dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+    done
+    if [ ${#missing[@]} -eq 0 ]; then
+        echo "== All needed packages are installed"
+        return 0
+    fi
+    echo "== Installing: ${missing[*]}"
+    if [ "$(id -u)" -ne 0 ]; then
+        echo "Missing packages need root: run this as root (or with sudo)." >&2
+        return 1
+    fi
+    DEBIAN_FRONTEND=noninteractive apt-get update -q
+    DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends "${missing[@]}"
+}

@@ -1,7 +1,7 @@
 // The website port taken by another program: the operator steps the port onto one that is held (grey
 // digits, nothing served there by the station), the other program lets it go, and the next step
 // serves the map there; the same when the port is held at start-up.
-#include "realstation.h"
+#include "stationsetup.h"
 
 #include "options/optionswindow.h"
 #include "platform/captionwidgets.h"
@@ -29,7 +29,7 @@ protected:
     void startOn(quint16 port)
     {
         ASSERT_TRUE(dfUnit.linkAs(folder.folder(), 1));
-        folder.writeLines(hardening::settingsFor(port));
+        folder.writeLines(testsupport::settingsLinesFor(port));
         ASSERT_TRUE(station.Form_Load());
     }
     void click(const char* name)

@@ -1,13 +1,10 @@
 // The DF unit's device goes away while the station has it open (a USB adapter pulled out; here the
 // far end of the pseudo-terminal closed): the whole program must neither spin nor stop serving.
-#include "realstation.h"
+#include "stationsetup.h"
 
 #include "support/loopback.h"
-#include "support/pty.h"
-#include "support/settingsfolder.h"
 #include "support/waitfor.h"
 
-#include <QFileInfo>
 #include <QRegularExpression>
 #include <gtest/gtest.h>
 
@@ -19,19 +16,14 @@ QString lineEnd(const QByteArray& response)
     return line.match(QString::fromLatin1(response)).captured(1);
 }
 
+using SerialDeviceGone = hardening::StationSetup;
+
 } // namespace
 
-TEST(SerialDeviceGone, StationStaysIdleAndKeepsServing)
+TEST_F(SerialDeviceGone, StationStaysIdleAndKeepsServing)
 {
-    testsupport::SettingsFolder folder;
-    testsupport::Pty dfUnit;
-    ASSERT_TRUE(dfUnit.linkAs(folder.folder(), 1));
-    const quint16 port = hardening::freePortBelowNine();
-    ASSERT_NE(port, 0);
-    folder.writeLines(hardening::settingsFor(port));
-
-    hardening::RealStation station(QFileInfo(folder.folder()).path());
-    ASSERT_TRUE(hardening::waitUntilServing(port));
+    auto station = startStation();
+    ASSERT_TRUE(testsupport::waitUntilServing(port));
     const QString atStation = lineEnd(testsupport::fetch(port, "GET / HTTP/1.0\r\n\r\n"));
 
     // The line is live: a bearing moves its far end.

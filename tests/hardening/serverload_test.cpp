@@ -1,25 +1,19 @@
 // Work per request must not pile up: a connection that has been served and closed leaves nothing
 // behind that later requests pay for (timers waiting to expire, sockets waiting to be deleted).
-#include "realstation.h"
+#include "stationsetup.h"
 
 #include "station/stationwindow.h"
 #include "support/loopback.h"
 #include "support/messagerecorder.h"
-#include "support/pty.h"
-#include "support/settingsfolder.h"
 #include "support/waitfor.h"
 
 #include <QAbstractEventDispatcher>
 #include <gtest/gtest.h>
 
-TEST(ServedConnections, LeaveNoTimersOrSocketsBehind)
+using ServedConnections = hardening::StationSetup;
+
+TEST_F(ServedConnections, LeaveNoTimersOrSocketsBehind)
 {
-    testsupport::SettingsFolder folder;
-    testsupport::Pty dfUnit;
-    ASSERT_TRUE(dfUnit.linkAs(folder.folder(), 1));
-    const quint16 port = hardening::freePortBelowNine();
-    ASSERT_NE(port, 0);
-    folder.writeLines(hardening::settingsFor(port));
     testsupport::MessageRecorder messages;
     Form_STATION station;
     ASSERT_TRUE(station.Form_Load());

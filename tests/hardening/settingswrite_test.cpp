@@ -1,17 +1,14 @@
 // The settings file under faults: the program killed while it writes the file, and a settings folder
 // that cannot be written at shutdown. The file is always a whole one, old or new.
-#include "realstation.h"
+#include "stationsetup.h"
 
 #include "station/settingsfile.h"
 #include "station/stationwindow.h"
 #include "support/messagerecorder.h"
-#include "support/pty.h"
-#include "support/settingsfolder.h"
 #include "support/waitfor.h"
 
 #include <QDir>
 #include <QFile>
-#include <QFileInfo>
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -90,16 +87,13 @@ private:
     bool m_ok = false;
 };
 
+using SettingsUnderFaults = hardening::StationSetup;
+
 } // namespace
 
-TEST(SettingsUnderFaults, KilledWhileWritingLeavesTheOldFileOrTheNewOneWhole)
+TEST_F(SettingsUnderFaults, KilledWhileWritingLeavesTheOldFileOrTheNewOneWhole)
 {
-    testsupport::SettingsFolder folder;
-    testsupport::Pty dfUnit;
-    ASSERT_TRUE(dfUnit.linkAs(folder.folder(), 1));
-    const quint16 port = hardening::freePortBelowNine();
-    ASSERT_NE(port, 0);
-    const QStringList oldLines = hardening::settingsFor(port);
+    const QStringList oldLines = testsupport::settingsLinesFor(port);
     const QByteArray oldFile = fileBytes(oldLines);
     const QByteArray newFile = fileBytes(writtenBack(oldLines));
     ASSERT_NE(oldFile, newFile);
@@ -110,8 +104,8 @@ TEST(SettingsUnderFaults, KilledWhileWritingLeavesTheOldFileOrTheNewOneWhole)
     int sawNew = 0;
     for (int delayUs : {0, 150, 300, 500, 700, 1000, 1500, 2000, 3000, 5000, 8000, 20000}) {
         folder.writeLines(oldLines);
-        hardening::RealStation station(QFileInfo(folder.folder()).path());
-        ASSERT_TRUE(hardening::waitUntilServing(port)) << "delay " << delayUs;
+        auto station = startStation();
+        ASSERT_TRUE(testsupport::waitUntilServing(port)) << "delay " << delayUs;
         station.signal(SIGTERM);
         std::this_thread::sleep_for(std::chrono::microseconds(delayUs));
         station.signal(SIGKILL);
@@ -130,7 +124,7 @@ TEST(SettingsUnderFaults, KilledWhileWritingLeavesTheOldFileOrTheNewOneWhole)
     const QByteArray defaultFile = fileBytes(station::defaultSettingsLines());
     for (int delayMs : {0, 5, 10, 20, 40, 80}) {
         QFile::remove(folder.settingsFile());
-        hardening::RealStation station(QFileInfo(folder.folder()).path());
+        auto station = startStation();
         std::this_thread::sleep_for(std::chrono::milliseconds(delayMs));
         station.signal(SIGKILL);
         station.waitForExit();
@@ -139,18 +133,12 @@ TEST(SettingsUnderFaults, KilledWhileWritingLeavesTheOldFileOrTheNewOneWhole)
     }
 }
 
-TEST(SettingsUnderFaults, ReadOnlyFolderAtSignalShutdownIsReportedOnStandardErrorWithStatus1)
+TEST_F(SettingsUnderFaults, ReadOnlyFolderAtSignalShutdownIsReportedOnStandardErrorWithStatus1)
 {
-    testsupport::SettingsFolder folder;
-    testsupport::Pty dfUnit;
-    ASSERT_TRUE(dfUnit.linkAs(folder.folder(), 1));
-    const quint16 port = hardening::freePortBelowNine();
-    ASSERT_NE(port, 0);
-    folder.writeLines(hardening::settingsFor(port));
     const QByteArray before = readAll(folder.settingsFile());
 
-    hardening::RealStation station(QFileInfo(folder.folder()).path());
-    ASSERT_TRUE(hardening::waitUntilServing(port));
+    auto station = startStation();
+    ASSERT_TRUE(testsupport::waitUntilServing(port));
     {
         ReadOnlyFolder readOnly(folder.folder());
         if (!readOnly.ok())
@@ -168,12 +156,8 @@ TEST(SettingsUnderFaults, ReadOnlyFolderAtSignalShutdownIsReportedOnStandardErro
               (QStringList{QStringLiteral("COM1"), QStringLiteral("Tarnvale_Demo.ini")}));
 }
 
-TEST(SettingsUnderFaults, ReadOnlyFolderAtOperatorShutdownShowsSettingsNotSaved)
+TEST_F(SettingsUnderFaults, ReadOnlyFolderAtOperatorShutdownShowsSettingsNotSaved)
 {
-    testsupport::SettingsFolder folder;
-    testsupport::Pty dfUnit;
-    ASSERT_TRUE(dfUnit.linkAs(folder.folder(), 1));
-    folder.writeLines(hardening::settingsFor(hardening::freePortBelowNine()));
     const QByteArray before = readAll(folder.settingsFile());
     testsupport::MessageRecorder messages;
     Form_STATION station;

@@ -19,19 +19,9 @@
 #include <memory>
 
 using testsupport::SettingsFolder;
+using testsupport::settingsLinesFor;
 
 namespace {
-
-// The default file with the website port replaced by `port`'s five digits and the serial port by `com`.
-QStringList settingsFor(quint16 port, int com = 1)
-{
-    QStringList lines = station::defaultSettingsLines();
-    lines[0] = QStringLiteral(" %1 ").arg(com);
-    const QString digits = QStringLiteral("%1").arg(port, 5, 10, QLatin1Char('0'));
-    for (int i = 0; i < 5; ++i)
-        lines[1 + i] = digits.mid(i, 1);
-    return lines;
-}
 
 QString tagOf(Form_STATION& station, const char* name)
 {
@@ -105,7 +95,7 @@ TEST_F(StationFixture, DamagedFilesAreReplacedByTheDefaults)
 {
     const quint16 port = testsupport::freePort();
     for (int damage = 0; damage < 2; ++damage) {
-        QStringList lines = settingsFor(port);
+        QStringList lines = settingsLinesFor(port);
         lines[8] = QStringLiteral("7"); // a calibration digit that must not survive
         if (damage == 0)
             lines.removeLast();         // 25 lines
@@ -122,7 +112,7 @@ TEST_F(StationFixture, DamagedFilesAreReplacedByTheDefaults)
 
 TEST_F(StationFixture, OutOfRangeDigitsFallBackAndAreWrittenBackReplaced)
 {
-    QStringList lines = settingsFor(testsupport::freePort());
+    QStringList lines = settingsLinesFor(testsupport::freePort());
     lines[11] = QStringLiteral("7");  // latitude minutes tens: falls back to 5
     lines[10] = QStringLiteral("07"); // latitude degrees units: read as 7
     lines[9] = QStringLiteral("9");   // latitude degrees tens: falls back to 3
@@ -140,7 +130,7 @@ TEST_F(StationFixture, OutOfRangeDigitsFallBackAndAreWrittenBackReplaced)
 
 TEST_F(StationFixture, HemisphereLinesAndTheirRecovery)
 {
-    QStringList lines = settingsFor(testsupport::freePort());
+    QStringList lines = settingsLinesFor(testsupport::freePort());
     lines[24] = QStringLiteral("s"); // only the exact capitals turn the hemisphere
     lines[25] = QStringLiteral("w");
     folder.writeLines(lines);
@@ -166,7 +156,7 @@ TEST_F(StationFixture, HemisphereLinesAndTheirRecovery)
 
 TEST_F(StationFixture, CalibrationDigitsAreTakenAsStoredEvenAbove359)
 {
-    QStringList lines = settingsFor(testsupport::freePort());
+    QStringList lines = settingsLinesFor(testsupport::freePort());
     lines[6] = QStringLiteral("3");
     lines[7] = QStringLiteral("9");
     lines[8] = QStringLiteral("9");
@@ -177,7 +167,7 @@ TEST_F(StationFixture, CalibrationDigitsAreTakenAsStoredEvenAbove359)
 
 TEST_F(StationFixture, AnUnusableWebsitePortShowsTheNetworkMessageAndLeavesTheSerialPortClosed)
 {
-    QStringList lines = settingsFor(0);
+    QStringList lines = settingsLinesFor(0);
     for (int i = 1; i <= 5; ++i)
         lines[i] = QStringLiteral("9");
     folder.writeLines(lines);
@@ -204,7 +194,7 @@ TEST_F(StationFixture, WebsitePortCaptionKeepsLeadingZeros)
         }
     }
     ASSERT_NE(port, 0);
-    folder.writeLines(settingsFor(port));
+    folder.writeLines(settingsLinesFor(port));
     ASSERT_TRUE(start());
     EXPECT_EQ(captionOf(*station, "Label_SITE"), QStringLiteral("WEBSITE PORT : 0%1").arg(port));
     EXPECT_EQ(station->state().WEBSITE_PORT, port);
@@ -216,7 +206,7 @@ TEST_F(StationFixture, StoredSerialPortsComeBackThroughTheComPortButton)
     const quint16 port = testsupport::freePort();
     const std::pair<int, int> cases[] = {{1, 1}, {9, 1}, {12, 11}, {3, 3}};
     for (const auto& [stored, expected] : cases) {
-        folder.writeLines(settingsFor(port, stored));
+        folder.writeLines(settingsLinesFor(port, stored));
         Form_STATION fresh;
         (void)fresh.Form_Load();
         EXPECT_EQ(fresh.serialPort().commPort(), expected) << "stored " << stored;
@@ -227,7 +217,7 @@ TEST_F(StationFixture, StoredSerialPortsComeBackThroughTheComPortButton)
 
 TEST_F(StationFixture, AMissingSerialPortEndsTheStartUpWithDfInputOff)
 {
-    folder.writeLines(settingsFor(testsupport::freePort(), 2)); // nothing linked as COM2
+    folder.writeLines(settingsLinesFor(testsupport::freePort(), 2)); // nothing linked as COM2
     ASSERT_TRUE(start());
     ASSERT_EQ(boxes.count(), 1);
     EXPECT_EQ(boxes.messages()[0].title, QStringLiteral("Invalid COM port selected"));
@@ -239,7 +229,7 @@ TEST_F(StationFixture, AMissingSerialPortEndsTheStartUpWithDfInputOff)
 
 TEST_F(StationFixture, ABearingFromTheDfUnitReachesTheMap)
 {
-    folder.writeLines(settingsFor(testsupport::freePort()));
+    folder.writeLines(settingsLinesFor(testsupport::freePort()));
     ASSERT_TRUE(start());
     ASSERT_TRUE(dfUnit.write("%090\r"));
     ASSERT_TRUE(testsupport::waitFor([&] { return station->state().DF_VALID == platform::kTrue; }));

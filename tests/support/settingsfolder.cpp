@@ -1,5 +1,7 @@
 #include "settingsfolder.h"
 
+#include "station/settingsfile.h"
+
 #include <QDir>
 #include <QFile>
 #include <QStandardPaths>
@@ -51,6 +53,16 @@ QStringList SettingsFolder::readLines() const
     if (content.endsWith(QStringLiteral("\r\n")))
         content.chop(2);
     return content.split(QStringLiteral("\r\n"));
+}
+
+QStringList settingsLinesFor(quint16 port, int commPort)
+{
+    QStringList lines = station::defaultSettingsLines();
+    lines[0] = QStringLiteral(" %1 ").arg(commPort);
+    const QString digits = QStringLiteral("%1").arg(port, 5, 10, QLatin1Char('0'));
+    for (int i = 0; i < 5; ++i)
+        lines[1 + i] = QStringLiteral(" %1 ").arg(digits[i]);
+    return lines;
 }
 
 } // namespace testsupport

@@ -4,6 +4,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <QStringList>
 #include <QTemporaryDir>
 
 namespace testsupport {
@@ -27,5 +28,9 @@ private:
     QByteArray m_oldValue;
     bool m_hadValue = false;
 };
+
+// The default settings lines with the website port `port` and the serial port `commPort`, in the
+// number form the default file has.
+QStringList settingsLinesFor(quint16 port, int commPort = 1);
 
 } // namespace testsupport

@@ -1,7 +1,9 @@
 #pragma once
 // The real station program as an operator runs it headless: offscreen, with its own per-user
-// configuration folder, stopped by SIGTERM as a service manager stops it.
+// configuration folder, stopped by SIGTERM as a service manager stops it. Its process id is at hand
+// for other signals and for reading its CPU time; its standard error is kept and also passed on.
 
+#include <QByteArray>
 #include <QProcess>
 #include <QString>
 
@@ -17,15 +19,29 @@ public:
     StationProcess& operator=(const StationProcess&) = delete;
 
     bool isRunning() const { return m_process.state() != QProcess::NotRunning; }
+    qint64 pid() const { return m_process.processId(); }
+    void signal(int signalNumber) const;
 
-    // SIGTERM, then the exit status (-1 when it crashed or did not end within timeoutMs).
+    // Waits for the exit; the exit status, or -1 when it crashed, was killed or did not end in time.
+    int waitForExit(int timeoutMs = 10000);
+    // SIGTERM, then the exit status as waitForExit gives it; -1 when it was not running.
     int terminate(int timeoutMs = 10000);
 
+    // Everything the station wrote to standard error so far.
+    QByteArray standardError();
+
+    // CPU time (user and system) the process has used so far, in milliseconds; -1 when unknown.
+    qint64 cpuMilliseconds() const;
+
 private:
+    void takeStandardError();
+
+    QByteArray m_stderr; // before the process, which may still hand over output as it goes
     QProcess m_process;
 };
 
-// Asks the station on `port` for its map until it answers "HTTP/1.0 200 OK"; false when the time ran out.
-bool waitUntilServing(quint16 port, int timeoutMs = 10000);
+// Asks the station on `port` for its map until it answers "HTTP/1.0 200 OK"; false when the time ran
+// out. The time allows for a start under the sanitizers.
+bool waitUntilServing(quint16 port, int timeoutMs = 15000);
 
 } // namespace testsupport

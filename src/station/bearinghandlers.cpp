@@ -1,6 +1,8 @@
 // Bearing input on the station window: serial sentences, the DF watchdog and the test generator.
 #include "stationwindow.h"
 
+#include "captions.h"
+
 #include "bearing/bearingfield.h"
 #include "bearing/sentenceframer.h"
 #include "bearing/testbearing.h"
@@ -8,10 +10,7 @@
 
 #include <QLabel>
 
-namespace {
-const QString kBearingCaption = QStringLiteral("REPORTED BEARING : ");
-const QString kNoBearing = QStringLiteral("REPORTED BEARING : NONE");
-} // namespace
+using namespace station;
 
 void Form_STATION::MSComm1_OnComm()
 {
@@ -21,9 +20,9 @@ void Form_STATION::MSComm1_OnComm()
         if (!framer.take(c))
             continue;
 
-        m_dfStatus->setText(QStringLiteral("DF = DETECTED"));
+        m_dfStatus->setText(kDfDetected);
         // In test mode a sentence only shows that the DF unit is alive.
-        if (m_test->tag() != QLatin1String("ON")) {
+        if (m_test->tag() != kOn) {
             // A field too large for a bearing is activity all the same, but draws nothing.
             if (const auto degrees = bearing::calibratedBearing(m_state.DF_BUFFER, m_state.DF_CAL)) {
                 m_state.DF_VALID = platform::kTrue;
@@ -40,8 +39,7 @@ void Form_STATION::MSComm1_OnComm()
 void Form_STATION::Timer_DF_Timer()
 {
     bearing::SentenceFramer(m_state.DF_ARRIVING, m_state.DF_BUFFER).reset();
-    m_dfStatus->setText(m_acquire->tag() == QLatin1String("OFF") ? QStringLiteral("DF INPUT = OFF")
-                                                                 : QStringLiteral("DF = SILENT"));
+    m_dfStatus->setText(m_acquire->tag() == kOff ? kDfInputOff : kDfSilent);
     m_reportedBearing->setText(kNoBearing);
     m_timerDf.setEnabled(false);
     m_state.DF_VALID = platform::kFalse;

@@ -6,6 +6,7 @@
 #include "platform/captionwidgets.h"
 #include "platform/messagebox.h"
 #include "platform/paths.h"
+#include "captions.h"
 #include "settingsfile.h"
 
 #include <QCloseEvent>
@@ -99,7 +100,7 @@ bool Form_STATION::startUp()
         comPort->click();
 
     m_timerDf.setEnabled(true);
-    m_dfStatus->setText(QStringLiteral("DF = SILENT"));
+    m_dfStatus->setText(station::kDfSilent);
 
     m_state.MAX_HTTP_CHANNELS = 50;
     m_state.DF_ARRIVING = platform::kFalse;

@@ -1,5 +1,7 @@
 #include "stationwindow.h"
 
+#include "captions.h"
+
 #include "geo/endpoint.h"
 #include "geo/kml.h"
 #include "options/optionswindow.h"
@@ -67,14 +69,14 @@ void Form_STATION::createControls()
 
     m_http0 = label("Label_HTTP0", QStringLiteral("WEBSITE SERVER STATE 0 : CONN CLOSED"), twipRect(120, 120, 3975, 255));
     m_site = label("Label_SITE", QStringLiteral("WEBSITE PORT : "), twipRect(120, 360, 2175, 255));
-    m_dfStatus = label("Label_DF_STATUS", QStringLiteral("DF INPUT = OFF"), twipRect(3000, 480, 1335, 255));
-    m_reportedBearing = label("Label_REPORTED_BEARING", QStringLiteral("REPORTED BEARING : NONE"),
+    m_dfStatus = label("Label_DF_STATUS", station::kDfInputOff, twipRect(3000, 480, 1335, 255));
+    m_reportedBearing = label("Label_REPORTED_BEARING", station::kNoBearing,
                               twipRect(120, 720, 2655, 255));
     m_testStatus = label("Label_TEST_STATUS", QString(), twipRect(3360, 720, 855, 255));
 
-    m_acquire = button("CmdButton_ACQUIRE", QStringLiteral("  DF INPUT  ON ( OFF )"), QStringLiteral("ON"),
+    m_acquire = button("CmdButton_ACQUIRE", station::kAcquireOnCaption, station::kOn,
                        twipRect(240, 1320, 1215, 615));
-    m_test = button("CmdButton_TEST", QStringLiteral("   TEST      OFF ( ON )"), QStringLiteral("OFF"),
+    m_test = button("CmdButton_TEST", station::kTestOffCaption, station::kOff,
                     twipRect(1680, 1320, 1215, 615));
     m_optionsButton = button("CmdButton_OPTIONS", QStringLiteral("OPTIONS"), QString(), twipRect(3120, 1320, 1215, 615));
 }

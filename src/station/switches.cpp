@@ -1,22 +1,15 @@
 // The operator's three switches on the station window.
 #include "stationwindow.h"
 
+#include "captions.h"
+
 #include "options/optionswindow.h"
 #include "platform/captionwidgets.h"
 #include "platform/messagebox.h"
 
 #include <QLabel>
 
-namespace {
-
-const QString kAcquireOnCaption = QStringLiteral("  DF INPUT  ON ( OFF )");
-const QString kAcquireOffCaption = QStringLiteral(" DF INPUT OFF ( ON )");
-const QString kTestOnCaption = QStringLiteral("     TEST        ON ( OFF )");
-const QString kTestOffCaption = QStringLiteral("   TEST      OFF ( ON )");
-const QString kOn = QStringLiteral("ON");
-const QString kOff = QStringLiteral("OFF");
-
-} // namespace
+using namespace station;
 
 void Form_STATION::showComPortMessage()
 {
@@ -34,7 +27,7 @@ void Form_STATION::CmdButton_ACQUIRE_Click()
         m_acquire->setText(kAcquireOffCaption);
         m_timerDf.setEnabled(false);
         m_state.DF_VALID = platform::kFalse;
-        m_dfStatus->setText(QStringLiteral("DF INPUT = OFF"));
+        m_dfStatus->setText(kDfInputOff);
     };
     const auto collapseLine = [this] {
         m_state.END_LATITUDE = m_state.START_LATITUDE;
@@ -45,7 +38,7 @@ void Form_STATION::CmdButton_ACQUIRE_Click()
         m_acquire->setTag(kOn);
         m_acquire->setText(kAcquireOnCaption);
         m_timerDf.setEnabled(true);
-        m_dfStatus->setText(QStringLiteral("DF = SILENT"));
+        m_dfStatus->setText(kDfSilent);
         m_state.DF_ARRIVING = platform::kFalse;
         m_state.DF_BUFFER.clear();
         if (m_comm.portOpen() || m_comm.setPortOpen(true))
@@ -77,7 +70,7 @@ void Form_STATION::CmdButton_TEST_Click()
     m_testStatus->clear();
     m_dfStatus->show();
     m_timerTest.setEnabled(false);
-    m_reportedBearing->setText(QStringLiteral("REPORTED BEARING : NONE"));
+    m_reportedBearing->setText(kNoBearing);
     m_state.END_LATITUDE = m_state.START_LATITUDE;
     m_state.END_LONGITUDE = m_state.START_LONGITUDE;
 }

@@ -16,14 +16,14 @@ std::string sentence(const std::uint8_t* data, std::size_t size)
     const bool wide = (data[2] & 1) != 0;
     const QString input = textFrom(reinterpret_cast<const char*>(data) + 3, size - 3, wide);
 
-    platform::Flag arriving = platform::kFalse;
+    bool arriving = false;
     QString buffer;
     bearing::SentenceFramer framer(arriving, buffer);
     for (QChar c : input) {
         const bool complete = framer.take(c);
         if (buffer.size() > bearing::kMaxSentenceLength)
             return "buffer grew to " + std::to_string(buffer.size());
-        if ((arriving == platform::kTrue) != !buffer.isEmpty() || (arriving != platform::kTrue && arriving != platform::kFalse))
+        if (arriving == buffer.isEmpty())
             return "arriving flag and buffer disagree";
         if (!buffer.isEmpty() && buffer.front() != u'%')
             return "sentence does not begin with %: " + describe(buffer);
@@ -46,7 +46,7 @@ std::string sentence(const std::uint8_t* data, std::size_t size)
             return "bearing of " + describe(buffer) + " with calibration " + std::to_string(calibration) + ": got "
                 + (got ? std::to_string(*got) : "none") + ", want " + (want ? std::to_string(*want) : "none");
         framer.reset();
-        if (arriving != platform::kFalse || !buffer.isEmpty())
+        if (arriving || !buffer.isEmpty())
             return "reset left a sentence behind";
     }
     return {};

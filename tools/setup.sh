@@ -25,15 +25,16 @@ fi
 source tools/packages.sh
 install_missing "${packages[@]}"
 
+# Compiler warnings are errors (one build folder serves both commands, so neither rebuilds the other's).
 build=build
 echo "== Building in $build/"
-cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
+cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTARNVALE_WARNINGS_AS_ERRORS=ON
 cmake --build "$build"
 
 if [ "$mode" = run ]; then
     if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ] && [ -z "${QT_QPA_PLATFORM:-}" ]; then
-        echo "== No display: starting headless (QT_QPA_PLATFORM=offscreen); stop it with Ctrl+C"
-        export QT_QPA_PLATFORM=offscreen
+        echo "== No display: starting the headless station; stop it with Ctrl+C"
+        exec "$build/src/tarnvale-webserver" --headless
     fi
     echo "== Starting the station: $build/src/tarnvale-webserver"
     exec "$build/src/tarnvale-webserver"
@@ -53,7 +54,7 @@ export LSAN_OPTIONS="suppressions=$here/tests/hardening/lsan.supp:print_suppress
 export UBSAN_OPTIONS="halt_on_error=1:print_stacktrace=1:suppressions=$here/tests/hardening/ubsan.supp"
 echo "== Building with the sanitizers in $asan/"
 cmake -S . -B "$asan" -G Ninja -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_FLAGS="-O1 $sanitize" \
-      -DCMAKE_EXE_LINKER_FLAGS="-fsanitize=address,undefined"
+      -DCMAKE_EXE_LINKER_FLAGS="-fsanitize=address,undefined" -DTARNVALE_WARNINGS_AS_ERRORS=ON
 cmake --build "$asan"
 echo "== Running the tests with the sanitizers"
 (cd "$asan" && ctest --output-on-failure --timeout 300)

@@ -9,13 +9,13 @@ constexpr QChar kEnd = u'\r';
 
 bool SentenceFramer::take(QChar c)
 {
-    if (m_arriving != platform::kFalse && m_buffer.size() >= kMaxSentenceLength)
+    if (m_arriving && m_buffer.size() >= kMaxSentenceLength)
         reset(); // overlong: drop it, and let this character be judged as between sentences
 
-    if (m_arriving == platform::kFalse) {
+    if (!m_arriving) {
         if (c != kStart)
             return false;
-        m_arriving = platform::kTrue;
+        m_arriving = true;
     }
     m_buffer.append(c);
     return c == kEnd;
@@ -24,7 +24,7 @@ bool SentenceFramer::take(QChar c)
 void SentenceFramer::reset()
 {
     m_buffer.clear();
-    m_arriving = platform::kFalse;
+    m_arriving = false;
 }
 
 } // namespace bearing

@@ -20,7 +20,7 @@ inline constexpr qsizetype kMaxSentenceLength = 256; // CR included
 class SentenceFramer
 {
 public:
-    SentenceFramer(platform::Flag& arriving, QString& buffer)
+    SentenceFramer(bool& arriving, QString& buffer)
         : m_arriving(arriving)
         , m_buffer(buffer)
     {
@@ -34,7 +34,7 @@ public:
     void reset();
 
 private:
-    platform::Flag& m_arriving;
+    bool& m_arriving;
     QString& m_buffer;
 };
 

@@ -15,7 +15,6 @@ TagButton::TagButton(QWidget* parent)
 
 void TagButton::setFaceRole(QPalette::ColorRole role)
 {
-    m_face = role;
     QPalette pal = palette();
     pal.setColor(QPalette::Button, QApplication::palette().color(role));
     setPalette(pal);

@@ -21,14 +21,12 @@ public:
 
     // Background in a palette role's colour ("button face" = Button, "button shadow" = Dark).
     void setFaceRole(QPalette::ColorRole role);
-    QPalette::ColorRole faceRole() const { return m_face; }
 
 protected:
     void paintEvent(QPaintEvent* event) override;
 
 private:
     QString m_tag;
-    QPalette::ColorRole m_face = QPalette::Button;
 };
 
 class TagLabel : public QLabel

@@ -1,19 +1,17 @@
 #include "messagebox.h"
 
 #include <QMessageBox>
-#include <QTimer>
 
 namespace platform {
 
-MessageBoxes& MessageBoxes::instance()
+MessageBoxes::MessageBoxes(QObject* parent)
+    : Messages(parent)
 {
-    static MessageBoxes boxes;
-    return boxes;
 }
 
-void MessageBoxes::show(QWidget* parent, const QString& title, const QString& text)
+void MessageBoxes::present(const QString& title, const QString& text)
 {
-    QMessageBox box(QMessageBox::NoIcon, title, QString(text).replace(u'\r', u'\n'), QMessageBox::Ok, parent);
+    QMessageBox box(QMessageBox::NoIcon, title, QString(text).replace(u'\r', u'\n'), QMessageBox::Ok, m_window);
     m_open.append(&box);
     emit shown(title, text);
     // Answered from a shown() handler already: do not wait for anyone.
@@ -34,16 +32,6 @@ void MessageBoxes::answerAll()
         if (box->isVisible())
             box->done(QMessageBox::Ok);
     }
-}
-
-int MessageBoxes::openCount() const
-{
-    return static_cast<int>(m_open.size());
-}
-
-QString joinedMessage(const QString& warning, const QString& instruction)
-{
-    return warning + QStringLiteral("\r\r") + instruction;
 }
 
 } // namespace platform

@@ -10,12 +10,6 @@
 
 namespace platform {
 
-// Flags are 16-bit integers holding -1 (true) or 0 (false).
-using Flag = qint16;
-inline constexpr Flag kTrue = -1;
-inline constexpr Flag kFalse = 0;
-constexpr Flag toFlag(bool value) { return value ? kTrue : kFalse; }
-
 // The number a text begins with. Blanks, tabs and line feeds are skipped wherever they stand; then an
 // optional sign, digits with an optional "." fraction, and an optional exponent ("E" and digits).
 // Reading stops at the first character that cannot continue the number; no number reads as 0.

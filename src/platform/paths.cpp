@@ -6,8 +6,32 @@
 
 namespace platform {
 
+namespace {
+QString& chosenFolder()
+{
+    static QString folder;
+    return folder;
+}
+} // namespace
+
+void setSettingsFolder(const QString& folder)
+{
+    chosenFolder() = folder.isEmpty() ? QString() : QDir::cleanPath(QDir(folder).absolutePath());
+}
+
+bool createsSettingsFolder()
+{
+#ifdef Q_OS_WIN
+    return !chosenFolder().isEmpty();
+#else
+    return true;
+#endif
+}
+
 QString settingsFolder()
 {
+    if (!chosenFolder().isEmpty())
+        return chosenFolder();
 #ifdef Q_OS_WIN
     return QStringLiteral("C:/Tarnvale");
 #else

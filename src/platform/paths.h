@@ -5,8 +5,16 @@
 
 namespace platform {
 
-// "C:/Tarnvale" on Windows; elsewhere the "Tarnvale" folder in the per-user configuration folder.
+// "C:/Tarnvale" on Windows; elsewhere the "Tarnvale" folder in the per-user configuration folder; or
+// the folder given on the command line.
 QString settingsFolder();
+
+// Puts the settings (and the COMn links) in `folder` instead; an empty text restores the default.
+void setSettingsFolder(const QString& folder);
+
+// Whether the station makes the folder (with its parents) when it is missing: per-user programs and a
+// folder given on the command line do; the fixed Windows folder is the operator's to make.
+bool createsSettingsFolder();
 
 // The settings file inside settingsFolder().
 QString settingsFilePath();

@@ -2,6 +2,7 @@
 
 #include "paths.h"
 
+#include <QFileInfo>
 #include <QSerialPort>
 
 namespace platform {
@@ -28,14 +29,29 @@ bool SerialPort::portOpen() const
     return m_port && m_port->isOpen();
 }
 
+QString SerialPort::deviceDescription(int portNumber)
+{
+    const QString device = serialDeviceFor(portNumber);
+    const QFileInfo info(device);
+    return info.isSymLink() ? QStringLiteral("%1 -> %2").arg(device, info.symLinkTarget()) : device;
+}
+
+void SerialPort::release()
+{
+    if (!m_port)
+        return;
+    m_port->disconnect(this);
+    m_port->close();
+    m_port->deleteLater();
+    m_port = nullptr;
+}
+
 bool SerialPort::setPortOpen(bool open)
 {
     if (!open) {
         if (m_port) {
-            m_port->disconnect(this);
-            m_port->close();
-            m_port->deleteLater();
-            m_port = nullptr;
+            release();
+            emit closed();
         }
         return true;
     }
@@ -44,18 +60,14 @@ bool SerialPort::setPortOpen(bool open)
 
     auto* port = new QSerialPort(serialDeviceFor(m_commPort), this);
     port->setReadBufferSize(1024);
-    if (!port->open(QIODevice::ReadOnly)) {
-        m_error = port->errorString();
-        delete port;
-        return false;
-    }
-    const bool configured = port->setBaudRate(4800) && port->setDataBits(QSerialPort::Data8)
-        && port->setParity(QSerialPort::NoParity) && port->setStopBits(QSerialPort::OneStop)
-        && port->setFlowControl(QSerialPort::NoFlowControl);
+    const bool configured = port->open(QIODevice::ReadOnly) && port->setBaudRate(4800)
+        && port->setDataBits(QSerialPort::Data8) && port->setParity(QSerialPort::NoParity)
+        && port->setStopBits(QSerialPort::OneStop) && port->setFlowControl(QSerialPort::NoFlowControl);
     if (!configured) {
         m_error = port->errorString();
         port->close();
         delete port;
+        emit openFailed();
         return false;
     }
     m_port = port;
@@ -67,10 +79,12 @@ bool SerialPort::setPortOpen(bool open)
         if (error == QSerialPort::ResourceError || error == QSerialPort::ReadError
             || error == QSerialPort::PermissionError || error == QSerialPort::DeviceNotFoundError) {
             m_error = port->errorString();
-            (void)setPortOpen(false);
+            release();
+            emit lost();
             emit onComm();
         }
     });
+    emit opened();
     return true;
 }
 

@@ -33,6 +33,9 @@ public:
 
     QString errorString() const { return m_error; }
 
+    // The device port n names, for people: "/dev/ttyS0", or a COMn link with where it leads.
+    static QString deviceDescription(int portNumber);
+
     // Input: every byte waiting, one character per byte (Latin-1), consumed; empty when none waits.
     QString input();
 
@@ -40,7 +43,16 @@ signals:
     // OnComm: raised on the event thread whenever bytes wait (and possibly with nothing to read).
     void onComm();
 
+    // The port was opened, could not be opened (errorString() says why), or was closed by the program.
+    void opened();
+    void openFailed();
+    void closed();
+    // The device went away or failed while open; the port has been closed (errorString() says why).
+    void lost();
+
 private:
+    void release();
+
     QSerialPort* m_port = nullptr;
     int m_commPort = 1;
     QString m_error;

@@ -1,16 +1,17 @@
 #include "shutdownsignals.h"
 
-#include "messagebox.h"
-
 #include <QSocketNotifier>
 
 #include <csignal>
+#ifdef Q_OS_UNIX
 #include <fcntl.h>
 #include <sys/socket.h>
 #include <unistd.h>
+#endif
 
 namespace platform {
 
+#ifdef Q_OS_UNIX
 namespace {
 
 int g_pipe[2] = {-1, -1};
@@ -68,8 +69,33 @@ void ShutdownSignals::drain()
         last = byte;
     if (last == 0)
         return;
-    MessageBoxes::instance().answerAll();
     emit shutdownRequested(last);
+}
+
+#else
+// Elsewhere the station closes with its window only.
+ShutdownSignals::ShutdownSignals(QObject* parent)
+    : QObject(parent)
+{
+}
+ShutdownSignals::~ShutdownSignals() = default;
+void ShutdownSignals::drain() {}
+#endif
+
+QString signalName(int signalNumber)
+{
+    switch (signalNumber) {
+    case SIGTERM:
+        return QStringLiteral("SIGTERM");
+    case SIGINT:
+        return QStringLiteral("SIGINT");
+#ifdef Q_OS_UNIX
+    case SIGHUP:
+        return QStringLiteral("SIGHUP");
+#endif
+    default:
+        return QStringLiteral("signal %1").arg(signalNumber);
+    }
 }
 
 } // namespace platform

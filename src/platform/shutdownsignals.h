@@ -1,9 +1,9 @@
 #pragma once
 // SIGTERM, SIGINT and SIGHUP close the station the orderly way. The signal handler only writes to a
-// self-pipe; the work happens on the event thread, where any waiting message box is answered first so
-// that a headless station never hangs on a box nobody can see.
+// self-pipe; the work happens on the event thread.
 
 #include <QObject>
+#include <QString>
 
 class QSocketNotifier;
 
@@ -18,10 +18,8 @@ public:
     explicit ShutdownSignals(QObject* parent = nullptr);
     ~ShutdownSignals() override;
 
-    bool isInstalled() const { return m_notifier != nullptr; }
-
 signals:
-    // Raised on the event thread, after every waiting message box has been answered.
+    // Raised on the event thread.
     void shutdownRequested(int signalNumber);
 
 private:
@@ -29,5 +27,8 @@ private:
 
     QSocketNotifier* m_notifier = nullptr;
 };
+
+// "SIGTERM" for SIGTERM, and so on for the signals handled here.
+QString signalName(int signalNumber);
 
 } // namespace platform

@@ -1,5 +1,6 @@
 #include "settingsfile.h"
 
+#include "options/digitfields.h"
 #include "platform/numbertext.h"
 
 #include <QFile>
@@ -39,22 +40,10 @@ QString trimmedBlanks(const QString& text)
 
 QString checkedDigit(int field, const QString& tag)
 {
-    struct Check
-    {
-        char highest;
-        char fallback;
-    };
-    // In kDigitFieldNames order: port (5), calibration (3), latitude (7), longitude (8).
-    static constexpr std::array<Check, 23> kChecks = {{
-        {'9', '5'}, {'9', '5'}, {'9', '5'}, {'9', '5'}, {'9', '5'},
-        {'3', '0'}, {'9', '0'}, {'9', '0'},
-        {'8', '3'}, {'9', '3'}, {'5', '5'}, {'9', '0'}, {'9', '0'}, {'9', '0'}, {'9', '0'},
-        {'1', '1'}, {'9', '1'}, {'9', '8'}, {'5', '1'}, {'9', '0'}, {'9', '0'}, {'9', '0'}, {'9', '0'},
-    }};
-    const Check& check = kChecks.at(static_cast<size_t>(field));
-    if (tag.size() == 1 && tag[0] >= u'0' && tag[0].unicode() <= static_cast<char16_t>(check.highest))
+    const options::DigitField& f = options::kDigitFields.at(static_cast<size_t>(field));
+    if (tag.size() == 1 && tag[0] >= u'0' && tag[0].unicode() <= static_cast<char16_t>(f.accepted))
         return tag;
-    return QString(QChar::fromLatin1(check.fallback));
+    return QString(QChar::fromLatin1(f.fallback));
 }
 
 ReadOutcome readSettings(const QString& path, SettingsTarget& target)
@@ -66,7 +55,7 @@ ReadOutcome readSettings(const QString& path, SettingsTarget& target)
     file.close();
 
     // Lines 1 to 24 hold numbers; a line without one reads as 0 (line 1 then fails at the port).
-    for (int line = 1; line <= 24; ++line) {
+    for (int line = 1; line <= 1 + options::kDigitFieldCount; ++line) {
         if (line > lines.size())
             return ReadOutcome::Damaged;
         const auto number = platform::readInt16(lines[line - 1]);

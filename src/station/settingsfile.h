@@ -7,18 +7,8 @@
 
 #include <QString>
 #include <QStringList>
-#include <array>
 
 namespace station {
-
-// The digit fields of lines 2 to 24, in line order.
-inline constexpr std::array<const char*, 23> kDigitFieldNames = {
-    "Label_SITE_X10K",    "Label_SITE_X1K",     "Label_SITE_X100",   "Label_SITE_X10",     "Label_SITE_X1",
-    "Label_DFCAL_X100",   "Label_DFCAL_X10",    "Label_DFCAL_X1",    "Label_LAT_DEGX10",   "Label_LAT_DEGX1",
-    "Label_LAT_MINX10",   "Label_LAT_MINX1",    "Label_LAT_MINX01",  "Label_LAT_MINX001",  "Label_LAT_MINX0001",
-    "Label_LONG_DEGX100", "Label_LONG_DEGX10",  "Label_LONG_DEGX1",  "Label_LONG_MINX10",  "Label_LONG_MINX1",
-    "Label_LONG_MINX01",  "Label_LONG_MINX001", "Label_LONG_MINX0001",
-};
 
 // Where the lines of a settings file go as they are read.
 class SettingsTarget
@@ -27,7 +17,7 @@ public:
     virtual ~SettingsTarget() = default;
     // False when the serial port control refuses the number.
     virtual bool setCommPort(int portNumber) = 0;
-    // Tag of the digit field kDigitFieldNames[field].
+    // Tag of the digit field options::kDigitFields[field].
     virtual void setDigitTag(int field, const QString& tag) = 0;
     virtual void toggleLatitudeHemisphere() = 0;
     virtual void toggleLongitudeHemisphere() = 0;
@@ -39,8 +29,8 @@ enum class ReadOutcome {
     Damaged, // a line missing, a number outside 16 bits, or a port number refused
 };
 
-// The start-up's digit check of field kDigitFieldNames[field]: the tag itself when it is exactly one of
-// the digits that field accepts, else the field's fallback digit.
+// The start-up's digit check of field options::kDigitFields[field]: the tag itself when it is exactly
+// one of the digits that field accepts, else the field's fallback digit.
 QString checkedDigit(int field, const QString& tag);
 
 // Reads and applies one pass, stopping at the first damage (what was applied before it stays applied).

@@ -1,121 +1,105 @@
 // Start-up from the settings file and the orderly shutdown that writes it back.
-#include "stationwindow.h"
+#include "stationcore.h"
 
-#include "geo/kml.h"
-#include "options/optionswindow.h"
-#include "platform/captionwidgets.h"
-#include "platform/messagebox.h"
-#include "platform/paths.h"
 #include "captions.h"
 #include "settingsfile.h"
 
-#include <QCloseEvent>
+#include "geo/kml.h"
+#include "platform/eventlog.h"
+#include "platform/messages.h"
+#include "platform/paths.h"
+#include "web/listening.h"
+
 #include <QDir>
-#include <QFileInfo>
-#include <QLabel>
-#include <cstdio>
+#include <QFile>
+
+using namespace station;
 
 namespace {
 
-// Applies the settings file's lines to the options window and the serial line.
-class OptionsTarget : public station::SettingsTarget
+// Applies the settings file's lines to the digit fields, the hemispheres and the serial line.
+class SettingsApplier : public SettingsTarget
 {
 public:
-    OptionsTarget(Form_OPTIONS& options, platform::SerialPort& comm)
-        : m_options(options)
+    SettingsApplier(Controls& controls, platform::SerialPort& comm, options::OptionsCore& options)
+        : m_controls(controls)
         , m_comm(comm)
+        , m_options(options)
     {
     }
     bool setCommPort(int portNumber) override { return m_comm.setCommPort(portNumber); }
-    void setDigitTag(int field, const QString& tag) override
-    {
-        if (auto* label = digitField(m_options, field))
-            label->setTag(tag);
-    }
+    void setDigitTag(int field, const QString& tag) override { m_controls.setTag(digitFieldId(field), tag); }
     void toggleLatitudeHemisphere() override { m_options.CmdButton_LAT_HEMI_Click(); }
     void toggleLongitudeHemisphere() override { m_options.CmdButton_LONG_HEMI_Click(); }
 
-    static platform::TagLabel* digitField(Form_OPTIONS& options, int field)
-    {
-        return options.findChild<platform::TagLabel*>(QLatin1String(station::kDigitFieldNames.at(field)));
-    }
-
 private:
-    Form_OPTIONS& m_options;
+    Controls& m_controls;
     platform::SerialPort& m_comm;
+    options::OptionsCore& m_options;
 };
 
-QString joinedTags(Form_OPTIONS& options, int firstField, int count)
+QByteArray fileContent(const QString& path)
 {
-    QString text;
-    for (int field = firstField; field < firstField + count; ++field)
-        text += OptionsTarget::digitField(options, field)->tag();
-    return text;
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
-
-constexpr int kFirstPortField = 0;
-constexpr int kFirstCalibrationField = 5;
 
 } // namespace
 
-bool Form_STATION::Form_Load()
+bool StationCore::Form_Load()
 {
     m_loading = true;
     const bool started = startUp();
     m_loading = false;
-    // A signal during the start-up (while a message box waited) closes the station once it is done.
+    // A signal during the start-up (while a message waited) closes the station once it is done.
     if (started && m_closePending)
-        closeFromSignal();
+        shutDown();
     return started;
 }
 
-bool Form_STATION::startUp()
+bool StationCore::startUp()
 {
     m_kmlTemplate = geo::buildKmlTemplate();
     m_state.BEARING_DEGREES = 0;
-    m_state.DF_VALID = platform::kFalse;
+    m_state.DF_VALID = false;
 
     if (!loadSettings())
         return false;
 
-    setWindowTitle(QStringLiteral("Tarnvale WebServer (Demo)"));
+    m_controls.setCaption(ControlId::Form_STATION, kStationTitle);
 
-    Form_OPTIONS& form = options();
-    for (int field = 0; field < static_cast<int>(station::kDigitFieldNames.size()); ++field) {
-        auto* label = OptionsTarget::digitField(form, field);
-        label->setDigit(station::checkedDigit(field, label->tag()));
-    }
+    for (int field = 0; field < options::kDigitFieldCount; ++field)
+        m_controls.setCaptionAndTag(digitFieldId(field), checkedDigit(field, m_controls.tag(digitFieldId(field))));
 
-    form.POSITION();
-    m_state.END_LATITUDE = m_state.START_LATITUDE;
-    m_state.END_LONGITUDE = m_state.START_LONGITUDE;
+    m_options.POSITION();
+    m_state.collapseLine();
     ENDPOINT();
 
-    m_state.DF_CAL = static_cast<qint16>(platform::readNumber(joinedTags(form, kFirstCalibrationField, 3)));
+    m_state.DF_CAL = static_cast<qint16>(platform::readNumber(m_options.tags(options::kCalibrationFields).join(QString())));
 
     // One press of the COM port button advances the port, so start one below the stored port.
     const int stored = m_comm.commPort();
     (void)m_comm.setCommPort(stored - 1 == 0 ? 8 : stored - 1);
-    if (auto* comPort = form.findChild<QPushButton*>(QStringLiteral("CmdButton_COMM_PORT")))
-        comPort->click();
+    m_options.CmdButton_COMM_PORT_Click();
 
     m_timerDf.setEnabled(true);
-    m_dfStatus->setText(station::kDfSilent);
+    m_controls.setCaption(ControlId::Label_DF_STATUS, kDfSilent);
 
     m_state.MAX_HTTP_CHANNELS = 50;
-    m_state.DF_ARRIVING = platform::kFalse;
-    m_state.DF_BUFFER.clear();
+    m_state.receiver().reset();
 
-    const QString portText = joinedTags(form, kFirstPortField, 5);
-    m_site->setText(QStringLiteral("WEBSITE PORT : ") + portText);
+    const QString portText = m_options.tags(options::kWebsitePortFields).join(QString());
+    m_controls.setCaption(ControlId::Label_SITE, kSiteCaption + portText);
     m_state.WEBSITE_PORT = static_cast<qint32>(platform::readNumber(portText));
 
-    m_httpServer.setLocalPort(0, m_state.WEBSITE_PORT);
-    if (!m_httpServer.listen(0)) {
-        platform::MessageBoxes::instance().show(
-            this, QStringLiteral("Invalid NETWORK port selected"),
-            platform::joinedMessage(QStringLiteral("WARNING ! Chosen NETWORK port is not available"),
-                                    QStringLiteral("Select a different NETWORK port on OPTIONS screen")));
+    if (!web::listenForMaps(m_httpServer, m_state.WEBSITE_PORT)) {
+        m_messages.show(kNetworkPortTitle, platform::joinedMessage(kNetworkPortWarning, kNetworkPortInstruction));
+        if (m_headless) {
+            // Nobody can choose another port here: the run ends, and a supervisor starts it again.
+            m_settingsLoaded = false;
+            m_exitStatus = kExitWebsitePortUnusable;
+            return false;
+        }
         return true;
     }
 
@@ -124,82 +108,76 @@ bool Form_STATION::startUp()
     return true;
 }
 
-bool Form_STATION::loadSettings()
+bool StationCore::loadSettings()
 {
     const QString path = platform::settingsFilePath();
-#ifndef Q_OS_WIN
-    // Per-user programs create their own folder; the fixed Windows folder is the operator's to make.
-    QDir().mkpath(platform::settingsFolder());
-#endif
-    OptionsTarget target(options(), m_comm);
-    station::ReadOutcome outcome = station::readSettings(path, target);
-    if (outcome != station::ReadOutcome::Applied) {
+    if (platform::createsSettingsFolder())
+        QDir().mkpath(platform::settingsFolder());
+    SettingsApplier target(m_controls, m_comm, m_options);
+    ReadOutcome outcome = readSettings(path, target);
+    QString note;
+    if (outcome != ReadOutcome::Applied) {
         // A missing or damaged file is replaced whole by the default file, which is then read.
-        if (station::writeSettingsLines(path, station::defaultSettingsLines()))
-            outcome = station::readSettings(path, target);
+        note = outcome == ReadOutcome::Missing ? QStringLiteral(" (missing: written with the defaults)")
+                                               : QStringLiteral(" (damaged: replaced by the defaults)");
+        if (writeSettingsLines(path, defaultSettingsLines()))
+            outcome = readSettings(path, target);
     }
-    if (outcome != station::ReadOutcome::Applied) {
-        platform::MessageBoxes::instance().show(
-            this, QStringLiteral("Settings file not available"),
-            platform::joinedMessage(
-                QStringLiteral("WARNING ! Settings file %1 can be neither read nor created").arg(QDir::toNativeSeparators(path)),
-                QStringLiteral("Check that the folder %1 exists and can be written")
-                    .arg(QDir::toNativeSeparators(platform::settingsFolder()))));
-        m_exitStatus = 1;
+    if (outcome != ReadOutcome::Applied) {
+        m_messages.show(kSettingsUnavailableTitle,
+                        platform::joinedMessage(settingsUnavailableWarning(QDir::toNativeSeparators(path)),
+                                                settingsUnavailableInstruction(QDir::toNativeSeparators(platform::settingsFolder()))));
+        m_exitStatus = kExitSettingsUnavailable;
         return false;
     }
+    platform::logEvent(QStringLiteral("Settings file %1").arg(QDir::toNativeSeparators(path)) + note);
+    m_settingsAsRead = fileContent(path);
     m_settingsLoaded = true;
     return true;
 }
 
-void Form_STATION::closeFromSignal()
-{
-    m_closingOnSignal = true;
-    if (m_loading) {
-        m_closePending = true;
-        return;
-    }
-    if (!close())
-        Form_Unload();
-}
-
-void Form_STATION::Form_Unload()
+void StationCore::shutDown()
 {
     if (m_unloaded)
         return;
     m_unloaded = true;
-    if (m_settingsLoaded && m_options)
+    if (m_settingsLoaded)
         saveSettings();
-    m_options.reset();
+    m_controls.setVisible(ControlId::Form_OPTIONS, false);
     (void)m_comm.setPortOpen(false);
+    platform::logEvent(QStringLiteral("Station closed"));
+    emit closed();
 }
 
-void Form_STATION::saveSettings()
+// Only someone editing the file changes it while a headless station runs: their edit wins. A file
+// that has gone holds no edit, and is written anew.
+bool StationCore::settingsChangedOnDisk() const
 {
-    QStringList tags;
-    for (int field = 0; field < static_cast<int>(station::kDigitFieldNames.size()); ++field)
-        tags << OptionsTarget::digitField(*m_options, field)->tag();
-    for (const char* name : {"CmdButton_LAT_HEMI", "CmdButton_LONG_HEMI"}) {
-        auto* hemisphere = m_options->findChild<platform::TagButton*>(QLatin1String(name));
-        tags << (hemisphere ? hemisphere->tag() : QString());
-    }
     const QString path = platform::settingsFilePath();
-    QString reason;
-    if (station::writeSettingsLines(path, station::settingsLines(m_comm.commPort(), tags), &reason))
-        return;
-    const QString warning = QStringLiteral("WARNING ! Settings could not be written to %1").arg(QDir::toNativeSeparators(path));
-    if (m_closingOnSignal) {
-        // Nobody may be watching a headless station: say it where its log goes.
-        std::fprintf(stderr, "%s: %s\n", qPrintable(warning), qPrintable(reason));
-        m_exitStatus = 1;
-        return;
-    }
-    platform::MessageBoxes::instance().show(this, QStringLiteral("Settings not saved"),
-                                            platform::joinedMessage(warning, reason));
+    return QFile::exists(path) && fileContent(path) != m_settingsAsRead;
 }
 
-void Form_STATION::closeEvent(QCloseEvent* event)
+void StationCore::saveSettings()
 {
-    Form_Unload();
-    event->accept();
+    const QString path = platform::settingsFilePath();
+    if (m_headless && settingsChangedOnDisk()) {
+        platform::logEvent(QStringLiteral("Settings file %1 changed since the start: left as it is")
+                               .arg(QDir::toNativeSeparators(path)));
+        return;
+    }
+    QStringList tags = m_options.tags({0, options::kDigitFieldCount});
+    tags << m_controls.tag(ControlId::CmdButton_LAT_HEMI) << m_controls.tag(ControlId::CmdButton_LONG_HEMI);
+    QString reason;
+    if (writeSettingsLines(path, settingsLines(m_comm.commPort(), tags), &reason)) {
+        platform::logEvent(QStringLiteral("Settings written to %1").arg(QDir::toNativeSeparators(path)));
+        return;
+    }
+    m_exitStatus = kExitSettingsUnavailable;
+    const QString text = platform::joinedMessage(settingsNotSavedWarning(QDir::toNativeSeparators(path)), reason);
+    if (m_closingOnSignal) {
+        // Nobody may be watching: say it where the log goes, without waiting for an answer.
+        platform::logEvent(platform::messageLine(kSettingsNotSavedTitle, text));
+        return;
+    }
+    m_messages.show(kSettingsNotSavedTitle, text);
 }

@@ -1,7 +1,8 @@
 #pragma once
 // The station's shared state: what the bearing input, the map document, the web server and the
-// options window share through the station window. Flags hold -1 (true) or 0 (false).
+// options share through the station.
 
+#include "bearing/sentenceframer.h"
 #include "platform/numbertext.h"
 
 #include <QString>
@@ -16,8 +17,18 @@ struct StationState
     QString END_LATITUDE;           // far end of the bearing line; the station while no bearing is shown
     QString END_LONGITUDE;
     qint16 DF_CAL = 0;              // calibration offset added to every received bearing
-    platform::Flag DF_ARRIVING = platform::kFalse; // a bearing sentence is being assembled
-    platform::Flag DF_VALID = platform::kFalse;    // BEARING_DEGREES is current and drawn
+    bool DF_ARRIVING = false;            // a bearing sentence is being assembled
+    bool DF_VALID = false;               // BEARING_DEGREES is current and drawn
     QString DF_BUFFER;              // characters of the sentence being assembled
     qint16 BEARING_DEGREES = 0;     // last bearing, calibration applied
+
+    // The sentence receiver working on DF_ARRIVING and DF_BUFFER.
+    bearing::SentenceFramer receiver() { return {DF_ARRIVING, DF_BUFFER}; }
+
+    // The bearing line collapsed onto the station: the end texts become the start texts.
+    void collapseLine()
+    {
+        END_LATITUDE = START_LATITUDE;
+        END_LONGITUDE = START_LONGITUDE;
+    }
 };

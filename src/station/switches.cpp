@@ -1,84 +1,71 @@
 // The operator's three switches on the station window.
-#include "stationwindow.h"
+#include "stationcore.h"
 
 #include "captions.h"
 
-#include "options/optionswindow.h"
-#include "platform/captionwidgets.h"
-#include "platform/messagebox.h"
-
-#include <QLabel>
+#include "platform/messages.h"
 
 using namespace station;
 
-void Form_STATION::showComPortMessage()
+void StationCore::showComPortMessage()
 {
-    platform::MessageBoxes::instance().show(
-        this, QStringLiteral("Invalid COM port selected"),
-        platform::joinedMessage(QStringLiteral("WARNING ! Chosen COM port is not available"),
-                                QStringLiteral("Select a different COM port on OPTIONS screen")));
+    m_messages.show(kComPortTitle, platform::joinedMessage(kComPortWarning, kComPortInstruction));
 }
 
-void Form_STATION::CmdButton_ACQUIRE_Click()
+void StationCore::CmdButton_ACQUIRE_Click()
 {
     // Off: the watchdog stops, the bearing is withdrawn and the line collapses onto the station.
     const auto switchOff = [this] {
-        m_acquire->setTag(kOff);
-        m_acquire->setText(kAcquireOffCaption);
+        m_controls.setTag(ControlId::CmdButton_ACQUIRE, kOff);
+        m_controls.setCaption(ControlId::CmdButton_ACQUIRE, kAcquireOffCaption);
         m_timerDf.setEnabled(false);
-        m_state.DF_VALID = platform::kFalse;
-        m_dfStatus->setText(kDfInputOff);
-    };
-    const auto collapseLine = [this] {
-        m_state.END_LATITUDE = m_state.START_LATITUDE;
-        m_state.END_LONGITUDE = m_state.START_LONGITUDE;
+        m_state.DF_VALID = false;
+        m_controls.setCaption(ControlId::Label_DF_STATUS, kDfInputOff);
     };
 
-    if (m_acquire->tag() == kOff) {
-        m_acquire->setTag(kOn);
-        m_acquire->setText(kAcquireOnCaption);
+    if (m_controls.tag(ControlId::CmdButton_ACQUIRE) == kOff) {
+        m_controls.setTag(ControlId::CmdButton_ACQUIRE, kOn);
+        m_controls.setCaption(ControlId::CmdButton_ACQUIRE, kAcquireOnCaption);
         m_timerDf.setEnabled(true);
-        m_dfStatus->setText(kDfSilent);
-        m_state.DF_ARRIVING = platform::kFalse;
-        m_state.DF_BUFFER.clear();
+        m_controls.setCaption(ControlId::Label_DF_STATUS, kDfSilent);
+        m_state.receiver().reset();
         if (m_comm.portOpen() || m_comm.setPortOpen(true))
             return;
         showComPortMessage();
         switchOff();
-        collapseLine();
+        m_state.collapseLine();
         return;
     }
 
     switchOff();
     if (m_comm.portOpen())
         (void)m_comm.setPortOpen(false);
-    collapseLine();
+    m_state.collapseLine();
 }
 
-void Form_STATION::CmdButton_TEST_Click()
+void StationCore::CmdButton_TEST_Click()
 {
-    if (m_test->tag() == kOff) {
-        m_test->setTag(kOn);
-        m_test->setText(kTestOnCaption);
-        m_testStatus->setText(QStringLiteral("TEST : ON"));
-        m_dfStatus->hide();
+    if (m_controls.tag(ControlId::CmdButton_TEST) == kOff) {
+        m_controls.setTag(ControlId::CmdButton_TEST, kOn);
+        m_controls.setCaption(ControlId::CmdButton_TEST, kTestOnCaption);
+        m_controls.setCaption(ControlId::Label_TEST_STATUS, kTestStatusOn);
+        m_controls.setVisible(ControlId::Label_DF_STATUS, false);
         m_timerTest.setEnabled(true);
         return;
     }
-    m_test->setTag(kOff);
-    m_test->setText(kTestOffCaption);
-    m_testStatus->clear();
-    m_dfStatus->show();
+    m_controls.setTag(ControlId::CmdButton_TEST, kOff);
+    m_controls.setCaption(ControlId::CmdButton_TEST, kTestOffCaption);
+    m_controls.setCaption(ControlId::Label_TEST_STATUS, QString());
+    m_controls.setVisible(ControlId::Label_DF_STATUS, true);
     m_timerTest.setEnabled(false);
-    m_reportedBearing->setText(kNoBearing);
-    m_state.END_LATITUDE = m_state.START_LATITUDE;
-    m_state.END_LONGITUDE = m_state.START_LONGITUDE;
+    m_controls.setCaption(ControlId::Label_REPORTED_BEARING, kNoBearing);
+    m_state.collapseLine();
 }
 
-void Form_STATION::CmdButton_OPTIONS_Click()
+void StationCore::CmdButton_OPTIONS_Click()
 {
-    Form_OPTIONS& window = options();
-    window.show();
-    window.raise();
-    window.activateWindow();
+    // Shown already: the window comes to the front all the same.
+    if (m_controls[ControlId::Form_OPTIONS].visible)
+        m_controls.announce(ControlId::Form_OPTIONS);
+    m_controls.setVisible(ControlId::Form_OPTIONS, true);
 }

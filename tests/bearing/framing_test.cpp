@@ -11,7 +11,6 @@
 using bearing::calibratedBearing;
 using bearing::kMaxSentenceLength;
 using bearing::SentenceFramer;
-using platform::Flag;
 
 namespace {
 
@@ -19,7 +18,7 @@ namespace {
 // sentence handed on while the buffer holds it, then the receiver back to idle.
 struct Receiver
 {
-    Flag arriving = platform::kFalse;
+    bool arriving = false;
     QString buffer;
     QStringList sentences;
 
@@ -93,7 +92,7 @@ TEST(BearingFraming, NoiseBetweenSentencesIsDroppedAndFurtherStartsBelongToTheSe
     r.read(u"\n%046\r\n");
     r.read(u"%045%046\r");
     EXPECT_EQ(r.sentences, (QStringList{"%045\r", "%046\r", "%045%046\r"}));
-    EXPECT_EQ(r.arriving, platform::kFalse);
+    EXPECT_FALSE(r.arriving);
     EXPECT_TRUE(r.buffer.isEmpty());
     EXPECT_EQ(bearings("%045\r\n%046\r\n", 0), (Bearings{45, 46}));
     EXPECT_EQ(bearings("%045%046\r", 0), Bearings{45});
@@ -110,7 +109,7 @@ TEST(BearingFraming, SplitReadsGiveTheSameSentencesAsOneRead)
         single.read(QStringView(&c, 1));
     EXPECT_EQ(single.sentences, whole.sentences);
     EXPECT_EQ(single.buffer, QStringLiteral("%046")); // assembling the last one
-    EXPECT_EQ(single.arriving, platform::kTrue);
+    EXPECT_TRUE(single.arriving);
 
     // A read holding CR, "%", "0", "4" ends one sentence and begins the next.
     Receiver r;
@@ -131,7 +130,7 @@ TEST(BearingFraming, ResetDropsAPartialSentenceAndItsRestUpToTheNextStart)
     Receiver r;
     r.read(u"%04");
     SentenceFramer(r.arriving, r.buffer).reset();
-    EXPECT_EQ(r.arriving, platform::kFalse);
+    EXPECT_FALSE(r.arriving);
     EXPECT_TRUE(r.buffer.isEmpty());
     r.read(u"5\r%046\r");
     EXPECT_EQ(r.sentences, QStringList{"%046\r"});
@@ -151,7 +150,7 @@ TEST(BearingFraming, ASentenceThatNeverEndsIsDroppedAtTheLengthBound)
     over.read(QStringLiteral("%") + QString(kMaxSentenceLength - 1, u'7'));
     EXPECT_EQ(over.buffer.size(), kMaxSentenceLength);
     over.read(u"8");
-    EXPECT_EQ(over.arriving, platform::kFalse);
+    EXPECT_FALSE(over.arriving);
     EXPECT_TRUE(over.buffer.isEmpty());
     over.read(u"9\r");
     EXPECT_TRUE(over.sentences.isEmpty());

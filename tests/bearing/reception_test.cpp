@@ -1,6 +1,6 @@
 #include "stationfixture.h"
 
-#include "platform/captionwidgets.h"
+#include <QTest>
 
 using namespace Qt::StringLiterals;
 
@@ -8,13 +8,13 @@ TEST_F(StationOnPty, ASentenceFromTheDfUnitDrawsTheCalibratedBearing)
 {
     ASSERT_TRUE(sendSentence("%045\r"));
     EXPECT_EQ(state().BEARING_DEGREES, 45);
-    EXPECT_EQ(state().DF_VALID, platform::kTrue);
+    EXPECT_TRUE(state().DF_VALID);
     EXPECT_EQ(endPoint(), lineTo(45));
     EXPECT_NE(endPoint(), stationPoint());
     EXPECT_EQ(reportedBearing(), u"REPORTED BEARING :  45"_s);
     EXPECT_EQ(dfStatus(), u"DF = DETECTED"_s);
     EXPECT_TRUE(station.timerDf().isEnabled());
-    EXPECT_EQ(state().DF_ARRIVING, platform::kFalse);
+    EXPECT_FALSE(state().DF_ARRIVING);
     EXPECT_TRUE(state().DF_BUFFER.isEmpty());
 
     state().DF_CAL = 10;
@@ -32,7 +32,7 @@ TEST_F(StationOnPty, ASentenceFromTheDfUnitDrawsTheCalibratedBearing)
 TEST_F(StationOnPty, SentencesSplitAcrossReadsAndAfterNoiseArriveWhole)
 {
     ASSERT_TRUE(send("%0", [this] { return state().DF_BUFFER == u"%0"_s; }));
-    EXPECT_EQ(state().DF_ARRIVING, platform::kTrue);
+    EXPECT_TRUE(state().DF_ARRIVING);
     EXPECT_EQ(reportedBearing(), u"REPORTED BEARING : NONE"_s);
     ASSERT_TRUE(send("45\r%04", [this] { return state().DF_BUFFER == u"%04"_s; }));
     EXPECT_EQ(state().BEARING_DEGREES, 45);
@@ -49,13 +49,13 @@ TEST_F(StationOnPty, InTestModeASentenceOnlyShowsActivity)
 {
     ASSERT_TRUE(sendSentence("%045\r"));
     const QStringList drawn = endPoint();
-    button("CmdButton_TEST").setTag(u"ON"_s);
+    controls().setTag(station::ControlId::CmdButton_TEST, u"ON"_s);
     station.timerDf().setEnabled(false);
 
     ASSERT_TRUE(sendSentence("%100\r"));
     EXPECT_TRUE(station.timerDf().isEnabled()); // the watchdog still hears the DF unit
     EXPECT_EQ(state().BEARING_DEGREES, 45);
-    EXPECT_EQ(state().DF_VALID, platform::kTrue);
+    EXPECT_TRUE(state().DF_VALID);
     EXPECT_EQ(endPoint(), drawn);
     EXPECT_EQ(reportedBearing(), u"REPORTED BEARING :  45"_s);
 }
@@ -64,7 +64,7 @@ TEST_F(StationOnPty, AFieldTooLargeForABearingShowsActivityButDrawsNothing)
 {
     ASSERT_TRUE(sendSentence("%9E9\r"));
     EXPECT_TRUE(station.timerDf().isEnabled());
-    EXPECT_EQ(state().DF_VALID, platform::kFalse);
+    EXPECT_FALSE(state().DF_VALID);
     EXPECT_EQ(endPoint(), stationPoint());
     EXPECT_EQ(reportedBearing(), u"REPORTED BEARING : NONE"_s);
 
@@ -83,11 +83,11 @@ TEST_F(StationOnPty, NoiseWithoutEndNeverGrowsTheSentenceBeyondItsBound)
                      [&] { longest = std::max(longest, state().DF_BUFFER.size()); });
     for (qsizetype at = 0; at < noise.size(); at += 512) {
         ASSERT_TRUE(pty.write(noise.mid(at, 512)));
-        testsupport::spin(5);
+        QTest::qWait(5);
     }
-    testsupport::spin(20);
+    QTest::qWait(20);
     EXPECT_LE(longest, 256);
-    EXPECT_EQ(state().DF_VALID, platform::kFalse);
+    EXPECT_FALSE(state().DF_VALID);
     ASSERT_TRUE(sendSentence("%045\r"));
     EXPECT_EQ(state().BEARING_DEGREES, 45);
 }

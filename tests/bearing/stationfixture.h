@@ -1,19 +1,15 @@
 #pragma once
-// A station window with a pseudo-terminal as its DF unit on COM1, its position set and its serial
-// line open, as the start-up leaves it.
+// A station with a pseudo-terminal as its DF unit on COM1, its position set and its serial line open,
+// as the start-up leaves it.
 
-#include "station/stationwindow.h"
+#include "platform/messages.h"
+#include "station/stationcore.h"
 #include "support/pty.h"
 #include "support/settingsfolder.h"
-#include "support/waitfor.h"
 
-#include <QLabel>
 #include <QStringList>
+#include <QTest>
 #include <gtest/gtest.h>
-
-namespace platform {
-class TagButton;
-}
 
 class StationOnPty : public ::testing::Test
 {
@@ -21,9 +17,9 @@ protected:
     void SetUp() override;
 
     StationState& state() { return station.state(); }
-    QString reportedBearing() const;
-    QString dfStatus() const;
-    platform::TagButton& button(const char* name) const;
+    station::Controls& controls() { return station.controls(); }
+    QString reportedBearing() const { return station.controls().caption(station::ControlId::Label_REPORTED_BEARING); }
+    QString dfStatus() const { return station.controls().caption(station::ControlId::Label_DF_STATUS); }
 
     // Writes to the DF unit's end and lets the station read until `done` holds.
     template <typename Condition>
@@ -39,11 +35,12 @@ protected:
 
     testsupport::SettingsFolder settings;
     testsupport::Pty pty;
-    Form_STATION station;
+    platform::Messages messages;
+    StationCore station{messages};
 };
 
 template <typename Condition>
 bool StationOnPty::send(const QByteArray& bytes, Condition done)
 {
-    return pty.write(bytes) && testsupport::waitFor(done, 3000);
+    return pty.write(bytes) && QTest::qWaitFor(done, 3000);
 }

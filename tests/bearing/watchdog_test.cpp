@@ -1,28 +1,26 @@
 #include "stationfixture.h"
 
-#include "platform/captionwidgets.h"
 
 #include <QTime>
+#include <QTest>
 
 using namespace Qt::StringLiterals;
-using testsupport::spin;
-using testsupport::waitFor;
 
 TEST_F(StationOnPty, SilenceAfterTheLastSentenceWithdrawsTheBearing)
 {
     // Sentences every half interval keep the watchdog from expiring.
     for (int i = 0; i < 4; ++i) {
         ASSERT_TRUE(sendSentence(QByteArray("%0") + QByteArray::number(40 + i) + "\r"));
-        spin(500);
+        QTest::qWait(500);
         EXPECT_EQ(dfStatus(), u"DF = DETECTED"_s) << i;
-        EXPECT_EQ(state().DF_VALID, platform::kTrue) << i;
+        EXPECT_TRUE(state().DF_VALID) << i;
     }
     EXPECT_EQ(endPoint(), lineTo(43));
 
     // Then one interval of silence.
-    ASSERT_TRUE(waitFor([this] { return dfStatus() == u"DF = SILENT"_s; }, 3000));
+    ASSERT_TRUE(QTest::qWaitFor([this] { return dfStatus() == u"DF = SILENT"_s; }, 3000));
     EXPECT_EQ(reportedBearing(), u"REPORTED BEARING : NONE"_s);
-    EXPECT_EQ(state().DF_VALID, platform::kFalse);
+    EXPECT_FALSE(state().DF_VALID);
     EXPECT_EQ(endPoint(), stationPoint());
     EXPECT_EQ(state().BEARING_DEGREES, 43); // kept; only DF_VALID says it is stale
     EXPECT_FALSE(station.timerDf().isEnabled());
@@ -33,7 +31,7 @@ TEST_F(StationOnPty, ExpiryDropsAHalfReceivedSentenceAndItsRestUpToTheNextStart)
     ASSERT_TRUE(sendSentence("%045\r"));
     ASSERT_TRUE(send("%1", [this] { return state().DF_BUFFER == u"%1"_s; }));
     station.Timer_DF_Timer();
-    EXPECT_EQ(state().DF_ARRIVING, platform::kFalse);
+    EXPECT_FALSE(state().DF_ARRIVING);
     EXPECT_TRUE(state().DF_BUFFER.isEmpty());
     EXPECT_EQ(endPoint(), stationPoint());
 
@@ -47,10 +45,10 @@ TEST_F(StationOnPty, ExpiryNamesTheReasonByTheDfInputSwitch)
 {
     station.Timer_DF_Timer();
     EXPECT_EQ(dfStatus(), u"DF = SILENT"_s);
-    button("CmdButton_ACQUIRE").setTag(u"OFF"_s);
+    controls().setTag(station::ControlId::CmdButton_ACQUIRE, u"OFF"_s);
     station.Timer_DF_Timer();
     EXPECT_EQ(dfStatus(), u"DF INPUT = OFF"_s);
-    button("CmdButton_ACQUIRE").setTag(u"off"_s); // only the exact tag means off
+    controls().setTag(station::ControlId::CmdButton_ACQUIRE, u"off"_s); // only the exact tag means off
     station.Timer_DF_Timer();
     EXPECT_EQ(dfStatus(), u"DF = SILENT"_s);
 }
@@ -62,13 +60,13 @@ TEST_F(StationOnPty, TestBearingsFollowTheClockWithoutCalibration)
     state().DF_CAL = 10;
     ASSERT_TRUE(sendSentence("%200\r"));
     station.Timer_DF_Timer(); // bearing withdrawn
-    station.findChild<QLabel*>(u"Label_DF_STATUS"_s)->setText(u"DF = SILENT"_s);
+    controls().setCaption(station::ControlId::Label_DF_STATUS, u"DF = SILENT"_s);
 
     // First tick after a withdrawn bearing: shown, but the line stays collapsed.
     station.Timer_TEST_Timer();
     EXPECT_EQ(reportedBearing(), u"REPORTED BEARING : 000"_s);
     EXPECT_EQ(state().BEARING_DEGREES, 0);
-    EXPECT_EQ(state().DF_VALID, platform::kTrue);
+    EXPECT_TRUE(state().DF_VALID);
     EXPECT_EQ(endPoint(), stationPoint());
     EXPECT_TRUE(station.timerDf().isEnabled());
 
@@ -84,7 +82,7 @@ TEST_F(StationOnPty, TestBearingsFollowTheClockWithoutCalibration)
     }
     // The receiver and the DF status are not the generator's business.
     EXPECT_EQ(dfStatus(), u"DF = SILENT"_s);
-    EXPECT_EQ(state().DF_ARRIVING, platform::kFalse);
+    EXPECT_FALSE(state().DF_ARRIVING);
 }
 
 TEST_F(StationOnPty, ATestTickRestartsTheWatchdogAndKeepsAPartialSentence)

@@ -2,9 +2,9 @@
 // with the station's calibration added, and collapses onto the station once the unit falls silent.
 #include "livestation.h"
 
-#include "support/waitfor.h"
 
 #include <QElapsedTimer>
+#include <QTest>
 
 using e2e::expectedMap;
 using e2e::LiveStation;
@@ -66,7 +66,7 @@ TEST_F(LiveStation, ATrailerLineFeedsAndNoiseBetweenSentencesStillGiveTheBearing
     EXPECT_TRUE(mapShows(expectedMap(settings.position(), 200))) << lastMap.line.toStdString();
     // Later sentences, each behind fresh noise, keep it there.
     for (int i = 0; i < 8; ++i) {
-        testsupport::spin(50);
+        QTest::qWait(50);
         EXPECT_EQ(testsupport::fetchMap(settings.websitePort).line, expectedMap(settings.position(), 200).line);
     }
 }

@@ -2,9 +2,9 @@
 
 #include "geo/endpoint.h"
 #include "support/loopback.h"
-#include "support/waitfor.h"
 
 #include <QFileInfo>
+#include <QTest>
 
 namespace e2e {
 
@@ -67,8 +67,9 @@ void LiveStation::SetUp()
 
 void LiveStation::startSimulator(const QStringList& arguments)
 {
-    if (simulator && simulator->isRunning())
+    if (simulator && simulator->isRunning()) {
         ASSERT_EQ(simulator->stop(), 0); // its link goes with it
+    }
     simulator = std::make_unique<testsupport::SimulatorProcess>(QStringLiteral(TARNVALE_DF_SIMULATOR), folder.folder(),
                                                               settings.commPort, arguments);
     ASSERT_TRUE(simulator->linked()) << simulator->errors().toStdString();
@@ -77,19 +78,20 @@ void LiveStation::startSimulator(const QStringList& arguments)
 void LiveStation::startStation()
 {
     station = std::make_unique<testsupport::StationProcess>(QStringLiteral(TARNVALE_EXECUTABLE),
-                                                            QFileInfo(folder.folder()).path());
+                                                            QFileInfo(folder.folder()).path(),
+                                                            QStringList{QStringLiteral("--headless")});
     ASSERT_TRUE(testsupport::waitUntilServing(settings.websitePort)) << "no map on port " << settings.websitePort;
 }
 
 bool LiveStation::mapShows(const ExpectedMap& expected, int timeoutMs, const std::function<void()>& between)
 {
-    return testsupport::waitFor([&] {
+    return QTest::qWaitFor([&] {
         if (between)
             between();
         lastMap = testsupport::fetchMap(settings.websitePort);
         if (lastMap.ok && lastMap.point == expected.point && lastMap.line == expected.line)
             return true;
-        testsupport::spin(20);
+        QTest::qWait(20);
         return false;
     }, timeoutMs);
 }

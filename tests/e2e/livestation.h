@@ -1,5 +1,5 @@
 #pragma once
-// A live station for end-to-end tests: the real program, headless, in a temporary configuration folder
+// A live station for end-to-end tests: the real program as a headless service, in a temporary configuration folder
 // with a settings file the test writes (website port on a free loopback port), fed by the real DF unit
 // simulator on its COM port, and read over HTTP.
 

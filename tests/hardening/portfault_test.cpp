@@ -3,25 +3,22 @@
 // serves the map there; the same when the port is held at start-up.
 #include "stationsetup.h"
 
-#include "options/optionswindow.h"
-#include "platform/captionwidgets.h"
-#include "station/stationwindow.h"
+#include "options/optionscore.h"
+#include "platform/messages.h"
+#include "station/stationcore.h"
 #include "support/loopback.h"
 #include "support/messagerecorder.h"
 #include "support/pty.h"
 #include "support/settingsfolder.h"
-#include "support/waitfor.h"
 
-#include <QApplication>
-#include <QPushButton>
 #include <QTcpServer>
+#include <QTest>
 #include <gtest/gtest.h>
 
 namespace {
 
 constexpr int kListening = 2;
-const char* const kPortDigits[] = {"Label_SITE_X10K", "Label_SITE_X1K", "Label_SITE_X100", "Label_SITE_X10",
-                                   "Label_SITE_X1"};
+constexpr int kPortUnits = 4; // Label_SITE_X1
 
 class PortTaken : public ::testing::Test
 {
@@ -32,15 +29,11 @@ protected:
         folder.writeLines(testsupport::settingsLinesFor(port));
         ASSERT_TRUE(station.Form_Load());
     }
-    void click(const char* name)
-    {
-        station.options().findChild<QPushButton*>(QLatin1String(name))->click();
-    }
+    void step(options::Step direction) { station.options().stepDigit(kPortUnits, direction); }
     bool digitsGrey()
     {
-        const QColor grey = QApplication::palette().color(QPalette::Dark);
-        for (const char* name : kPortDigits) {
-            if (station.options().findChild<platform::TagLabel*>(QLatin1String(name))->background() != grey)
+        for (int field = 0; field <= kPortUnits; ++field) {
+            if (station.controls()[station::digitFieldId(field)].face != station::Face::ButtonShadow)
                 return false;
         }
         return true;
@@ -52,8 +45,9 @@ protected:
 
     testsupport::SettingsFolder folder;
     testsupport::Pty dfUnit;
-    testsupport::MessageRecorder messages;
-    Form_STATION station;
+    platform::Messages shown;
+    testsupport::MessageRecorder messages{shown};
+    StationCore station{shown};
 };
 
 } // namespace
@@ -73,7 +67,7 @@ TEST_F(PortTaken, WhileRunningGreysTheDigitsThenServesOnceFreed)
     startOn(port);
     ASSERT_TRUE(serves(port));
 
-    click("CmdButton_SITE_X1_UP");
+    step(options::Step::Up);
     EXPECT_EQ(station.state().WEBSITE_PORT, port + 1);
     EXPECT_TRUE(digitsGrey());
     EXPECT_NE(station.httpServer().state(0), kListening);
@@ -81,8 +75,8 @@ TEST_F(PortTaken, WhileRunningGreysTheDigitsThenServesOnceFreed)
     EXPECT_EQ(messages.count(), 0); // shown by colour only
 
     otherProgram.close();
-    click("CmdButton_SITE_X1_DOWN");
-    click("CmdButton_SITE_X1_UP");
+    step(options::Step::Down);
+    step(options::Step::Up);
     EXPECT_EQ(station.state().WEBSITE_PORT, port + 1);
     EXPECT_FALSE(digitsGrey());
     EXPECT_EQ(station.httpServer().state(0), kListening);
@@ -101,8 +95,8 @@ TEST_F(PortTaken, AtStartUpIsReportedOnceThenServesOnceFreed)
 
     otherProgram.close();
     // Away and back (the units digit wraps, so this works from any digit).
-    click("CmdButton_SITE_X1_UP");
-    click("CmdButton_SITE_X1_DOWN");
+    step(options::Step::Up);
+    step(options::Step::Down);
     EXPECT_EQ(station.state().WEBSITE_PORT, port);
     EXPECT_EQ(station.httpServer().state(0), kListening);
     EXPECT_TRUE(serves(port));

@@ -3,9 +3,9 @@
 #include "stationsetup.h"
 
 #include "support/loopback.h"
-#include "support/waitfor.h"
 
 #include <QRegularExpression>
+#include <QTest>
 #include <gtest/gtest.h>
 
 namespace {
@@ -27,18 +27,18 @@ TEST_F(SerialDeviceGone, StationStaysIdleAndKeepsServing)
     const QString atStation = lineEnd(testsupport::fetch(port, "GET / HTTP/1.0\r\n\r\n"));
 
     // The line is live: a bearing moves its far end.
-    ASSERT_TRUE(testsupport::waitFor([&] {
+    ASSERT_TRUE(QTest::qWaitFor([&] {
         dfUnit.write("%090\r");
         return lineEnd(testsupport::fetch(port, "GET / HTTP/1.0\r\n\r\n")) != atStation;
     }, 5000));
 
     dfUnit.closeMaster();
-    testsupport::spin(300); // the read errors come at once, if they come
+    QTest::qWait(300); // the read errors come at once, if they come
 
     // A station that spins on read errors burns a whole core; an idle one a few milliseconds.
     const qint64 before = station.cpuMilliseconds();
     ASSERT_GE(before, 0);
-    testsupport::spin(1000);
+    QTest::qWait(1000);
     const qint64 used = station.cpuMilliseconds() - before;
     EXPECT_LT(used, 250) << "CPU time over one second after the device went away: " << used << " ms";
 

@@ -2,23 +2,25 @@
 // behind that later requests pay for (timers waiting to expire, sockets waiting to be deleted).
 #include "stationsetup.h"
 
-#include "station/stationwindow.h"
+#include "platform/messages.h"
+#include "station/stationcore.h"
 #include "support/loopback.h"
 #include "support/messagerecorder.h"
-#include "support/waitfor.h"
 
 #include <QAbstractEventDispatcher>
+#include <QTest>
 #include <gtest/gtest.h>
 
 using ServedConnections = hardening::StationSetup;
 
 TEST_F(ServedConnections, LeaveNoTimersOrSocketsBehind)
 {
-    testsupport::MessageRecorder messages;
-    Form_STATION station;
+    platform::Messages shown;
+    testsupport::MessageRecorder messages(shown);
+    StationCore station(shown);
     ASSERT_TRUE(station.Form_Load());
     ASSERT_TRUE(testsupport::fetch(port, "GET / HTTP/1.0\r\n\r\n").startsWith("HTTP/1.0 200 OK"));
-    testsupport::spin(100);
+    QTest::qWait(100);
 
     // Single-shot timers that outlive what they were for are kept by the event dispatcher.
     QAbstractEventDispatcher* dispatcher = QAbstractEventDispatcher::instance();
@@ -28,7 +30,7 @@ TEST_F(ServedConnections, LeaveNoTimersOrSocketsBehind)
     constexpr int kRequests = 150;
     for (int i = 0; i < kRequests; ++i)
         ASSERT_TRUE(testsupport::fetch(port, "GET / HTTP/1.0\r\n\r\n").startsWith("HTTP/1.0 200 OK")) << i;
-    EXPECT_TRUE(testsupport::waitFor([&] { return station.httpServer().lingeringCount() == 0; }, 3000))
+    EXPECT_TRUE(QTest::qWaitFor([&] { return station.httpServer().lingeringCount() == 0; }, 3000))
         << station.httpServer().lingeringCount() << " served connections still held";
     EXPECT_LT(pendingTimers() - timersBefore, kRequests / 10)
         << pendingTimers() - timersBefore << " timers left pending by " << kRequests << " requests";

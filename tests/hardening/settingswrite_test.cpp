@@ -2,13 +2,14 @@
 // that cannot be written at shutdown. The file is always a whole one, old or new.
 #include "stationsetup.h"
 
+#include "platform/messages.h"
 #include "station/settingsfile.h"
-#include "station/stationwindow.h"
+#include "station/stationcore.h"
 #include "support/messagerecorder.h"
-#include "support/waitfor.h"
 
 #include <QDir>
 #include <QFile>
+#include <QTest>
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -159,17 +160,20 @@ TEST_F(SettingsUnderFaults, ReadOnlyFolderAtSignalShutdownIsReportedOnStandardEr
 TEST_F(SettingsUnderFaults, ReadOnlyFolderAtOperatorShutdownShowsSettingsNotSaved)
 {
     const QByteArray before = readAll(folder.settingsFile());
-    testsupport::MessageRecorder messages;
-    Form_STATION station;
+    platform::Messages shown;
+    testsupport::MessageRecorder messages(shown);
+    StationCore station(shown);
     ASSERT_TRUE(station.Form_Load());
     ASSERT_EQ(messages.count(), 0);
     {
         ReadOnlyFolder readOnly(folder.folder());
         if (!readOnly.ok())
             GTEST_SKIP() << "this file system cannot make a folder read-only for root";
-        station.close();
+        station.shutDown();
     }
     EXPECT_TRUE(station.isClosed());
+    // Settings lost is not a success.
+    EXPECT_EQ(station.exitStatus(), 1);
     ASSERT_EQ(messages.titles(), QStringList{QStringLiteral("Settings not saved")});
     EXPECT_TRUE(messages.messages()[0].text.startsWith(QStringLiteral("WARNING ! Settings could not be written to ")
                                                        + QDir::toNativeSeparators(folder.settingsFile())

@@ -24,9 +24,9 @@ void StationSetup::SetUp()
     folder.writeLines(testsupport::settingsLinesFor(port));
 }
 
-testsupport::StationProcess StationSetup::startStation() const
+testsupport::StationProcess StationSetup::startStation(const QStringList& arguments) const
 {
-    return {QStringLiteral(TARNVALE_EXECUTABLE), QFileInfo(folder.folder()).path()};
+    return {QStringLiteral(TARNVALE_EXECUTABLE), QFileInfo(folder.folder()).path(), arguments};
 }
 
 } // namespace hardening

@@ -19,8 +19,9 @@ class StationSetup : public ::testing::Test
 protected:
     void SetUp() override;
 
-    // Starts the real program on this folder (returned in place: the process is neither copied nor moved).
-    testsupport::StationProcess startStation() const;
+    // Starts the real program on this folder (returned in place: the process is neither copied nor
+    // moved); windowed offscreen unless the arguments hold --headless.
+    testsupport::StationProcess startStation(const QStringList& arguments = {}) const;
 
     testsupport::SettingsFolder folder;
     testsupport::Pty dfUnit;

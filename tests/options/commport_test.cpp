@@ -1,23 +1,26 @@
 // The COM port selector over pseudo-terminals linked as COMn.
-#include "fakestation.h"
-
-#include "options/optionswindow.h"
-#include "platform/captionwidgets.h"
-#include "station/stationwindow.h"
-
+#include "options/optionscore.h"
+#include "platform/messages.h"
+#include "station/captions.h"
+#include "station/stationcore.h"
 #include "support/messagerecorder.h"
 #include "support/pty.h"
 #include "support/settingsfolder.h"
-#include "support/waitfor.h"
 
 #include <QFile>
+#include <QTest>
 #include <gtest/gtest.h>
+
+using station::ControlId;
+using station::Face;
 
 namespace {
 
 class CommPortSelector : public ::testing::Test
 {
 protected:
+    void SetUp() override { controls.setTag(ControlId::CmdButton_ACQUIRE, station::kOff); }
+
     // COMn that leads nowhere: a port that fails to open.
     void linkMissing(int n)
     {
@@ -26,17 +29,23 @@ protected:
     // DF input on, receiving on COMn.
     void receiveOn(int n)
     {
-        station.acquire = QStringLiteral("ON");
-        ASSERT_TRUE(station.serial.setCommPort(n));
-        ASSERT_TRUE(station.serial.setPortOpen(true));
+        controls.setTag(ControlId::CmdButton_ACQUIRE, station::kOn);
+        ASSERT_TRUE(serial.setCommPort(n));
+        ASSERT_TRUE(serial.setPortOpen(true));
     }
+    void press() { station.options().CmdButton_COMM_PORT_Click(); }
+    QString caption() const { return controls.caption(ControlId::CmdButton_COMM_PORT); }
+    Face face() const { return controls[ControlId::CmdButton_COMM_PORT].face; }
+    QString acquire() const { return controls.tag(ControlId::CmdButton_ACQUIRE); }
 
     testsupport::SettingsFolder folder;
     testsupport::Pty first;
     testsupport::Pty second;
-    FakeStation station;
-    Form_OPTIONS window{station};
-    platform::TagButton& button = window.commPortButton();
+    platform::Messages messages;
+    testsupport::MessageRecorder recorder{messages};
+    StationCore station{messages};
+    station::Controls& controls = station.controls();
+    platform::SerialPort& serial = station.serialPort();
 };
 
 } // namespace
@@ -44,18 +53,19 @@ protected:
 TEST_F(CommPortSelector, WrapsFromCom8ToCom1AndOnlyTriesThePortWhileDfInputIsOff)
 {
     ASSERT_TRUE(first.linkAs(folder.folder(), 1));
-    ASSERT_TRUE(station.serial.setCommPort(8));
-    button.click();
-    EXPECT_EQ(station.serial.commPort(), 1);
-    EXPECT_EQ(button.text(), QStringLiteral("COMM PORT : COM 1"));
-    EXPECT_FALSE(station.serial.portOpen());
-    EXPECT_EQ(button.faceRole(), QPalette::Button);
+    ASSERT_TRUE(serial.setCommPort(8));
+    press();
+    EXPECT_EQ(serial.commPort(), 1);
+    EXPECT_EQ(caption(), QStringLiteral("COMM PORT : COM 1"));
+    EXPECT_FALSE(serial.portOpen());
+    EXPECT_EQ(face(), Face::ButtonFace);
 
     linkMissing(2);
-    button.click();
-    EXPECT_EQ(button.text(), QStringLiteral("COMM PORT : COM 2"));
-    EXPECT_EQ(button.faceRole(), QPalette::Dark);
-    EXPECT_EQ(station.acquireClicks, 0);
+    press();
+    EXPECT_EQ(caption(), QStringLiteral("COMM PORT : COM 2"));
+    EXPECT_EQ(face(), Face::ButtonShadow);
+    EXPECT_EQ(acquire(), station::kOff);
+    EXPECT_EQ(recorder.count(), 0);
 }
 
 TEST_F(CommPortSelector, AnOpenPortMovesOnAndKeepsReceiving)
@@ -63,63 +73,45 @@ TEST_F(CommPortSelector, AnOpenPortMovesOnAndKeepsReceiving)
     ASSERT_TRUE(first.linkAs(folder.folder(), 3));
     ASSERT_TRUE(second.linkAs(folder.folder(), 4));
     receiveOn(3);
-    button.click();
-    EXPECT_EQ(station.serial.commPort(), 4);
-    ASSERT_TRUE(station.serial.portOpen());
+    press();
+    EXPECT_EQ(serial.commPort(), 4);
+    ASSERT_TRUE(serial.portOpen());
 
-    QString received;
-    QObject::connect(&station.serial, &platform::SerialPort::onComm, [&] { received += station.serial.input(); });
     (void)first.write("%111\r"); // the old port is no longer read
     ASSERT_TRUE(second.write("%045\r"));
-    EXPECT_TRUE(testsupport::waitFor([&] { return received.contains(QStringLiteral("%045\r")); }));
-    EXPECT_FALSE(received.contains(QStringLiteral("111")));
-    EXPECT_EQ(station.acquireClicks, 0);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return station.state().BEARING_DEGREES == 45; }));
+    QTest::qWait(50);
+    EXPECT_EQ(station.state().BEARING_DEGREES, 45);
+    EXPECT_EQ(acquire(), station::kOn);
 }
 
-TEST_F(CommPortSelector, AMissingPortGreysTheButtonAndSwitchesDfInputOff)
+TEST_F(CommPortSelector, AMissingPortGreysTheButtonAndSwitchesDfInputOffWithoutAMessage)
 {
     ASSERT_TRUE(first.linkAs(folder.folder(), 4));
     linkMissing(5);
     ASSERT_TRUE(second.linkAs(folder.folder(), 6));
     receiveOn(4);
-    button.click();
-    EXPECT_EQ(button.text(), QStringLiteral("COMM PORT : COM 5"));
-    EXPECT_FALSE(station.serial.portOpen());
-    EXPECT_EQ(station.acquire, QStringLiteral("OFF"));
-    EXPECT_EQ(button.faceRole(), QPalette::Dark);
+    press();
+    EXPECT_EQ(caption(), QStringLiteral("COMM PORT : COM 5"));
+    EXPECT_FALSE(serial.portOpen());
+    EXPECT_EQ(acquire(), station::kOff);
+    EXPECT_EQ(controls.caption(ControlId::CmdButton_ACQUIRE), QStringLiteral(" DF INPUT OFF ( ON )"));
+    EXPECT_EQ(face(), Face::ButtonShadow);
+    EXPECT_EQ(recorder.count(), 0);
 
     // The next press moves on from the failed port, and a port that opens clears the grey.
-    button.click();
-    EXPECT_EQ(button.text(), QStringLiteral("COMM PORT : COM 6"));
-    EXPECT_EQ(button.faceRole(), QPalette::Button);
-    EXPECT_EQ(station.acquireClicks, 1);
+    press();
+    EXPECT_EQ(caption(), QStringLiteral("COMM PORT : COM 6"));
+    EXPECT_EQ(face(), Face::ButtonFace);
+    EXPECT_EQ(acquire(), station::kOff);
 }
 
 TEST_F(CommPortSelector, APortBeyondCom8IsNotMovedAndStaysOpen)
 {
     ASSERT_TRUE(first.linkAs(folder.folder(), 12));
     receiveOn(12);
-    button.click();
-    EXPECT_EQ(station.serial.commPort(), 12);
-    EXPECT_EQ(button.text(), QStringLiteral("COM PORT : COM 1"));
-    EXPECT_TRUE(station.serial.portOpen());
-}
-
-TEST(CommPortSelectorOnTheStation, AMissingPortSwitchesTheStationsDfInputOffWithoutAMessage)
-{
-    testsupport::SettingsFolder folder;
-    testsupport::Pty pty;
-    testsupport::MessageRecorder recorder;
-    ASSERT_TRUE(pty.linkAs(folder.folder(), 2));
-    ASSERT_TRUE(QFile::link(folder.folder() + QStringLiteral("/nowhere"), folder.folder() + QStringLiteral("/COM3")));
-    Form_STATION station;
-    ASSERT_TRUE(station.serialPort().setCommPort(2));
-    ASSERT_TRUE(station.serialPort().setPortOpen(true));
-
-    station.options().commPortButton().click();
-    auto* acquire = station.findChild<platform::TagButton*>(QStringLiteral("CmdButton_ACQUIRE"));
-    EXPECT_EQ(acquire->text(), QStringLiteral(" DF INPUT OFF ( ON )"));
-    EXPECT_FALSE(station.serialPort().portOpen());
-    EXPECT_EQ(station.options().commPortButton().faceRole(), QPalette::Dark);
-    EXPECT_EQ(recorder.count(), 0);
+    press();
+    EXPECT_EQ(serial.commPort(), 12);
+    EXPECT_EQ(caption(), QStringLiteral("COM PORT : COM 1"));
+    EXPECT_TRUE(serial.portOpen());
 }

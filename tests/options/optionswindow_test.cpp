@@ -1,45 +1,35 @@
-#include "fakestation.h"
-
-#include "options/digittable.h"
+// The options window as a view of the station: its controls where they belong, showing the station's
+// digits, and every press reaching the station.
 #include "options/optionswindow.h"
 #include "platform/captionwidgets.h"
+#include "station/windowedstation.h"
 
+#include <QAccessible>
+#include <QApplication>
 #include <QGroupBox>
+#include <QLabel>
 #include <gtest/gtest.h>
 
-namespace {
+using options::kDigitFields;
+using station::ControlId;
 
-const char* const kLat[] = {"Label_LAT_DEGX10", "Label_LAT_DEGX1", "Label_LAT_MINX10", "Label_LAT_MINX1",
-                            "Label_LAT_MINX01", "Label_LAT_MINX001", "Label_LAT_MINX0001"};
-const char* const kLong[] = {"Label_LONG_DEGX100", "Label_LONG_DEGX10", "Label_LONG_DEGX1", "Label_LONG_MINX10",
-                             "Label_LONG_MINX1", "Label_LONG_MINX01", "Label_LONG_MINX001", "Label_LONG_MINX0001"};
-const char* const kCal[] = {"Label_DFCAL_X100", "Label_DFCAL_X10", "Label_DFCAL_X1"};
-const char* const kSite[] = {"Label_SITE_X10K", "Label_SITE_X1K", "Label_SITE_X100", "Label_SITE_X10", "Label_SITE_X1"};
+namespace {
 
 class OptionsWindow : public ::testing::Test
 {
 protected:
-    platform::TagLabel& field(const char* name) { return *window.digitField(QLatin1String(name)); }
-    void click(const char* name) { window.findChild<QPushButton*>(QLatin1String(name))->click(); }
-    // One digit per field, in order; read back as the joined tags.
-    template <size_t N>
-    void set(const char* const (&names)[N], const char* digits)
+    template <typename T = QWidget>
+    T& control(const char* name) const
     {
-        for (const char* name : names)
-            field(name).setDigit(QString(QLatin1Char(*digits++)));
+        T* found = window.findChild<T*>(QLatin1String(name));
+        EXPECT_NE(found, nullptr) << name;
+        return *found;
     }
-    template <size_t N>
-    QString tags(const char* const (&names)[N])
-    {
-        QString out;
-        for (const char* name : names)
-            out += field(name).tag();
-        return out;
-    }
+    platform::TagLabel& field(const char* name) const { return control<platform::TagLabel>(name); }
 
-    FakeStation station;
-    Form_OPTIONS window{station};
-    const StationState& s = station.state();
+    station::WindowedStation windowed;
+    Form_OPTIONS& window = windowed.optionsWindow;
+    station::Controls& controls = windowed.station.controls();
 };
 
 } // namespace
@@ -47,115 +37,69 @@ protected:
 TEST_F(OptionsWindow, DesignState)
 {
     EXPECT_EQ(window.size(), QSize(564, 247));
-    EXPECT_EQ(window.findChild<QGroupBox*>(QStringLiteral("frame_COMM"))->title(), QStringLiteral("DF COM PORT"));
-    for (const options::DigitColumn& column : options::kDigitColumns) {
-        const platform::TagLabel& f = field(column.field);
-        EXPECT_EQ(f.text() + f.tag(), QStringLiteral("88")) << column.field;
+    EXPECT_EQ(window.windowTitle(), QStringLiteral("Tarnvale Options"));
+    EXPECT_TRUE(window.isHidden());
+    EXPECT_EQ(control<QGroupBox>("frame_COMM").title(), QStringLiteral("DF COM PORT"));
+    for (const options::DigitField& row : kDigitFields) {
+        const platform::TagLabel& f = field(row.name);
+        EXPECT_EQ(f.text() + f.tag(), QStringLiteral("88")) << row.name;
         EXPECT_EQ(f.background(), QColor(255, 255, 255));
-        EXPECT_EQ(f.geometry(), QRect(column.left / 15, 40, 25, 33));
-        EXPECT_EQ(window.findChild<QPushButton*>(QLatin1String(column.upButton))->text(), QStringLiteral("+ "));
-        EXPECT_EQ(window.findChild<QPushButton*>(QLatin1String(column.downButton))->text(), QStringLiteral("-"));
+        EXPECT_EQ(f.geometry(), QRect(row.left / 15, 40, 25, 33));
+        EXPECT_EQ(control<QPushButton>(row.upButton).text(), QStringLiteral("+ "));
+        EXPECT_EQ(control<QPushButton>(row.downButton).text(), QStringLiteral("-"));
     }
-    EXPECT_EQ(window.latHemiButton().tag() + window.longHemiButton().text(), QStringLiteral("NE"));
-    EXPECT_EQ(window.commPortButton().text(), QStringLiteral("COM PORT : COM 1"));
-    const QImage point = window.findChild<QLabel*>(QStringLiteral("Picture_LAT_POINT"))->pixmap().toImage();
+    EXPECT_EQ(control<platform::TagButton>("CmdButton_LAT_HEMI").tag() + control<QPushButton>("CmdButton_LONG_HEMI").text(),
+              QStringLiteral("NE"));
+    EXPECT_EQ(control<QPushButton>("CmdButton_COMM_PORT").text(), QStringLiteral("COM PORT : COM 1"));
+    EXPECT_EQ(control<QPushButton>("CmdButton_EXIT").text(), QStringLiteral("EXIT"));
+    const QImage point = control<QLabel>("Picture_LAT_POINT").pixmap().toImage();
     EXPECT_EQ(point.size(), QSize(7, 32));
     EXPECT_EQ(QColor(point.pixel(3, 27)), QColor(Qt::black));
     EXPECT_EQ(QColor(point.pixel(3, 10)), QColor(Qt::white));
 }
 
-TEST_F(OptionsWindow, EveryButtonStepsOnlyItsFieldAndRunsItsEditorsOperation)
+TEST_F(OptionsWindow, EveryButtonReachesTheStationAndTheFieldsShowWhatItHolds)
 {
-    for (const options::DigitColumn& column : options::kDigitColumns) {
-        for (const options::DigitColumn& c : options::kDigitColumns)
-            field(c.field).setDigit(QStringLiteral("0"));
-        station.state() = StationState{};
-        station.siteCaption.clear();
-
-        click(column.upButton);
-        EXPECT_EQ(field(column.field).tag(), QStringLiteral("1")) << column.upButton;
-        click(column.downButton);
-        int changed = 0;
-        for (const options::DigitColumn& c : options::kDigitColumns)
-            changed += field(c.field).tag() != QStringLiteral("0");
-        EXPECT_EQ(changed, 0) << column.downButton;
-        EXPECT_EQ(s.START_LATITUDE.isEmpty(), column.editor != options::Editor::Position) << column.field;
-        EXPECT_EQ(station.siteCaption.isEmpty(), column.editor != options::Editor::WebsitePort) << column.field;
+    for (int f = 0; f < options::kDigitFieldCount; ++f)
+        controls.setCaptionAndTag(station::digitFieldId(f), QStringLiteral("0"));
+    for (const options::DigitField& row : kDigitFields) {
+        control<QPushButton>(row.upButton).click();
+        EXPECT_EQ(field(row.name).text() + field(row.name).tag(), QStringLiteral("11")) << row.upButton;
+        control<QPushButton>(row.downButton).click();
+        EXPECT_EQ(field(row.name).text() + field(row.name).tag(), QStringLiteral("00")) << row.downButton;
     }
-}
+    control<QPushButton>("CmdButton_LAT_HEMI").click();
+    EXPECT_EQ(control<QPushButton>("CmdButton_LAT_HEMI").text(), QStringLiteral("S"));
+    control<QPushButton>("CmdButton_LONG_DEGX1_UP").click();
+    control<QPushButton>("CmdButton_LONG_HEMI").click();
+    EXPECT_EQ(control<platform::TagButton>("CmdButton_LONG_HEMI").tag(), QStringLiteral("W"));
+    EXPECT_EQ(windowed.station.state().START_LONGITUDE, QStringLiteral("-001.00000"));
 
-TEST_F(OptionsWindow, PositionFollowsDigitsAndHemispheres)
-{
-    set(kLong, "11944500");
-    click("CmdButton_LONG_HEMI");
-    EXPECT_EQ(s.START_LONGITUDE, QStringLiteral("-119.74167"));
-    EXPECT_EQ(s.END_LONGITUDE, s.START_LONGITUDE);
-    for (const char* hemisphere : {"S", "N", "S"}) {
-        const QString before = s.START_LATITUDE;
-        click("CmdButton_LAT_HEMI");
-        EXPECT_EQ(window.latHemiButton().text() + window.latHemiButton().tag(), QString(hemisphere) + hemisphere);
-        EXPECT_EQ(s.START_LATITUDE.mid(1), before.mid(1));
-        EXPECT_NE(s.START_LATITUDE[0], before[0]);
-        EXPECT_EQ(s.END_LATITUDE, s.START_LATITUDE);
-    }
-    // 099 degrees: either hundreds button gives 179, the next one 079.
-    set(kLong, "09900000");
-    click("CmdButton_LONG_DEGX100_DN");
-    EXPECT_EQ(tags(kLong), QStringLiteral("17900000"));
-    EXPECT_EQ(s.START_LONGITUDE, QStringLiteral("-179.00000"));
-    click("CmdButton_LONG_DEGX100_UP");
-    EXPECT_EQ(s.END_LONGITUDE, QStringLiteral("-079.00000"));
-    // A tag outside its range stays, and the position is still computed.
-    set(kLat, "9000000");
-    click("CmdButton_LAT_DEGX10_UP");
-    EXPECT_EQ(field("Label_LAT_DEGX10").text(), QStringLiteral("9"));
-    EXPECT_EQ(s.START_LATITUDE, QStringLiteral("-90.00000"));
-}
-
-TEST_F(OptionsWindow, CalibrationIsCutTo359)
-{
-    set(kCal, "359");
-    click("CmdButton_DFCAL_X1_UP");
-    EXPECT_EQ(s.DF_CAL, 350);
-    set(kCal, "359");
-    click("CmdButton_DFCAL_X10_UP");
-    EXPECT_EQ(tags(kCal), QStringLiteral("359"));
-    EXPECT_EQ(field("Label_DFCAL_X10").text(), QStringLiteral("5"));
-    EXPECT_EQ(s.DF_CAL, 359);
-    set(kCal, "000");
-    click("CmdButton_DFCAL_X1_DN");
-    EXPECT_EQ(s.DF_CAL, 9);
-}
-
-TEST_F(OptionsWindow, WebsitePortIsCutTo65535AndKeepsLeadingZeros)
-{
-    set(kSite, "65535");
-    click("CmdButton_SITE_X1_UP");
-    EXPECT_EQ(tags(kSite), QStringLiteral("65535"));
-    EXPECT_EQ(field("Label_SITE_X1").text(), QStringLiteral("5"));
-    EXPECT_EQ(station.siteCaption, QStringLiteral("WEBSITE PORT : 65535"));
-    EXPECT_EQ(s.WEBSITE_PORT, 65535);
-    // A ten-thousands digit of 7 is not stepped, but the port is still cut down.
-    set(kSite, "71234");
-    click("CmdButton_SITE_X10K_DOWN");
-    EXPECT_EQ(tags(kSite), QStringLiteral("65535"));
-    set(kSite, "00080");
-    click("CmdButton_SITE_X1_UP");
-    EXPECT_EQ(station.siteCaption, QStringLiteral("WEBSITE PORT : 00081"));
-    EXPECT_EQ(s.WEBSITE_PORT, 81);
-    set(kSite, "00089");
-    click("CmdButton_SITE_X1_UP");
-    EXPECT_EQ(station.siteCaption, QStringLiteral("WEBSITE PORT : 00080"));
+    // A refused website port shows in the digits' background.
+    controls.setFace(station::digitFieldId(0), station::Face::ButtonShadow);
+    EXPECT_EQ(field("Label_SITE_X10K").background(), QApplication::palette().color(QPalette::Dark));
 }
 
 TEST_F(OptionsWindow, ExitAndCloseOnlyHide)
 {
-    set(kSite, "08080");
-    window.show();
-    click("CmdButton_EXIT");
+    windowed.station.CmdButton_OPTIONS_Click();
+    EXPECT_TRUE(window.isVisible());
+    control<QPushButton>("CmdButton_EXIT").click();
     EXPECT_TRUE(window.isHidden());
-    window.show();
+    windowed.station.CmdButton_OPTIONS_Click();
     EXPECT_FALSE(window.close());
     EXPECT_TRUE(window.isHidden());
-    EXPECT_EQ(tags(kSite), QStringLiteral("08080"));
+    EXPECT_FALSE(controls[ControlId::Form_OPTIONS].visible);
+}
+
+TEST_F(OptionsWindow, ControlsAreFoundByNameAndAccessibleName)
+{
+    for (const char* name : {"CmdButton_COMM_PORT", "CmdButton_LAT_HEMI", "Label_SITE_X1", "CmdButton_EXIT"}) {
+        QWidget& widget = control(name);
+        QAccessibleInterface* accessible = QAccessible::queryAccessibleInterface(&widget);
+        ASSERT_NE(accessible, nullptr) << name;
+        const QString caption = qobject_cast<QLabel*>(&widget) ? qobject_cast<QLabel*>(&widget)->text()
+                                                               : qobject_cast<QPushButton*>(&widget)->text();
+        EXPECT_EQ(accessible->text(QAccessible::Name), caption) << name;
+    }
 }

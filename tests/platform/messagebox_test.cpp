@@ -11,7 +11,8 @@ using platform::MessageBoxes;
 
 TEST(MessageBoxes, ShowsTheStationsTextAndTitleAndReturnsWhenAnswered)
 {
-    testsupport::MessageRecorder recorder;
+    MessageBoxes boxes;
+    testsupport::MessageRecorder recorder(boxes);
     QString shownText;
     QMessageBox::Icon icon = QMessageBox::Warning;
     int buttons = 0;
@@ -25,9 +26,9 @@ TEST(MessageBoxes, ShowsTheStationsTextAndTitleAndReturnsWhenAnswered)
             }
         }
     });
-    MessageBoxes::instance().show(nullptr, QStringLiteral("Invalid COM port selected"),
-                                  platform::joinedMessage(QStringLiteral("WARNING ! Chosen COM port is not available"),
-                                                          QStringLiteral("Select a different COM port on OPTIONS screen")));
+    boxes.show(QStringLiteral("Invalid COM port selected"),
+               platform::joinedMessage(QStringLiteral("WARNING ! Chosen COM port is not available"),
+                                       QStringLiteral("Select a different COM port on OPTIONS screen")));
     ASSERT_EQ(recorder.count(), 1);
     EXPECT_EQ(recorder.messages()[0].title, QStringLiteral("Invalid COM port selected"));
     EXPECT_EQ(recorder.messages()[0].text,
@@ -36,27 +37,27 @@ TEST(MessageBoxes, ShowsTheStationsTextAndTitleAndReturnsWhenAnswered)
               QStringLiteral("WARNING ! Chosen COM port is not available\n\nSelect a different COM port on OPTIONS screen"));
     EXPECT_EQ(icon, QMessageBox::NoIcon);
     EXPECT_EQ(buttons, 1);
-    EXPECT_EQ(MessageBoxes::instance().openCount(), 0);
+    EXPECT_EQ(boxes.openCount(), 0);
 }
 
 TEST(MessageBoxes, KeepEventsFlowingWhileTheyWait)
 {
-    testsupport::MessageRecorder recorder;
+    MessageBoxes boxes;
+    testsupport::MessageRecorder recorder(boxes);
     platform::Timer ticker;
     ticker.setInterval(1);
     int ticks = 0;
     QObject::connect(&ticker, &platform::Timer::fired, [&] { ++ticks; });
     ticker.setEnabled(true);
-    MessageBoxes::instance().show(nullptr, QStringLiteral("t"), QStringLiteral("x"));
+    boxes.show(QStringLiteral("t"), QStringLiteral("x"));
     EXPECT_GT(ticks, 0);
 }
 
 TEST(MessageBoxes, AnsweredBeforeTheyWaitDoNotBlock)
 {
     // A shutdown signal answers whatever is open, including a box that is only about to wait.
-    auto connection = QObject::connect(&MessageBoxes::instance(), &MessageBoxes::shown,
-                                       [] { MessageBoxes::instance().answerAll(); });
-    MessageBoxes::instance().show(nullptr, QStringLiteral("t"), QStringLiteral("x"));
-    QObject::disconnect(connection);
-    EXPECT_EQ(MessageBoxes::instance().openCount(), 0);
+    MessageBoxes boxes;
+    QObject::connect(&boxes, &MessageBoxes::shown, [&boxes] { boxes.answerAll(); });
+    boxes.show(QStringLiteral("t"), QStringLiteral("x"));
+    EXPECT_EQ(boxes.openCount(), 0);
 }

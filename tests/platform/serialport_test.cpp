@@ -2,16 +2,14 @@
 #include "platform/serialport.h"
 #include "support/pty.h"
 #include "support/settingsfolder.h"
-#include "support/waitfor.h"
 
 #include <QFile>
+#include <QTest>
 #include <gtest/gtest.h>
 
 using platform::SerialPort;
 using testsupport::Pty;
 using testsupport::SettingsFolder;
-using testsupport::spin;
-using testsupport::waitFor;
 
 namespace {
 
@@ -106,9 +104,9 @@ TEST(SerialPort, LinkedDeviceOpensAndDeliversEveryByteInOrder)
     const QByteArray sent = all + "%045\r" + all;
     for (qsizetype at = 0; at < sent.size(); at += 97) {
         ASSERT_TRUE(pty.write(sent.mid(at, 97)));
-        spin(2);
+        QTest::qWait(2);
     }
-    ASSERT_TRUE(waitFor([&] { return receiver.received.size() >= sent.size(); }, 3000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return receiver.received.size() >= sent.size(); }, 3000));
     EXPECT_EQ(receiver.received, QString::fromLatin1(sent));
     EXPECT_TRUE(port.input().isEmpty()); // consumed
 
@@ -118,7 +116,7 @@ TEST(SerialPort, LinkedDeviceOpensAndDeliversEveryByteInOrder)
     for (int i = 0; i < 3000; ++i)
         burst.append(static_cast<char>('a' + i % 26));
     ASSERT_TRUE(pty.write(burst));
-    ASSERT_TRUE(waitFor([&] { return receiver.received.size() >= burst.size(); }, 3000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return receiver.received.size() >= burst.size(); }, 3000));
     EXPECT_EQ(receiver.received, QString::fromLatin1(burst));
 
     ASSERT_TRUE(port.setPortOpen(false));
@@ -128,7 +126,7 @@ TEST(SerialPort, LinkedDeviceOpensAndDeliversEveryByteInOrder)
     ASSERT_TRUE(port.setPortOpen(true)) << port.errorString().toStdString();
     receiver.received.clear();
     ASSERT_TRUE(pty.write("%123\r"));
-    EXPECT_TRUE(waitFor([&] { return receiver.received == QStringLiteral("%123\r"); }, 3000));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return receiver.received == QStringLiteral("%123\r"); }, 3000));
 }
 
 TEST(SerialPort, FarEndGoingAwayClosesThePortWithoutSpinning)
@@ -142,12 +140,12 @@ TEST(SerialPort, FarEndGoingAwayClosesThePortWithoutSpinning)
     ASSERT_TRUE(port.setCommPort(2));
     ASSERT_TRUE(port.setPortOpen(true)) << port.errorString().toStdString();
     ASSERT_TRUE(pty.write("%0"));
-    ASSERT_TRUE(waitFor([&] { return receiver.received == QStringLiteral("%0"); }, 3000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return receiver.received == QStringLiteral("%0"); }, 3000));
 
     pty.closeMaster();
-    EXPECT_TRUE(waitFor([&] { return !port.portOpen(); }, 3000));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !port.portOpen(); }, 3000));
     const int eventsAtClose = receiver.events;
-    spin(300);
+    QTest::qWait(300);
     EXPECT_FALSE(port.portOpen());
     EXPECT_LT(receiver.events - eventsAtClose, 5);
     EXPECT_LT(receiver.events, 20);

@@ -1,10 +1,10 @@
 #include "platform/tcpsocketset.h"
 #include "support/loopback.h"
-#include "support/waitfor.h"
 
 #include <QDir>
 #include <QTcpServer>
 #include <QTcpSocket>
+#include <QTest>
 #include <gtest/gtest.h>
 
 #include <sys/resource.h>
@@ -12,8 +12,6 @@
 
 using platform::TcpSocketSet;
 using testsupport::freePort;
-using testsupport::spin;
-using testsupport::waitFor;
 
 namespace {
 
@@ -42,8 +40,9 @@ protected:
             int i = 1;
             while (i <= sockets.ubound() && sockets.state(i) != 0)
                 ++i;
-            if (i > sockets.ubound())
+            if (i > sockets.ubound()) {
                 ASSERT_TRUE(sockets.load(i));
+            }
             ASSERT_TRUE(sockets.accept(i, id));
         });
         QObject::connect(&sockets, &TcpSocketSet::dataArrival, [this](int i, qint32 n) {
@@ -64,8 +63,8 @@ protected:
     {
         auto client = std::make_unique<QTcpSocket>();
         client->connectToHost(QHostAddress::LocalHost, port);
-        EXPECT_TRUE(waitFor([&] { return sockets.state(expectedIndex) == 7; }));
-        EXPECT_TRUE(waitFor([&] { return client->state() == QAbstractSocket::ConnectedState; }));
+        EXPECT_TRUE(QTest::qWaitFor([&] { return sockets.state(expectedIndex) == 7; }));
+        EXPECT_TRUE(QTest::qWaitFor([&] { return client->state() == QAbstractSocket::ConnectedState; }));
         return client;
     }
 
@@ -129,7 +128,7 @@ TEST_F(Listening, AcceptsOverIPv4AndIPv6)
     auto first = connectClient(1);
     QTcpSocket six;
     six.connectToHost(QHostAddress::LocalHostIPv6, port);
-    EXPECT_TRUE(waitFor([&] { return sockets.state(2) == 7; }));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return sockets.state(2) == 7; }));
     EXPECT_EQ(requests, 2);
     EXPECT_EQ(sockets.ubound(), 2);
 }
@@ -139,10 +138,10 @@ TEST_F(Listening, ClosesAConnectionNobodyAccepts)
     acceptRequests = false;
     QTcpSocket client;
     client.connectToHost(QHostAddress::LocalHost, port);
-    EXPECT_TRUE(waitFor([&] { return requests == 1; }));
-    EXPECT_TRUE(waitFor([&] { return client.state() == QAbstractSocket::UnconnectedState; }));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return requests == 1; }));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return client.state() == QAbstractSocket::UnconnectedState; }));
     EXPECT_EQ(sockets.ubound(), 0);
-    EXPECT_TRUE(waitFor([&] { return sockets.lingeringCount() == 0; }));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return sockets.lingeringCount() == 0; }));
 }
 
 TEST_F(Listening, DeliversArrivingBytesOneCharacterPerByteAndConsumesThem)
@@ -151,10 +150,10 @@ TEST_F(Listening, DeliversArrivingBytesOneCharacterPerByteAndConsumesThem)
     readOnArrival = false;
     client->write(QByteArray("GET /\xe9\xff\r\n", 9));
     // Data left unread stays waiting until GetData takes it.
-    ASSERT_TRUE(waitFor([&] { return count('D') >= 1; }));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return count('D') >= 1; }));
     EXPECT_EQ(events.front().index, 1);
     EXPECT_EQ(events.front().state, 7);
-    spin(20);
+    QTest::qWait(20);
     const QString data = sockets.getData(1);
     EXPECT_EQ(data, QStringLiteral("GET /\u00e9\u00ff\r\n"));
     EXPECT_EQ(sockets.getData(1), QString());
@@ -172,8 +171,8 @@ TEST_F(Listening, EverySendIsReportedInFullThenCompletedExactlyOnce)
     const QString small = QStringLiteral("tail");
     ASSERT_TRUE(sockets.sendData(1, big));
     ASSERT_TRUE(sockets.sendData(1, small));
-    ASSERT_TRUE(waitFor([&] { return count('S') >= 2; }, 10000));
-    spin(30);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return count('S') >= 2; }, 10000));
+    QTest::qWait(30);
     ASSERT_EQ(count('S'), 2);
 
     // Progress of the first send adds up to its size before its completion, then the second's.
@@ -188,13 +187,13 @@ TEST_F(Listening, EverySendIsReportedInFullThenCompletedExactlyOnce)
             ++completions;
         }
     }
-    EXPECT_TRUE(waitFor([&] { return atPeer.size() == big.size() + small.size(); }, 10000));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return atPeer.size() == big.size() + small.size(); }, 10000));
     EXPECT_TRUE(atPeer.endsWith("xtail"));
 
     // An empty send completes too; a send on an element without a connection fails.
     events.clear();
     ASSERT_TRUE(sockets.sendData(1, QString()));
-    EXPECT_TRUE(waitFor([&] { return count('S') == 1; }));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return count('S') == 1; }));
     EXPECT_EQ(count('P'), 0);
     EXPECT_FALSE(sockets.sendData(2, QStringLiteral("x")));
     EXPECT_FALSE(sockets.sendData(0, QStringLiteral("x")));
@@ -216,7 +215,7 @@ TEST_F(Listening, CloseIsImmediateYetThePeerReceivesEverythingSentBefore)
     EXPECT_EQ(atPeer.size(), payload.size() + 3);
     EXPECT_TRUE(atPeer.endsWith("kEND"));
     EXPECT_EQ(client->state(), QAbstractSocket::UnconnectedState);
-    EXPECT_TRUE(waitFor([&] { return sockets.lingeringCount() == 0; }));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return sockets.lingeringCount() == 0; }));
     EXPECT_EQ(count('S'), 0); // nothing is reported for a connection the element has let go
 }
 
@@ -226,11 +225,11 @@ TEST_F(Listening, AnswerReachesAPeerThatIsStillSendingWhenClosed)
     QByteArray atPeer;
     QObject::connect(client.get(), &QTcpSocket::readyRead, [&] { atPeer += client->readAll(); });
     client->write(QByteArray(16 * 1024 * 1024, 'g'));
-    ASSERT_TRUE(waitFor([&] { return count('D') >= 1; }));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return count('D') >= 1; }));
     const QString answer = QString(4 * 1024 * 1024, QLatin1Char('a')) + QStringLiteral("END");
     ASSERT_TRUE(sockets.sendData(1, answer));
     sockets.close(1);
-    EXPECT_TRUE(waitFor([&] { return client->state() == QAbstractSocket::UnconnectedState; }, 10000));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return client->state() == QAbstractSocket::UnconnectedState; }, 10000));
     EXPECT_EQ(atPeer.size(), answer.size());
     EXPECT_TRUE(atPeer.endsWith("aEND"));
 }
@@ -240,7 +239,7 @@ TEST_F(Listening, PeerCloseDeliversEarlierBytesFirstThenState8)
     auto client = connectClient(1);
     client->write("last words");
     client->disconnectFromHost();
-    ASSERT_TRUE(waitFor([&] { return count('C') == 1; }));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return count('C') == 1; }));
     ASSERT_GE(events.size(), 2u);
     EXPECT_EQ(events.front().kind, 'D');
     EXPECT_EQ(events.front().state, 7);
@@ -251,7 +250,7 @@ TEST_F(Listening, PeerCloseDeliversEarlierBytesFirstThenState8)
     EXPECT_FALSE(sockets.sendData(1, QStringLiteral("too late")));
     sockets.close(1);
     EXPECT_EQ(sockets.state(1), 0);
-    spin(20);
+    QTest::qWait(20);
     EXPECT_EQ(count('C'), 1);
 }
 
@@ -261,10 +260,10 @@ TEST_F(Listening, APeerThatStopsReadingIsCutOffAfterTheLingerTime)
     auto client = connectClient(1);
     client->setReadBufferSize(1024); // stops reading once this much waits
     ASSERT_TRUE(sockets.sendData(1, QString(64 * 1024 * 1024, QLatin1Char('z'))));
-    spin(50);
+    QTest::qWait(50);
     sockets.close(1);
     EXPECT_EQ(sockets.lingeringCount(), 1);
-    EXPECT_TRUE(waitFor([&] { return sockets.lingeringCount() == 0; }, 3000));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return sockets.lingeringCount() == 0; }, 3000));
 }
 
 TEST_F(Listening, KeepsAcceptingAfterRunningOutOfDescriptors)
@@ -289,7 +288,7 @@ TEST_F(Listening, KeepsAcceptingAfterRunningOutOfDescriptors)
 
     QTcpSocket client;
     client.connectToHost(QHostAddress::LocalHost, port);
-    spin(300);
+    QTest::qWait(300);
     const int acceptedWhileExhausted = requests;
     for (int fd : held)
         ::close(fd);
@@ -297,6 +296,6 @@ TEST_F(Listening, KeepsAcceptingAfterRunningOutOfDescriptors)
     ASSERT_EQ(client.state(), QAbstractSocket::ConnectedState);
     ASSERT_EQ(acceptedWhileExhausted, 0);
 
-    EXPECT_TRUE(waitFor([&] { return requests == 1 && sockets.state(1) == 7; }, 3000));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return requests == 1 && sockets.state(1) == 7; }, 3000));
     auto later = connectClient(2);
 }

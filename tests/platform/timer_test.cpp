@@ -1,13 +1,11 @@
 #include "platform/timer.h"
 #include "platform/timerset.h"
-#include "support/waitfor.h"
 
 #include <QElapsedTimer>
+#include <QTest>
 #include <gtest/gtest.h>
 
 using platform::Timer;
-using testsupport::spin;
-using testsupport::waitFor;
 
 TEST(Timer, FiresRepeatedlyWhileEnabledAndNeverWithIntervalZero)
 {
@@ -15,13 +13,13 @@ TEST(Timer, FiresRepeatedlyWhileEnabledAndNeverWithIntervalZero)
     int fired = 0;
     QObject::connect(&timer, &Timer::fired, [&] { ++fired; });
     timer.setEnabled(true); // interval 0: enabled, but silent
-    spin(50);
+    QTest::qWait(50);
     EXPECT_EQ(fired, 0);
     timer.setInterval(10);
-    EXPECT_TRUE(waitFor([&] { return fired >= 3; }, 2000));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return fired >= 3; }, 2000));
     timer.setEnabled(false);
     const int atStop = fired;
-    spin(50);
+    QTest::qWait(50);
     EXPECT_EQ(fired, atStop);
 }
 
@@ -35,18 +33,18 @@ TEST(Timer, EnablingARunningTimerKeepsItsCountdownWhileRestartBeginsAnew)
     QElapsedTimer clock;
     clock.start();
     timer.setEnabled(true);
-    spin(120);
+    QTest::qWait(120);
     timer.setEnabled(true); // no effect on the countdown
-    ASSERT_TRUE(waitFor([&] { return fired == 1; }, 2000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return fired == 1; }, 2000));
     EXPECT_LT(clock.elapsed(), 300);
 
     timer.setEnabled(false);
     fired = 0;
     timer.setEnabled(true);
     clock.restart();
-    spin(120);
+    QTest::qWait(120);
     timer.restart(); // the next expiry is a full interval from here
-    ASSERT_TRUE(waitFor([&] { return fired == 1; }, 2000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return fired == 1; }, 2000));
     EXPECT_GE(clock.elapsed(), 310);
 }
 
@@ -63,7 +61,7 @@ TEST(TimerSet, GrowsAtTheNextIndexAndReportsWhichElementFired)
     second.setInterval(1);
     second.setPrecise(true);
     second.setEnabled(true);
-    ASSERT_TRUE(waitFor([&] { return !fired.isEmpty(); }));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !fired.isEmpty(); }));
     second.setEnabled(false);
     EXPECT_EQ(fired.first(), 2);
 }

@@ -5,10 +5,10 @@
 #include "support/pty.h"
 #include "support/settingsfolder.h"
 #include "support/stationprocess.h"
-#include "support/waitfor.h"
 
 #include <QFileInfo>
 #include <QTcpServer>
+#include <QTest>
 #include <gtest/gtest.h>
 
 using testsupport::fetchMap;
@@ -43,7 +43,7 @@ TEST(Program, StartsFromNothingServesBearingsAndKeepsItsSettingsAcrossRuns)
         EXPECT_EQ(map.line, QStringLiteral("-119.74167,+34.41852,0 -119.74167,+34.41852,0"));
 
         // A DF unit reports due east: the line's far end moves east of the station.
-        ASSERT_TRUE(testsupport::waitFor([&] {
+        ASSERT_TRUE(QTest::qWaitFor([&] {
             dfUnit.write("%090\r");
             map = fetchMap(kDefaultPort);
             return map.ok && !map.line.endsWith(QStringLiteral(" -119.74167,+34.41852,0"));
@@ -78,7 +78,7 @@ TEST(Program, ASignalAnswersAWaitingMessageBoxAndStillSavesTheSettings)
         lines[line] = QStringLiteral("9");
     folder.writeLines(lines);
     StationProcess station(kExecutable, QFileInfo(folder.folder()).path());
-    testsupport::spin(1500);
+    QTest::qWait(1500);
     ASSERT_TRUE(station.isRunning());
 
     QFile::remove(folder.settingsFile());

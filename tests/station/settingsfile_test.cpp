@@ -1,3 +1,4 @@
+#include "options/digitfields.h"
 #include "station/settingsfile.h"
 #include "support/settingsfolder.h"
 
@@ -163,12 +164,7 @@ TEST(SettingsFile, WriteIntoAPlaceThatIsAFolderFailsWithAReason)
 
 TEST(DigitCheck, AcceptsExactDigitTextsInRangeAndFallsBackOtherwise)
 {
-    auto field = [](const char* name) {
-        for (size_t i = 0; i < station::kDigitFieldNames.size(); ++i)
-            if (QLatin1String(station::kDigitFieldNames[i]) == QLatin1String(name))
-                return static_cast<int>(i);
-        return -1;
-    };
+    const auto field = [](const char* name) { return options::digitFieldIndex(name); };
     EXPECT_EQ(station::checkedDigit(field("Label_LAT_DEGX10"), QStringLiteral("9")), QStringLiteral("3"));
     EXPECT_EQ(station::checkedDigit(field("Label_LAT_DEGX10"), QStringLiteral("8")), QStringLiteral("8"));
     EXPECT_EQ(station::checkedDigit(field("Label_LAT_MINX10"), QStringLiteral("7")), QStringLiteral("5"));

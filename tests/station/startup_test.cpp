@@ -1,19 +1,19 @@
 // The station as it starts from its settings file and writes it back, in-process.
-#include "options/optionswindow.h"
-#include "platform/captionwidgets.h"
+#include "platform/messages.h"
 #include "station/settingsfile.h"
-#include "station/stationwindow.h"
+#include "station/stationcore.h"
+#include "support/controlnames.h"
+#include "support/eventlines.h"
 #include "support/loopback.h"
 #include "support/messagerecorder.h"
 #include "support/pty.h"
 #include "support/settingsfolder.h"
-#include "support/waitfor.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QLabel>
 #include <QTcpServer>
+#include <QTest>
 #include <gtest/gtest.h>
 
 #include <memory>
@@ -23,37 +23,22 @@ using testsupport::settingsLinesFor;
 
 namespace {
 
-QString tagOf(Form_STATION& station, const char* name)
-{
-    if (auto* label = station.options().findChild<platform::TagLabel*>(QLatin1String(name)))
-        return label->tag();
-    if (auto* button = station.options().findChild<platform::TagButton*>(QLatin1String(name)))
-        return button->tag();
-    return QStringLiteral("<missing>");
-}
-
-QString captionOf(QWidget& window, const char* name)
-{
-    if (auto* label = window.findChild<QLabel*>(QLatin1String(name)))
-        return label->text();
-    if (auto* button = window.findChild<QPushButton*>(QLatin1String(name)))
-        return button->text();
-    return QStringLiteral("<missing>");
-}
-
 // A station with a DF unit (a pseudo-terminal) linked as COM1.
 struct StationFixture : ::testing::Test
 {
     SettingsFolder folder;
     testsupport::Pty dfUnit;
-    testsupport::MessageRecorder boxes;
-    std::unique_ptr<Form_STATION> station = std::make_unique<Form_STATION>();
+    platform::Messages messages;
+    testsupport::MessageRecorder boxes{messages};
+    std::unique_ptr<StationCore> station = std::make_unique<StationCore>(messages);
 
     void SetUp() override { ASSERT_TRUE(dfUnit.linkAs(folder.folder(), 1)); }
     bool start() { return station->Form_Load(); }
+    QString tagOf(const char* name) const { return testsupport::tagOf(station->controls(), name); }
+    QString captionOf(const char* name) const { return testsupport::captionOf(station->controls(), name); }
     QStringList shutDown()
     {
-        station->close();
+        station->shutDown();
         station.reset();
         return folder.readLines();
     }
@@ -69,9 +54,9 @@ TEST_F(StationFixture, WithoutASettingsFileStartsFromTheDefaultsAndWritesThem)
     EXPECT_EQ(folder.readLines(), station::defaultSettingsLines());
     EXPECT_EQ(boxes.count(), 0);
     auto& s = station->state();
-    EXPECT_EQ(station->windowTitle(), QStringLiteral("Tarnvale WebServer (Demo)"));
+    EXPECT_EQ(captionOf("Form_STATION"), QStringLiteral("Tarnvale WebServer (Demo)"));
     EXPECT_EQ(s.WEBSITE_PORT, 10000);
-    EXPECT_EQ(captionOf(*station, "Label_SITE"), QStringLiteral("WEBSITE PORT : 10000"));
+    EXPECT_EQ(captionOf("Label_SITE"), QStringLiteral("WEBSITE PORT : 10000"));
     EXPECT_EQ(s.DF_CAL, 0);
     EXPECT_EQ(s.START_LATITUDE, QStringLiteral("+34.41852"));
     EXPECT_EQ(s.START_LONGITUDE, QStringLiteral("-119.74167"));
@@ -81,9 +66,9 @@ TEST_F(StationFixture, WithoutASettingsFileStartsFromTheDefaultsAndWritesThem)
     EXPECT_TRUE(station->serialPort().portOpen());
     EXPECT_EQ(station->httpServer().state(0), 2);
     EXPECT_TRUE(station->timerDf().isEnabled());
-    EXPECT_EQ(captionOf(*station, "Label_DF_STATUS"), QStringLiteral("DF = SILENT"));
-    EXPECT_EQ(captionOf(station->options(), "CmdButton_COMM_PORT"), QStringLiteral("COMM PORT : COM 1"));
-    EXPECT_EQ(tagOf(*station, "CmdButton_LONG_HEMI"), QStringLiteral("W"));
+    EXPECT_EQ(captionOf("Label_DF_STATUS"), QStringLiteral("DF = SILENT"));
+    EXPECT_EQ(captionOf("CmdButton_COMM_PORT"), QStringLiteral("COMM PORT : COM 1"));
+    EXPECT_EQ(tagOf("CmdButton_LONG_HEMI"), QStringLiteral("W"));
     // Written back with lines 2 to 26 in text form.
     QStringList written = station::defaultSettingsLines();
     for (int line = 1; line < 9; ++line)
@@ -102,11 +87,11 @@ TEST_F(StationFixture, DamagedFilesAreReplacedByTheDefaults)
         else
             lines[0] = QStringLiteral(" 0 "); // a port the serial line refuses
         folder.writeLines(lines);
-        Form_STATION fresh;
+        StationCore fresh(messages);
         (void)fresh.Form_Load();
         EXPECT_EQ(folder.readLines(), station::defaultSettingsLines()) << "damage " << damage;
         EXPECT_EQ(fresh.state().DF_CAL, 0);
-        fresh.close();
+        fresh.shutDown();
     }
 }
 
@@ -118,10 +103,10 @@ TEST_F(StationFixture, OutOfRangeDigitsFallBackAndAreWrittenBackReplaced)
     lines[9] = QStringLiteral("9");   // latitude degrees tens: falls back to 3
     folder.writeLines(lines);
     ASSERT_TRUE(start());
-    EXPECT_EQ(tagOf(*station, "Label_LAT_MINX10"), QStringLiteral("5"));
-    EXPECT_EQ(captionOf(station->options(), "Label_LAT_MINX10"), QStringLiteral("5"));
-    EXPECT_EQ(tagOf(*station, "Label_LAT_DEGX1"), QStringLiteral("7"));
-    EXPECT_EQ(tagOf(*station, "Label_LAT_DEGX10"), QStringLiteral("3"));
+    EXPECT_EQ(tagOf("Label_LAT_MINX10"), QStringLiteral("5"));
+    EXPECT_EQ(captionOf("Label_LAT_MINX10"), QStringLiteral("5"));
+    EXPECT_EQ(tagOf("Label_LAT_DEGX1"), QStringLiteral("7"));
+    EXPECT_EQ(tagOf("Label_LAT_DEGX10"), QStringLiteral("3"));
     const QStringList written = shutDown();
     EXPECT_EQ(written[11], QStringLiteral("5"));
     EXPECT_EQ(written[10], QStringLiteral("7"));
@@ -135,8 +120,8 @@ TEST_F(StationFixture, HemisphereLinesAndTheirRecovery)
     lines[25] = QStringLiteral("w");
     folder.writeLines(lines);
     ASSERT_TRUE(start());
-    EXPECT_EQ(tagOf(*station, "CmdButton_LAT_HEMI"), QStringLiteral("N"));
-    EXPECT_EQ(tagOf(*station, "CmdButton_LONG_HEMI"), QStringLiteral("E"));
+    EXPECT_EQ(tagOf("CmdButton_LAT_HEMI"), QStringLiteral("N"));
+    EXPECT_EQ(tagOf("CmdButton_LONG_HEMI"), QStringLiteral("E"));
     EXPECT_TRUE(station->state().START_LATITUDE.startsWith(u'+'));
     shutDown();
 
@@ -144,10 +129,10 @@ TEST_F(StationFixture, HemisphereLinesAndTheirRecovery)
     lines[24] = QStringLiteral("S");
     lines.removeLast();
     folder.writeLines(lines);
-    station = std::make_unique<Form_STATION>();
+    station = std::make_unique<StationCore>(messages);
     (void)start();
-    EXPECT_EQ(tagOf(*station, "CmdButton_LAT_HEMI"), QStringLiteral("S"));
-    EXPECT_EQ(tagOf(*station, "CmdButton_LONG_HEMI"), QStringLiteral("W"));
+    EXPECT_EQ(tagOf("CmdButton_LAT_HEMI"), QStringLiteral("S"));
+    EXPECT_EQ(tagOf("CmdButton_LONG_HEMI"), QStringLiteral("W"));
     EXPECT_EQ(station->state().START_LATITUDE, QStringLiteral("-34.41852"));
     const QStringList written = shutDown();
     EXPECT_EQ(written[24], QStringLiteral("S"));
@@ -173,7 +158,7 @@ TEST_F(StationFixture, AnUnusableWebsitePortShowsTheNetworkMessageAndLeavesTheSe
     folder.writeLines(lines);
     ASSERT_TRUE(start());
     EXPECT_EQ(station->state().WEBSITE_PORT, 99999);
-    EXPECT_EQ(captionOf(*station, "Label_SITE"), QStringLiteral("WEBSITE PORT : 99999"));
+    EXPECT_EQ(captionOf("Label_SITE"), QStringLiteral("WEBSITE PORT : 99999"));
     ASSERT_EQ(boxes.count(), 1);
     EXPECT_EQ(boxes.messages()[0].title, QStringLiteral("Invalid NETWORK port selected"));
     EXPECT_EQ(boxes.messages()[0].text, QStringLiteral("WARNING ! Chosen NETWORK port is not available\r\r"
@@ -196,7 +181,7 @@ TEST_F(StationFixture, WebsitePortCaptionKeepsLeadingZeros)
     ASSERT_NE(port, 0);
     folder.writeLines(settingsLinesFor(port));
     ASSERT_TRUE(start());
-    EXPECT_EQ(captionOf(*station, "Label_SITE"), QStringLiteral("WEBSITE PORT : 0%1").arg(port));
+    EXPECT_EQ(captionOf("Label_SITE"), QStringLiteral("WEBSITE PORT : 0%1").arg(port));
     EXPECT_EQ(station->state().WEBSITE_PORT, port);
     EXPECT_EQ(station->httpServer().state(0), 2);
 }
@@ -207,10 +192,10 @@ TEST_F(StationFixture, StoredSerialPortsComeBackThroughTheComPortButton)
     const std::pair<int, int> cases[] = {{1, 1}, {9, 1}, {12, 11}, {3, 3}};
     for (const auto& [stored, expected] : cases) {
         folder.writeLines(settingsLinesFor(port, stored));
-        Form_STATION fresh;
+        StationCore fresh(messages);
         (void)fresh.Form_Load();
         EXPECT_EQ(fresh.serialPort().commPort(), expected) << "stored " << stored;
-        fresh.close();
+        fresh.shutDown();
         EXPECT_EQ(folder.readLines()[0], QStringLiteral(" %1 ").arg(expected));
     }
 }
@@ -221,10 +206,10 @@ TEST_F(StationFixture, AMissingSerialPortEndsTheStartUpWithDfInputOff)
     ASSERT_TRUE(start());
     ASSERT_EQ(boxes.count(), 1);
     EXPECT_EQ(boxes.messages()[0].title, QStringLiteral("Invalid COM port selected"));
-    EXPECT_EQ(captionOf(*station, "CmdButton_ACQUIRE"), QStringLiteral(" DF INPUT OFF ( ON )"));
-    EXPECT_EQ(captionOf(*station, "Label_DF_STATUS"), QStringLiteral("DF = SILENT"));
-    EXPECT_TRUE(testsupport::waitFor(
-        [&] { return captionOf(*station, "Label_DF_STATUS") == QStringLiteral("DF INPUT = OFF"); }, 3000));
+    EXPECT_EQ(captionOf("CmdButton_ACQUIRE"), QStringLiteral(" DF INPUT OFF ( ON )"));
+    EXPECT_EQ(captionOf("Label_DF_STATUS"), QStringLiteral("DF = SILENT"));
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] { return captionOf("Label_DF_STATUS") == QStringLiteral("DF INPUT = OFF"); }, 3000));
 }
 
 TEST_F(StationFixture, ABearingFromTheDfUnitReachesTheMap)
@@ -232,7 +217,7 @@ TEST_F(StationFixture, ABearingFromTheDfUnitReachesTheMap)
     folder.writeLines(settingsLinesFor(testsupport::freePort()));
     ASSERT_TRUE(start());
     ASSERT_TRUE(dfUnit.write("%090\r"));
-    ASSERT_TRUE(testsupport::waitFor([&] { return station->state().DF_VALID == platform::kTrue; }));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return station->state().DF_VALID; }));
     EXPECT_NE(station->state().END_LONGITUDE, station->state().START_LONGITUDE);
     EXPECT_TRUE(station->currentDocument().contains(station->state().END_LONGITUDE));
 }
@@ -245,8 +230,9 @@ TEST(StationWithoutSettings, AFolderThatCannotBeCreatedStopsTheStartUpWithItsMes
     QFile blocker(folder.folder());
     ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
     blocker.close();
-    testsupport::MessageRecorder boxes;
-    Form_STATION station;
+    platform::Messages messages;
+    testsupport::MessageRecorder boxes(messages);
+    StationCore station(messages);
     EXPECT_FALSE(station.Form_Load());
     EXPECT_EQ(station.exitStatus(), 1);
     ASSERT_EQ(boxes.count(), 1);
@@ -254,7 +240,7 @@ TEST(StationWithoutSettings, AFolderThatCannotBeCreatedStopsTheStartUpWithItsMes
     EXPECT_TRUE(boxes.messages()[0].text.startsWith(
         QStringLiteral("WARNING ! Settings file %1 can be neither read nor created\r\rCheck that the folder %2 exists")
             .arg(folder.settingsFile(), folder.folder())));
-    station.close();
+    station.shutDown();
     // Nothing was touched: the blocker is still a plain empty file.
     EXPECT_TRUE(QFileInfo(folder.folder()).isFile());
 }

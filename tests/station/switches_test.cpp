@@ -1,17 +1,15 @@
-// The station's operator switches, on a real station window.
-#include "options/optionswindow.h"
-#include "platform/captionwidgets.h"
-#include "platform/messagebox.h"
-#include "station/stationwindow.h"
-
+// The station's operator switches.
+#include "platform/messages.h"
+#include "station/stationcore.h"
+#include "support/controlnames.h"
 #include "support/messagerecorder.h"
 #include "support/pty.h"
 #include "support/settingsfolder.h"
 
-#include <QApplication>
 #include <QFile>
-#include <QLabel>
 #include <gtest/gtest.h>
+
+using station::ControlId;
 
 namespace {
 
@@ -31,7 +29,7 @@ protected:
     {
         station.state().END_LATITUDE = QStringLiteral("+34.77000");
         station.state().END_LONGITUDE = QStringLiteral("-119.50000");
-        station.state().DF_VALID = platform::kTrue;
+        station.state().DF_VALID = true;
     }
     bool lineCollapsed()
     {
@@ -41,20 +39,22 @@ protected:
     // DF input off: port and watchdog stopped, bearing withdrawn, line on the station.
     void expectDfInputOff()
     {
-        EXPECT_EQ(button("CmdButton_ACQUIRE").tag(), QStringLiteral("OFF"));
-        EXPECT_EQ(button("CmdButton_ACQUIRE").text(), QStringLiteral(" DF INPUT OFF ( ON )"));
-        EXPECT_EQ(label("Label_DF_STATUS").text(), QStringLiteral("DF INPUT = OFF"));
+        EXPECT_EQ(tag("CmdButton_ACQUIRE"), QStringLiteral("OFF"));
+        EXPECT_EQ(caption("CmdButton_ACQUIRE"), QStringLiteral(" DF INPUT OFF ( ON )"));
+        EXPECT_EQ(caption("Label_DF_STATUS"), QStringLiteral("DF INPUT = OFF"));
         EXPECT_FALSE(station.serialPort().portOpen());
         EXPECT_FALSE(station.timerDf().isEnabled());
-        EXPECT_EQ(station.state().DF_VALID, platform::kFalse);
+        EXPECT_FALSE(station.state().DF_VALID);
         EXPECT_TRUE(lineCollapsed());
     }
-    platform::TagButton& button(const char* name) { return *station.findChild<platform::TagButton*>(QLatin1String(name)); }
-    QLabel& label(const char* name) { return *station.findChild<QLabel*>(QLatin1String(name)); }
+    QString tag(const char* name) const { return testsupport::tagOf(station.controls(), name); }
+    QString caption(const char* name) const { return testsupport::captionOf(station.controls(), name); }
+    bool visible(const char* name) const { return station.controls()[testsupport::controlNamed(name)].visible; }
 
     testsupport::SettingsFolder folder;
     testsupport::Pty pty;
-    Form_STATION station;
+    platform::Messages messages;
+    StationCore station{messages};
 };
 
 } // namespace
@@ -63,25 +63,25 @@ TEST_F(Switches, DfInputOffWhileABearingIsShown)
 {
     ASSERT_TRUE(station.serialPort().setPortOpen(true));
     station.timerDf().setEnabled(true);
-    button("CmdButton_ACQUIRE").click();
+    station.CmdButton_ACQUIRE_Click();
     expectDfInputOff();
 }
 
 TEST_F(Switches, DfInputOnOpensThePortAndKeepsTheEndPoint)
 {
-    button("CmdButton_ACQUIRE").click(); // off
+    station.CmdButton_ACQUIRE_Click(); // off
     showBearing();
-    station.state().DF_ARRIVING = platform::kTrue;
+    station.state().DF_ARRIVING = true;
     station.state().DF_BUFFER = QStringLiteral("%12");
-    testsupport::MessageRecorder recorder;
+    testsupport::MessageRecorder recorder(messages);
 
-    button("CmdButton_ACQUIRE").click();
-    EXPECT_EQ(button("CmdButton_ACQUIRE").tag(), QStringLiteral("ON"));
-    EXPECT_EQ(button("CmdButton_ACQUIRE").text(), QStringLiteral("  DF INPUT  ON ( OFF )"));
-    EXPECT_EQ(label("Label_DF_STATUS").text(), QStringLiteral("DF = SILENT"));
+    station.CmdButton_ACQUIRE_Click();
+    EXPECT_EQ(tag("CmdButton_ACQUIRE"), QStringLiteral("ON"));
+    EXPECT_EQ(caption("CmdButton_ACQUIRE"), QStringLiteral("  DF INPUT  ON ( OFF )"));
+    EXPECT_EQ(caption("Label_DF_STATUS"), QStringLiteral("DF = SILENT"));
     EXPECT_TRUE(station.timerDf().isEnabled());
     EXPECT_TRUE(station.serialPort().portOpen());
-    EXPECT_EQ(station.state().DF_ARRIVING, platform::kFalse);
+    EXPECT_FALSE(station.state().DF_ARRIVING);
     EXPECT_TRUE(station.state().DF_BUFFER.isEmpty());
     EXPECT_EQ(station.state().END_LATITUDE, QStringLiteral("+34.77000"));
     EXPECT_EQ(recorder.count(), 0);
@@ -89,16 +89,14 @@ TEST_F(Switches, DfInputOnOpensThePortAndKeepsTheEndPoint)
 
 TEST_F(Switches, DfInputOnWithAMissingPortWarnsOnceAndFallsBackToOff)
 {
-    button("CmdButton_ACQUIRE").click(); // off
+    station.CmdButton_ACQUIRE_Click(); // off
     ASSERT_TRUE(station.serialPort().setCommPort(2));
     showBearing();
-    testsupport::MessageRecorder recorder;
+    testsupport::MessageRecorder recorder(messages);
     QString tagWhileShown;
-    const auto watch = QObject::connect(&platform::MessageBoxes::instance(), &platform::MessageBoxes::shown,
-                                        [&] { tagWhileShown = button("CmdButton_ACQUIRE").tag(); });
+    QObject::connect(&messages, &platform::Messages::shown, [&] { tagWhileShown = tag("CmdButton_ACQUIRE"); });
 
-    button("CmdButton_ACQUIRE").click();
-    QObject::disconnect(watch);
+    station.CmdButton_ACQUIRE_Click();
     ASSERT_EQ(recorder.count(), 1);
     EXPECT_EQ(recorder.messages()[0].title, QStringLiteral("Invalid COM port selected"));
     EXPECT_EQ(recorder.messages()[0].text,
@@ -109,40 +107,38 @@ TEST_F(Switches, DfInputOnWithAMissingPortWarnsOnceAndFallsBackToOff)
 
 TEST_F(Switches, TestModeHidesTheDfStatusAndCollapsesTheLineWhenItEnds)
 {
-    platform::TagButton& test = button("CmdButton_TEST");
-    test.click();
-    EXPECT_EQ(test.tag(), QStringLiteral("ON"));
-    EXPECT_EQ(test.text(), QStringLiteral("     TEST        ON ( OFF )"));
-    EXPECT_EQ(label("Label_TEST_STATUS").text(), QStringLiteral("TEST : ON"));
-    EXPECT_TRUE(label("Label_DF_STATUS").isHidden());
+    station.CmdButton_TEST_Click();
+    EXPECT_EQ(tag("CmdButton_TEST"), QStringLiteral("ON"));
+    EXPECT_EQ(caption("CmdButton_TEST"), QStringLiteral("     TEST        ON ( OFF )"));
+    EXPECT_EQ(caption("Label_TEST_STATUS"), QStringLiteral("TEST : ON"));
+    EXPECT_FALSE(visible("Label_DF_STATUS"));
     EXPECT_TRUE(station.timerTest().isEnabled());
 
     // The DF input switch keeps working meanwhile; its caption waits on the hidden label.
-    button("CmdButton_ACQUIRE").click();
+    station.CmdButton_ACQUIRE_Click();
     showBearing();
     station.timerDf().setEnabled(true);
-    label("Label_REPORTED_BEARING").setText(QStringLiteral("REPORTED BEARING :  45"));
+    station.controls().setCaption(ControlId::Label_REPORTED_BEARING, QStringLiteral("REPORTED BEARING :  45"));
 
-    test.click();
-    EXPECT_EQ(test.tag(), QStringLiteral("OFF"));
-    EXPECT_EQ(test.text(), QStringLiteral("   TEST      OFF ( ON )"));
-    EXPECT_TRUE(label("Label_TEST_STATUS").text().isEmpty());
-    EXPECT_FALSE(label("Label_DF_STATUS").isHidden());
-    EXPECT_EQ(label("Label_DF_STATUS").text(), QStringLiteral("DF INPUT = OFF"));
+    station.CmdButton_TEST_Click();
+    EXPECT_EQ(tag("CmdButton_TEST"), QStringLiteral("OFF"));
+    EXPECT_EQ(caption("CmdButton_TEST"), QStringLiteral("   TEST      OFF ( ON )"));
+    EXPECT_TRUE(caption("Label_TEST_STATUS").isEmpty());
+    EXPECT_TRUE(visible("Label_DF_STATUS"));
+    EXPECT_EQ(caption("Label_DF_STATUS"), QStringLiteral("DF INPUT = OFF"));
     EXPECT_FALSE(station.timerTest().isEnabled());
-    EXPECT_EQ(label("Label_REPORTED_BEARING").text(), QStringLiteral("REPORTED BEARING : NONE"));
+    EXPECT_EQ(caption("Label_REPORTED_BEARING"), QStringLiteral("REPORTED BEARING : NONE"));
     EXPECT_TRUE(lineCollapsed());
     // The watchdog withdraws the bearing on its own.
     EXPECT_TRUE(station.timerDf().isEnabled());
-    EXPECT_EQ(station.state().DF_VALID, platform::kTrue);
+    EXPECT_TRUE(station.state().DF_VALID);
 }
 
-TEST_F(Switches, OptionsTwiceLeavesOneVisibleWindow)
+TEST_F(Switches, OptionsShowsTheOptionsWindowWhichExitHidesAgain)
 {
-    button("CmdButton_OPTIONS").click();
-    button("CmdButton_OPTIONS").click();
-    int visible = 0;
-    for (QWidget* w : QApplication::topLevelWidgets())
-        visible += w->objectName() == QStringLiteral("Form_OPTIONS") && w->isVisible();
-    EXPECT_EQ(visible, 1);
+    station.CmdButton_OPTIONS_Click();
+    station.CmdButton_OPTIONS_Click();
+    EXPECT_TRUE(visible("Form_OPTIONS"));
+    station.options().CmdButton_EXIT_Click();
+    EXPECT_FALSE(visible("Form_OPTIONS"));
 }

@@ -1,21 +1,18 @@
 #include "messagerecorder.h"
 
-#include "platform/messagebox.h"
+#include "platform/messages.h"
 
 #include <QTimer>
 
 namespace testsupport {
 
-MessageRecorder::MessageRecorder()
+MessageRecorder::MessageRecorder(platform::Messages& messages)
 {
-    auto& boxes = platform::MessageBoxes::instance();
-    m_connection = QObject::connect(&boxes, &platform::MessageBoxes::shown, &boxes,
-        [this](const QString& title, const QString& text) {
+    m_connection = QObject::connect(&messages, &platform::Messages::shown, &messages,
+        [this, &messages](const QString& title, const QString& text) {
             m_messages.append({title, text});
             // Answered from inside the box's own event loop, like an operator clicking OK.
-            QTimer::singleShot(20, &platform::MessageBoxes::instance(), [] {
-                platform::MessageBoxes::instance().answerAll();
-            });
+            QTimer::singleShot(20, &messages, [&messages] { messages.answerAll(); });
         });
 }
 

@@ -1,10 +1,14 @@
 #pragma once
-// Records every modal message box the station shows and answers it (OK) once the box waits, so that
-// events keep flowing while it is open, as they do for an operator.
+// Records every message the station shows and answers it (OK) once it waits, so that events keep
+// flowing while a box is open, as they do for an operator.
 
 #include <QMetaObject>
 #include <QString>
 #include <QStringList>
+
+namespace platform {
+class Messages;
+}
 
 namespace testsupport {
 
@@ -17,7 +21,7 @@ struct ShownMessage
 class MessageRecorder
 {
 public:
-    MessageRecorder();
+    explicit MessageRecorder(platform::Messages& messages);
     ~MessageRecorder();
     MessageRecorder(const MessageRecorder&) = delete;
     MessageRecorder& operator=(const MessageRecorder&) = delete;

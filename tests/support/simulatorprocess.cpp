@@ -1,8 +1,8 @@
 #include "simulatorprocess.h"
 
-#include "waitfor.h"
 
 #include <QFile>
+#include <QTest>
 
 namespace testsupport {
 
@@ -15,7 +15,7 @@ SimulatorProcess::SimulatorProcess(const QString& program, const QString& folder
     // Its own report, not the link's presence: a link left by an earlier, killed run may still be there.
     const QByteArray report = "Linked as: " + QFile::encodeName(m_link) + '\n';
     QByteArray out;
-    m_linked = waitFor([&] {
+    m_linked = QTest::qWaitFor([&] {
         out += m_process.readAllStandardOutput();
         return out.contains(report) || m_process.state() == QProcess::NotRunning;
     }, 5000) && out.contains(report);
@@ -44,7 +44,7 @@ int SimulatorProcess::stop()
 
 int SimulatorProcess::finish(int timeoutMs)
 {
-    if (!waitFor([this] { return !isRunning(); }, timeoutMs))
+    if (!QTest::qWaitFor([this] { return !isRunning(); }, timeoutMs))
         return -1;
     return m_process.exitStatus() == QProcess::NormalExit ? m_process.exitCode() : -1;
 }

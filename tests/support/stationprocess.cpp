@@ -1,10 +1,10 @@
 #include "stationprocess.h"
 
 #include "loopback.h"
-#include "waitfor.h"
 
 #include <QFile>
 #include <QProcessEnvironment>
+#include <QTest>
 
 #include <csignal>
 #include <cstdio>
@@ -12,16 +12,22 @@
 
 namespace testsupport {
 
-StationProcess::StationProcess(const QString& executable, const QString& configHome)
+StationProcess::StationProcess(const QString& executable, const QString& configHome, const QStringList& arguments)
 {
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(QStringLiteral("XDG_CONFIG_HOME"), configHome);
-    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    if (arguments.contains(QStringLiteral("--headless"))) {
+        env.remove(QStringLiteral("QT_QPA_PLATFORM"));
+        env.remove(QStringLiteral("DISPLAY"));
+        env.remove(QStringLiteral("WAYLAND_DISPLAY"));
+    } else {
+        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    }
     env.insert(QStringLiteral("XDG_RUNTIME_DIR"), QStringLiteral("/tmp/tarnvale-test-runtime"));
     m_process.setProcessEnvironment(env);
     // Kept for the tests that read it, and passed on so that a failing test shows what the station said.
     QObject::connect(&m_process, &QProcess::readyReadStandardError, [this] { takeStandardError(); });
-    m_process.start(executable, {});
+    m_process.start(executable, arguments);
     m_process.waitForStarted(5000); // a signal right after the start needs the process id
 }
 
@@ -41,7 +47,7 @@ void StationProcess::signal(int signalNumber) const
 
 int StationProcess::waitForExit(int timeoutMs)
 {
-    if (!waitFor([this] { return !isRunning(); }, timeoutMs))
+    if (!QTest::qWaitFor([this] { return !isRunning(); }, timeoutMs))
         return -1;
     return m_process.exitStatus() == QProcess::NormalExit ? m_process.exitCode() : -1;
 }
@@ -82,12 +88,30 @@ qint64 StationProcess::cpuMilliseconds() const
     return ticks * 1000 / sysconf(_SC_CLK_TCK);
 }
 
+qint64 StationProcess::residentKiB() const
+{
+    QFile status(QStringLiteral("/proc/%1/status").arg(pid()));
+    if (pid() <= 0 || !status.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray& line : status.readAll().split('\n')) {
+        if (line.startsWith("VmRSS:"))
+            return line.mid(6).trimmed().split(' ').constFirst().toLongLong();
+    }
+    return -1;
+}
+
+bool StationProcess::hasLoaded(const QString& name) const
+{
+    QFile maps(QStringLiteral("/proc/%1/maps").arg(pid()));
+    return pid() > 0 && maps.open(QIODevice::ReadOnly) && maps.readAll().contains(name.toLocal8Bit());
+}
+
 bool waitUntilServing(quint16 port, int timeoutMs)
 {
-    return waitFor([port] {
+    return QTest::qWaitFor([port] {
         if (fetch(port, "GET / HTTP/1.0\r\n\r\n", 3000).startsWith("HTTP/1.0 200 OK"))
             return true;
-        spin(20); // refused: the station is not listening yet
+        QTest::qWait(20); // refused: the station is not listening yet
         return false;
     }, timeoutMs);
 }

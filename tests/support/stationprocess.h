@@ -1,11 +1,14 @@
 #pragma once
-// The real station program as an operator runs it headless: offscreen, with its own per-user
-// configuration folder, stopped by SIGTERM as a service manager stops it. Its process id is at hand
-// for other signals and for reading its CPU time; its standard error is kept and also passed on.
+// The real station program as an operator runs it without a screen, with its own per-user
+// configuration folder, stopped by SIGTERM as a service manager stops it: with --headless among its
+// arguments as a service, with neither DISPLAY nor QT_QPA_PLATFORM set; otherwise windowed, offscreen.
+// Its process id is at hand for other signals and for reading its CPU time; its standard error is kept
+// and also passed on.
 
 #include <QByteArray>
 #include <QProcess>
 #include <QString>
+#include <QStringList>
 
 namespace testsupport {
 
@@ -13,7 +16,7 @@ class StationProcess
 {
 public:
     // Starts `executable` with XDG_CONFIG_HOME set to `configHome`.
-    StationProcess(const QString& executable, const QString& configHome);
+    StationProcess(const QString& executable, const QString& configHome, const QStringList& arguments = {});
     ~StationProcess(); // kills a station still running, so a failed test leaves nothing behind
     StationProcess(const StationProcess&) = delete;
     StationProcess& operator=(const StationProcess&) = delete;
@@ -32,6 +35,10 @@ public:
 
     // CPU time (user and system) the process has used so far, in milliseconds; -1 when unknown.
     qint64 cpuMilliseconds() const;
+    // Resident memory now, in KiB; -1 when unknown.
+    qint64 residentKiB() const;
+    // Whether a library whose file name contains `name` is mapped into the process.
+    bool hasLoaded(const QString& name) const;
 
 private:
     void takeStandardError();

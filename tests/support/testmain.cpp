@@ -1,18 +1,12 @@
-// Every test binary runs inside an offscreen QApplication. CTest's discovery runs the binaries at build
-// time without the test environment, so the platform is set here when nobody set it.
-#include <QApplication>
+// The core's test binaries run inside a QCoreApplication: the station core needs no GUI library.
+#include <QCoreApplication>
 #include <gtest/gtest.h>
-
-#include <cstdlib>
 
 int main(int argc, char** argv)
 {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    if (qEnvironmentVariableIsEmpty("XDG_RUNTIME_DIR")) {
+    if (qEnvironmentVariableIsEmpty("XDG_RUNTIME_DIR"))
         qputenv("XDG_RUNTIME_DIR", "/tmp/tarnvale-test-runtime");
-    }
-    QApplication app(argc, argv);
+    QCoreApplication app(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
 }

@@ -2,9 +2,8 @@
 #include "served.h"
 
 #include <QThread>
+#include <QTest>
 
-using testsupport::spin;
-using testsupport::waitFor;
 using webtest::readUntilClosed;
 using webtest::Served;
 
@@ -16,7 +15,7 @@ TEST_F(Served, FirstConnectionCreatesChannelOneWithItsTimerAndRecord)
 {
     EXPECT_TRUE(pool.records().empty());
     auto client = connectClient();
-    ASSERT_TRUE(waitFor([&] { return sockets.state(1) == 7; }));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return sockets.state(1) == 7; }));
     EXPECT_EQ(sockets.ubound(), 1);
     EXPECT_EQ(pool.records().size(), 2u);
     ASSERT_EQ(timers.ubound(), 1);
@@ -29,16 +28,16 @@ TEST_F(Served, LowestFreeChannelWinsAndEndedChannelsAreReused)
 {
     auto first = connectClient();
     auto second = connectClient();
-    ASSERT_TRUE(waitFor([&] { return sockets.state(1) == 7 && sockets.state(2) == 7; }));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return sockets.state(1) == 7 && sockets.state(2) == 7; }));
 
     second->write(kGet);
     EXPECT_TRUE(readUntilClosed(*second).startsWith("HTTP/1.0 200 OK"));
     first->write(kGet);
     EXPECT_TRUE(readUntilClosed(*first).startsWith("HTTP/1.0 200 OK"));
-    ASSERT_TRUE(waitFor([&] { return sockets.state(1) == 0 && sockets.state(2) == 0; }));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return sockets.state(1) == 0 && sockets.state(2) == 0; }));
 
     auto third = connectClient();
-    EXPECT_TRUE(waitFor([&] { return sockets.state(1) == 7; }));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return sockets.state(1) == 7; }));
     EXPECT_EQ(sockets.state(2), 0);
     EXPECT_EQ(sockets.ubound(), 2);
     EXPECT_EQ(timers.ubound(), 2);
@@ -50,14 +49,14 @@ TEST_F(Served, FiftyOneConnectionsAtOnceGetFiftyOneChannels)
     std::vector<std::unique_ptr<QTcpSocket>> clients;
     for (int i = 0; i < 51; ++i)
         clients.push_back(connectClient());
-    ASSERT_TRUE(waitFor([&] { return connectedChannels() == 51; }));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return connectedChannels() == 51; }));
     EXPECT_EQ(sockets.ubound(), 51);
 
     for (auto& client : clients)
         client->write(kGet);
     for (auto& client : clients)
         EXPECT_TRUE(readUntilClosed(*client).endsWith("<kml>served</kml>"));
-    EXPECT_TRUE(waitFor([&] { return connectedChannels() == 0; }));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return connectedChannels() == 0; }));
 }
 
 TEST_F(Served, AReusedChannelStartsItsResponseFromZero)
@@ -67,10 +66,10 @@ TEST_F(Served, AReusedChannelStartsItsResponseFromZero)
     {
         auto client = connectClient();
         client->write(kGet);
-        ASSERT_TRUE(waitFor([&] { return client->bytesAvailable() > 0; }));
+        ASSERT_TRUE(QTest::qWaitFor([&] { return client->bytesAvailable() > 0; }));
         client->abort();
     }
-    ASSERT_TRUE(waitFor([&] { return sockets.state(1) == 0; }));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return sockets.state(1) == 0; }));
     EXPECT_EQ(pool.records()[1].TOTAL_LENGTH, 0);
     EXPECT_EQ(pool.records()[1].BYTES_SENT, 0);
     const QString leftOver = pool.records()[1].PENDING_BODY;
@@ -80,7 +79,7 @@ TEST_F(Served, AReusedChannelStartsItsResponseFromZero)
     pool.record(1).TOTAL_LENGTH = 999;
     pool.record(1).BYTES_SENT = 5;
     auto next = connectClient();
-    ASSERT_TRUE(waitFor([&] { return sockets.state(1) == 7; }));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return sockets.state(1) == 7; }));
     EXPECT_EQ(pool.records()[1].TOTAL_LENGTH, 0);
     EXPECT_EQ(pool.records()[1].BYTES_SENT, 0);
     EXPECT_EQ(pool.records()[1].PENDING_BODY, leftOver); // until the next document replaces it
@@ -93,7 +92,7 @@ TEST_F(Served, AReusedChannelStartsItsResponseFromZero)
 TEST_F(Served, ClosingAClosedChannelJustResetsItsRecord)
 {
     auto client = connectClient();
-    ASSERT_TRUE(waitFor([&] { return sockets.state(1) == 7; }));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return sockets.state(1) == 7; }));
     pool.HTTP_SERVER_Close(1);
     EXPECT_EQ(sockets.state(1), 0);
     pool.record(1).TOTAL_LENGTH = 7;
@@ -108,7 +107,7 @@ TEST_F(Served, ClosingAClosedChannelJustResetsItsRecord)
 TEST_F(Served, AChannelInItsCloseLoopIsNotHandedToAConnectionArrivingMeanwhile)
 {
     auto first = connectClient();
-    ASSERT_TRUE(waitFor([&] { return sockets.state(1) == 7; }));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return sockets.state(1) == 7; }));
 
     // The next client's connection is waiting when channel 1 closes; it is taken while the close
     // loop lets events run, before channel 1's record has been reset.
@@ -126,7 +125,7 @@ TEST_F(Served, ConnectionsBeyondTheLastChannelIndexAreClosedAtOnce)
     pool.setChannelLimit(2);
     auto first = connectClient();
     auto second = connectClient();
-    ASSERT_TRUE(waitFor([&] { return connectedChannels() == 2; }));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return connectedChannels() == 2; }));
 
     QTcpSocket third;
     third.connectToHost(QHostAddress::LocalHost, port);
@@ -160,7 +159,7 @@ TEST_F(Served, AnAnswerTheSocketRefusesEndsTheChannel)
 TEST_F(Served, ATickWithNothingLeftToSendForBytesStillOwedEndsTheChannel)
 {
     auto client = connectClient();
-    ASSERT_TRUE(waitFor([&] { return sockets.state(1) == 7; }));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return sockets.state(1) == 7; }));
     pool.record(1).PENDING_BODY.clear();
     pool.record(1).TOTAL_LENGTH = 100;
     pool.record(1).BYTES_SENT = 10;

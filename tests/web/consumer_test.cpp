@@ -6,8 +6,8 @@
 #include <QProcess>
 #include <QStandardPaths>
 #include <QTemporaryDir>
+#include <QTest>
 
-using testsupport::waitFor;
 using webtest::Served;
 
 namespace {
@@ -19,7 +19,7 @@ QByteArray run(const QString& program, const QStringList& arguments, int* exitCo
     process.setProcessChannelMode(QProcess::MergedChannels);
     process.start(program, arguments);
     QByteArray output;
-    waitFor([&] {
+    (void)QTest::qWaitFor([&] {
         output += process.readAll();
         return process.state() == QProcess::NotRunning;
     }, 20000);

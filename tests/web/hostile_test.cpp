@@ -3,10 +3,10 @@
 #include "served.h"
 
 #include <QRandomGenerator>
+#include <QTest>
 
 #include <sys/resource.h>
 
-using testsupport::waitFor;
 using webtest::kError;
 using webtest::readUntilClosed;
 using webtest::Served;
@@ -49,7 +49,7 @@ TEST_F(Served, AThousandIdleConnectionsDoNotKeepRequestsFromBeingAnswered)
         clients.push_back(std::make_unique<QTcpSocket>());
         clients.back()->connectToHost(QHostAddress::LocalHost, port);
     }
-    ASSERT_TRUE(waitFor([&] { return connectedChannels() == idle; }, 20000)) << connectedChannels();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return connectedChannels() == idle; }, 20000)) << connectedChannels();
 
     for (int i = 0; i < 3; ++i) {
         const QByteArray answer = fetch("GET / HTTP/1.0\r\n\r\n");
@@ -65,7 +65,7 @@ TEST_F(Served, AThousandIdleConnectionsDoNotKeepRequestsFromBeingAnswered)
     const rlimit small{std::min<rlim_t>(stack.rlim_cur, 1024 * 1024), stack.rlim_max};
     ASSERT_EQ(::setrlimit(RLIMIT_STACK, &small), 0);
     clients.clear();
-    const bool allClosed = waitFor([&] { return connectedChannels() == 0; }, 20000);
+    const bool allClosed = QTest::qWaitFor([&] { return connectedChannels() == 0; }, 20000);
     ::setrlimit(RLIMIT_STACK, &stack);
     EXPECT_TRUE(allClosed);
     for (int i = 1; i <= sockets.ubound(); ++i)
@@ -89,7 +89,7 @@ TEST_F(Served, RubbishAndAMegabyteOfBytesGetTheErrorAnswerAndAClose)
     answer += readUntilClosed(*client, 10000);
     EXPECT_EQ(client->state(), QAbstractSocket::UnconnectedState);
     expectErrorAnswers(answer);
-    EXPECT_TRUE(waitFor([&] { return connectedChannels() == 0 && sockets.lingeringCount() == 0; }));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return connectedChannels() == 0 && sockets.lingeringCount() == 0; }));
 }
 
 TEST_F(Served, ConnectionsWithoutACompletedAnswerAreClosedAfterTheIdleTime)
@@ -99,10 +99,10 @@ TEST_F(Served, ConnectionsWithoutACompletedAnswerAreClosedAfterTheIdleTime)
     for (int i = 0; i < 20; ++i)
         clients.push_back(connectClient());
     clients.back()->write("GET / HT"); // an unfinished request is answered (404) and closed anyway
-    ASSERT_TRUE(waitFor([&] { return connectedChannels() == 19; }));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return connectedChannels() == 19; }));
 
     for (auto& client : clients)
-        EXPECT_TRUE(waitFor([&] { return client->state() == QAbstractSocket::UnconnectedState; }, 3000));
+        EXPECT_TRUE(QTest::qWaitFor([&] { return client->state() == QAbstractSocket::UnconnectedState; }, 3000));
     EXPECT_EQ(connectedChannels(), 0);
     for (int i = 1; i <= sockets.ubound(); ++i) {
         EXPECT_EQ(pool.records()[static_cast<size_t>(i)].TOTAL_LENGTH, 0);

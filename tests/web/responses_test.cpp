@@ -2,8 +2,8 @@
 #include "served.h"
 #include "web/request.h"
 
-using testsupport::spin;
-using testsupport::waitFor;
+#include <QTest>
+
 using webtest::kError;
 using webtest::readUntilClosed;
 
@@ -34,7 +34,7 @@ protected:
         auto client = connectClient();
         client->write(request);
         const QByteArray answer = readUntilClosed(*client);
-        EXPECT_TRUE(waitFor([&] { return sockets.state(1) == 0; }));
+        EXPECT_TRUE(QTest::qWaitFor([&] { return sockets.state(1) == 0; }));
         return answer;
     }
 
@@ -105,16 +105,16 @@ TEST_F(Paced, APeerLeavingAfterTheHeaderStopsThePacing)
     auto client = connectClient();
     client->write("GET / HTTP/1.0\r\n\r\n");
     QByteArray got;
-    ASSERT_TRUE(waitFor([&] {
+    ASSERT_TRUE(QTest::qWaitFor([&] {
         got += client->readAll();
         return got.contains("\r\n\r\n");
     }));
     client->abort();
-    ASSERT_TRUE(waitFor([&] { return sockets.state(1) == 0; }));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return sockets.state(1) == 0; }));
     EXPECT_FALSE(timers[1].isEnabled());
     const int ticksAtClose = ticks;
     const size_t sendsAtClose = sends.size();
-    spin(30);
+    QTest::qWait(30);
     EXPECT_EQ(ticks, ticksAtClose);
     EXPECT_EQ(sends.size(), sendsAtClose);
     EXPECT_FALSE(pool.records()[1].PENDING_BODY.isEmpty());
@@ -129,7 +129,7 @@ TEST_F(Paced, ASecondRequestOnTheSameChannelIsAnsweredAfterTheFirstAndEndsIt)
     client->write("GET / HTTP/1.0\r\n\r\n");
     const QByteArray header = web::documentHeader(length).toLatin1();
     QByteArray got;
-    ASSERT_TRUE(waitFor([&] {
+    ASSERT_TRUE(QTest::qWaitFor([&] {
         got += client->readAll();
         return got.size() > header.size();
     }));
@@ -147,5 +147,5 @@ TEST_F(Paced, ASecondRequestOnTheSameChannelIsAnsweredAfterTheFirstAndEndsIt)
     EXPECT_EQ(got.mid(second + header.size()), QByteArray(got.size() - second - header.size(), 'B'));
     EXPECT_GE(got.size(), header.size() + length);
     EXPECT_LT(got.size(), header.size() + length + 2048 + header.size());
-    EXPECT_TRUE(waitFor([&] { return sockets.state(1) == 0; }));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return sockets.state(1) == 0; }));
 }

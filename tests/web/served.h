@@ -5,10 +5,10 @@
 #include "platform/tcpsocketset.h"
 #include "platform/timerset.h"
 #include "support/loopback.h"
-#include "support/waitfor.h"
 #include "web/channelpool.h"
 
 #include <QTcpSocket>
+#include <QTest>
 #include <gtest/gtest.h>
 
 #include <functional>
@@ -31,7 +31,7 @@ protected:
     {
         auto client = std::make_unique<QTcpSocket>();
         client->connectToHost(QHostAddress::LocalHost, port);
-        EXPECT_TRUE(testsupport::waitFor([&] { return client->state() == QAbstractSocket::ConnectedState; }));
+        EXPECT_TRUE(QTest::qWaitFor([&] { return client->state() == QAbstractSocket::ConnectedState; }));
         return client;
     }
 

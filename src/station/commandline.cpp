@@ -1,0 +1,112 @@
+#include "commandline.h"
+
+#include <QCommandLineParser>
+
+#include <cstdio>
+
+namespace station {
+
+namespace {
+
+// Options of QGuiApplication and QApplication that take a value, and those that do not.
+const char* const kQtValueOptions[] = {"platform", "platformpluginpath", "platformtheme", "plugin", "qwindowgeometry",
+                                       "geometry", "qwindowtitle", "title", "qwindowicon", "icon", "session",
+                                       "style", "stylesheet", "display", "name", "qmljsdebugger", "dialogs"};
+const char* const kQtFlagOptions[] = {"reverse", "widgetcount", "testability", "nograb", "dograb", "sync", "visual"};
+
+const char kUsage[] = R"(Usage: tarnvale-webserver [options]
+
+The base station of a radio direction finder: reads bearings from a DF unit on a serial port and
+serves them as a KML map document on the website port set in the settings.
+
+Options:
+  --headless            Run without windows, as a service: messages go to standard error and are
+                        answered at once; a website port that cannot be used ends the run (status 3).
+  --settings-dir DIR    Keep Tarnvale_Demo.ini and the COMn links in DIR (created when missing)
+                        instead of the per-user configuration folder's Tarnvale folder.
+  -h, --help            Show this help and exit.
+  -v, --version         Show the version and exit.
+
+The windowed station also takes Qt's own options, such as -platform offscreen.
+
+Exit status: 0 after an orderly shutdown (closing the window, SIGTERM, SIGINT or SIGHUP);
+1 when the settings file can be neither read nor created, or could not be written;
+2 for a usage error; 3 when a headless station cannot use its website port.
+)";
+
+void print(std::FILE* stream, const QString& text)
+{
+    const QByteArray bytes = text.toLocal8Bit();
+    std::fwrite(bytes.constData(), 1, static_cast<size_t>(bytes.size()), stream);
+    std::fflush(stream);
+}
+
+} // namespace
+
+CommandLine parseCommandLine(const QStringList& arguments)
+{
+    QCommandLineParser parser;
+    // "-platform offscreen", as Qt itself reads it.
+    parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
+    const QCommandLineOption help(QStringList{QStringLiteral("h"), QStringLiteral("help")});
+    const QCommandLineOption version(QStringList{QStringLiteral("v"), QStringLiteral("version")});
+    const QCommandLineOption headless(QStringLiteral("headless"));
+    const QCommandLineOption settingsDir(QStringLiteral("settings-dir"), QString(), QStringLiteral("DIR"));
+    parser.addOptions({help, version, headless, settingsDir});
+    for (const char* name : kQtValueOptions)
+        parser.addOption(QCommandLineOption(QLatin1String(name), QString(), QStringLiteral("value")));
+    for (const char* name : kQtFlagOptions)
+        parser.addOption(QCommandLineOption(QLatin1String(name)));
+
+    CommandLine result;
+    if (!parser.parse(arguments)) {
+        result.action = CommandLine::Action::UsageError;
+        result.error = parser.errorText();
+        return result;
+    }
+    if (!parser.positionalArguments().isEmpty()) {
+        result.action = CommandLine::Action::UsageError;
+        result.error = QStringLiteral("Unexpected argument '%1'").arg(parser.positionalArguments().constFirst());
+        return result;
+    }
+    if (parser.isSet(help))
+        result.action = CommandLine::Action::Help;
+    else if (parser.isSet(version))
+        result.action = CommandLine::Action::Version;
+    result.headless = parser.isSet(headless);
+    result.platformGiven = parser.isSet(QStringLiteral("platform"));
+    result.settingsDir = parser.value(settingsDir);
+    if (parser.isSet(settingsDir) && result.settingsDir.isEmpty()) {
+        result.action = CommandLine::Action::UsageError;
+        result.error = QStringLiteral("--settings-dir needs a folder");
+    }
+    return result;
+}
+
+QStringList argumentList(int argc, char** argv)
+{
+    QStringList out;
+    for (int i = 0; i < argc; ++i)
+        out << QString::fromLocal8Bit(argv[i]);
+    return out;
+}
+
+int answerWithoutRunning(const CommandLine& commandLine)
+{
+    switch (commandLine.action) {
+    case CommandLine::Action::Run:
+        return -1;
+    case CommandLine::Action::Help:
+        print(stdout, QString::fromLatin1(kUsage));
+        return 0;
+    case CommandLine::Action::Version:
+        print(stdout, QStringLiteral("tarnvale-webserver %1\n").arg(QStringLiteral(TARNVALE_VERSION)));
+        return 0;
+    case CommandLine::Action::UsageError:
+        print(stderr, QStringLiteral("tarnvale-webserver: %1\n\n").arg(commandLine.error) + QString::fromLatin1(kUsage));
+        return 2;
+    }
+    return 2;
+}
+
+} // namespace station

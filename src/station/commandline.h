@@ -1,0 +1,31 @@
+#pragma once
+// The station's command line, read before any application object exists, so that a headless station
+// never touches the GUI libraries. Qt's own options (-platform and the like) are let through for the
+// windowed station.
+
+#include <QString>
+#include <QStringList>
+
+namespace station {
+
+struct CommandLine
+{
+    enum class Action { Run, Help, Version, UsageError };
+
+    Action action = Action::Run;
+    QString error;       // what was wrong, for a usage error
+    bool headless = false;
+    QString settingsDir; // empty: the default folder
+    bool platformGiven = false; // Qt's -platform option was given
+};
+
+CommandLine parseCommandLine(const QStringList& arguments);
+
+// The arguments as the program received them (argv[0] first).
+QStringList argumentList(int argc, char** argv);
+
+// Answers --help, --version and usage errors on the right stream; the status to exit with, or -1
+// when the station is to run.
+int answerWithoutRunning(const CommandLine& commandLine);
+
+} // namespace station

@@ -1,46 +1,59 @@
-# Desktop integration and the Debian package.
+# Desktop integration and the Debian packages.
 #
-#   cmake --install <build> [--prefix /usr]   program, DF simulator, menu entry and icon
-#   cd <build> && cpack -G DEB                 tarnvale-webserver_<version>_<arch>.deb
-
-include(GNUInstallDirs)
+#   cmake --install <build> [--prefix /usr]   programs, DF simulator, menu entry and icon
+#   cd <build> && cpack -G DEB                 two packages:
+#     tarnvale-webserver-headless_<version>_<arch>.deb   the station as a service and the DF simulator;
+#                                                        QtCore, QtNetwork and QtSerialPort only
+#     tarnvale-webserver_<version>_<arch>.deb            the windowed station, menu entry and icon, on
+#                                                        top of the headless package
 
 install(FILES ${PROJECT_SOURCE_DIR}/packaging/tarnvale-webserver.desktop
-        DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/applications COMPONENT windows)
 install(FILES ${PROJECT_SOURCE_DIR}/packaging/tarnvale-webserver.svg
-        DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps COMPONENT windows)
 
 set(CPACK_PACKAGE_NAME "tarnvale-webserver")
 set(CPACK_PACKAGE_VENDOR "Quennick")
 set(CPACK_PACKAGE_CONTACT "Tarnvale WebServer maintainers <tarnvale@quennick.example>")
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
-set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "Base station of a radio direction finder, serving bearings as KML")
-set(CPACK_PACKAGE_DESCRIPTION
-    "Tarnvale WebServer reads bearing sentences from a DF unit on a serial port and serves the\n\
-station and its bearing line as a KML document over HTTP, for a map viewer to show. The package\n\
-also holds tarnvale-df-simulator, which stands in for a DF unit to check a set-up without one.")
 set(CPACK_PACKAGING_INSTALL_PREFIX "/usr")
 set(CPACK_STRIP_FILES ON)
 set(CPACK_SOURCE_IGNORE_FILES "/build.*/;/\\\\.git/")
 
+set(CPACK_COMPONENTS_ALL headless windows)
+set(CPACK_DEB_COMPONENT_INSTALL ON)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION "hamradio")
 set(CPACK_DEBIAN_PACKAGE_PRIORITY "optional")
+set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
+
+set(CPACK_DEBIAN_HEADLESS_PACKAGE_NAME "tarnvale-webserver-headless")
+set(CPACK_COMPONENT_HEADLESS_DESCRIPTION "Base station of a radio direction finder, serving bearings as KML (service)
+Tarnvale WebServer reads bearing sentences from a DF unit on a serial port and serves the station and
+its bearing line as a KML document over HTTP, for a map viewer to show. This package runs it as a
+service without a screen (tarnvale-webserver --headless) and needs no GUI library. It also holds
+tarnvale-df-simulator, which stands in for a DF unit to check a set-up without one.")
+
+set(CPACK_DEBIAN_WINDOWS_PACKAGE_NAME "tarnvale-webserver")
+set(CPACK_COMPONENT_WINDOWS_DESCRIPTION "Base station of a radio direction finder, serving bearings as KML
+Tarnvale WebServer reads bearing sentences from a DF unit on a serial port and serves the station and
+its bearing line as a KML document over HTTP, for a map viewer to show. This package adds the station
+window and the options window, with a menu entry, to the headless station.")
+
 # The linked libraries (Qt, C and C++ runtimes) come with their version floors from dpkg-shlibdeps
-# (dpkg-dev); without it they are named plainly. Plugins are loaded at run time, so no library scan
-# finds them: the xcb and offscreen platforms come with libqt6gui6, qt6-qpa-plugins adds the others
-# (vnc, for a station without a screen of its own).
+# (dpkg-dev); without it they are named plainly. Platform plugins are loaded at run time, so no library
+# scan finds them: xcb and offscreen come with libqt6gui6, qt6-qpa-plugins adds the others.
+set(windows_depends "tarnvale-webserver-headless (= ${PROJECT_VERSION}), qt6-qpa-plugins")
 find_program(TARNVALE_DPKG_SHLIBDEPS dpkg-shlibdeps)
 if(TARNVALE_DPKG_SHLIBDEPS)
     set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-    set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins")
+    set(CPACK_DEBIAN_WINDOWS_PACKAGE_DEPENDS "${windows_depends}")
 else()
-    set(CPACK_DEBIAN_PACKAGE_DEPENDS
-        "libqt6core6, libqt6gui6, libqt6widgets6, libqt6network6, libqt6serialport6, qt6-qpa-plugins, libc6, libstdc++6")
+    set(CPACK_DEBIAN_HEADLESS_PACKAGE_DEPENDS "libqt6core6, libqt6network6, libqt6serialport6, libc6, libstdc++6")
+    set(CPACK_DEBIAN_WINDOWS_PACKAGE_DEPENDS "${windows_depends}, libqt6gui6, libqt6widgets6")
 endif()
 # The digit fields are drawn in Liberation Sans where Arial is missing.
-set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "fonts-liberation")
-set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
+set(CPACK_DEBIAN_WINDOWS_PACKAGE_RECOMMENDS "fonts-liberation")
 
 if(NOT CPACK_GENERATOR)
     set(CPACK_GENERATOR "DEB")

@@ -1,17 +1,18 @@
 #!/usr/bin/env bash
-# Builds the Debian package and checks that it installs on a clean Debian 12 and serves the map.
+# Builds the Debian packages and checks that they install on a clean Debian 12 and serve the map.
 # Run as root on Debian 12 from anywhere in the repository:
 #
 #   bash tools/check-deb.sh
 #
-# 1. Builds a release (no tests) in build-deb/ and makes the .deb with cpack; shows its control
-#    fields and contents.
+# 1. Builds a release (no tests) in build-deb/ and makes the two .deb files with cpack
+#    (tarnvale-webserver-headless and tarnvale-webserver); shows their control fields and contents.
 # 2. Makes a minimal Debian 12 root with debootstrap from the mirror apt uses here, and runs
-#    `apt install ./<package>.deb` in it. When debootstrap cannot reach the mirror, it shows instead
-#    that apt would install the package here (--simulate) and where each dependency would come from,
-#    and unpacks the package into a temporary folder.
-# 3. Starts the installed DF simulator on COM1 and the installed station offscreen on a free port
-#    (from a settings file written for it), fetches the map with curl and stops both.
+#    `apt install ./<headless package>.deb` in it, then checks that no Qt GUI library came with it.
+#    When debootstrap cannot reach the mirror, it shows instead that apt would install the packages
+#    here (--simulate) and where each dependency would come from, and unpacks them into a folder.
+# 3. Starts the installed DF simulator on COM1 and the installed station with --headless on a free
+#    port (from a settings file written for it), fetches the map with curl and stops both.
+# 4. Installs the windowed package too and does the same with the windowed station (offscreen).
 #
 # Environment: BUILD_DIR (default <repo>/build-deb), DEB_ROOT (default /tmp/tarnvale-deb-root; made
 # afresh on every run and left in place afterwards for a look inside), DEB_CHECK=simulate to skip
@@ -35,14 +36,17 @@ install_missing "${needed[@]}"
 step "Building the package in $build"
 cmake -S "$here" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DTARNVALE_BUILD_TESTS=OFF >/dev/null
 cmake --build "$build"
-rm -f "$build"/tarnvale-webserver_*.deb
+rm -f "$build"/tarnvale-webserver*.deb
 (cd "$build" && cpack -G DEB >/dev/null)
-deb=$(ls "$build"/tarnvale-webserver_*.deb)
-debname=$(basename "$deb")
-step "dpkg-deb -I $debname"
-dpkg-deb -I "$deb"
-step "dpkg-deb -c $debname"
-dpkg-deb -c "$deb"
+headless=$(ls "$build"/tarnvale-webserver-headless_*.deb)
+windowed=$(ls "$build"/tarnvale-webserver_*.deb)
+for deb in "$headless" "$windowed"; do
+    step "dpkg-deb -I $(basename "$deb")"
+    dpkg-deb -I "$deb"
+    step "dpkg-deb -c $(basename "$deb")"
+    dpkg-deb -c "$deb"
+done
+dpkg-deb -f "$headless" Depends | grep -q -E 'libqt6(gui|widgets)' && fail "the headless package depends on a GUI library"
 
 # --- 2. A clean Debian 12 -------------------------------------------------------------------------
 # The bookworm mirror apt already uses (deb822 sources first, then the one-line form).
@@ -75,7 +79,7 @@ step "debootstrap --variant=minbase bookworm $root $mirror"
 if [ "${DEB_CHECK:-}" != simulate ] &&
     debootstrap --variant=minbase bookworm "$root" "$mirror" >/tmp/tarnvale-debootstrap.log 2>&1; then
     mode=chroot
-    cp "$deb" "$root/tmp/"
+    cp "$headless" "$windowed" "$root/tmp/"
     for m in proc dev dev/pts; do
         case $m in
             proc) mount -t proc proc "$root/proc" ;;
@@ -83,10 +87,19 @@ if [ "${DEB_CHECK:-}" != simulate ] &&
         esac
         mounted+=("$root/$m")
     done
-    step "In the clean root: apt install ./$debname"
-    chroot "$root" sh -c "cd /tmp && apt-get update -q && DEBIAN_FRONTEND=noninteractive apt install -y ./$debname" \
-        || fail "the package did not install in a clean Debian 12"
-    chroot "$root" dpkg -s tarnvale-webserver | grep -E '^(Status|Version):'
+    step "In the clean root: apt install ./$(basename "$headless")"
+    chroot "$root" sh -c "cd /tmp && apt-get update -q && DEBIAN_FRONTEND=noninteractive apt install -y ./$(basename "$headless")" \
+        || fail "the headless package did not install in a clean Debian 12"
+    chroot "$root" dpkg -s tarnvale-webserver-headless | grep -E '^(Status|Version):'
+    if chroot "$root" dpkg -s libqt6gui6 >/dev/null 2>&1 || chroot "$root" dpkg -s libqt6widgets6 >/dev/null 2>&1; then
+        fail "installing the headless package brought a Qt GUI library"
+    fi
+    echo "no Qt GUI library installed"
+    install_windowed() {
+        step "In the clean root: apt install ./$(basename "$windowed")"
+        chroot "$root" sh -c "cd /tmp && DEBIAN_FRONTEND=noninteractive apt install -y ./$(basename "$windowed")" \
+            || fail "the windowed package did not install on top of the headless one"
+    }
     launch() { exec chroot "$root" env "$@"; }
     prefix=/usr/bin
     cfg=/tmp/tarnvale-config
@@ -98,14 +111,15 @@ else
     else
         echo "debootstrap could not make a root (see /tmp/tarnvale-debootstrap.log); checking here instead."
     fi
-    step "apt-get install --simulate $deb"
-    apt-get install --simulate "$deb" | grep -E '^(Inst|Conf|E:)' || fail "apt cannot resolve the dependencies"
+    step "apt-get install --simulate $(basename "$headless") $(basename "$windowed")"
+    apt-get install --simulate "$headless" "$windowed" | grep -E '^(Inst|Conf|E:)' || fail "apt cannot resolve the dependencies"
     step "apt-cache policy of each dependency"
-    for dep in $(dpkg-deb -f "$deb" Depends | tr ',' '\n' | sed 's/(.*)//; s/|.*//' | tr -d ' '); do
+    for dep in $( (dpkg-deb -f "$headless" Depends; echo ,; dpkg-deb -f "$windowed" Depends) | tr ',' '\n' | sed 's/(.*)//; s/|.*//' | tr -d ' ' | grep -v '^tarnvale'); do
         apt-cache policy "$dep" | sed -n 1,3p
     done
     unpacked=$(mktemp -d /tmp/tarnvale-unpacked.XXXXXX)
-    dpkg-deb -x "$deb" "$unpacked"
+    dpkg-deb -x "$headless" "$unpacked"
+    install_windowed() { dpkg-deb -x "$windowed" "$unpacked"; }
     launch() { exec env "$@"; }
     prefix=$unpacked/usr/bin
     cfg=$(mktemp -d /tmp/tarnvale-config.XXXXXX)
@@ -127,41 +141,49 @@ chmod 700 "$hostcfg/runtime"
     printf '%s\r\n' 3 4 2 5 1 1 1 1 1 9 4 4 5 0 0 N W
 } >"$hostcfg/Tarnvale/Tarnvale_Demo.ini"
 
-step "Starting the installed simulator on COM1 and the station offscreen on port $port ($mode)"
-launch XDG_CONFIG_HOME="$cfg" "$prefix/tarnvale-df-simulator" --port 1 --bearing 45 --period 200 \
-    >/tmp/tarnvale-simulator.log 2>&1 &
-simulator=$!
-pids+=("$simulator")
-for _ in $(seq 50); do [ -L "$hostcfg/Tarnvale/COM1" ] && break; sleep 0.1; done
-launch QT_QPA_PLATFORM=offscreen XDG_CONFIG_HOME="$cfg" XDG_RUNTIME_DIR="$cfg/runtime" "$prefix/tarnvale-webserver" \
-    >/tmp/tarnvale-station.log 2>&1 &
-station=$!
-pids+=("$station")
+serve_check() {
+    step "Starting the installed simulator on COM1 and the $1 station on port $port ($mode)"
+    launch XDG_CONFIG_HOME="$cfg" "$prefix/tarnvale-df-simulator" --port 1 --bearing 45 --period 200 \
+        >/tmp/tarnvale-simulator.log 2>&1 &
+    simulator=$!
+    pids+=("$simulator")
+    for _ in $(seq 50); do [ -L "$hostcfg/Tarnvale/COM1" ] && break; sleep 0.1; done
+    shift
+    launch XDG_CONFIG_HOME="$cfg" XDG_RUNTIME_DIR="$cfg/runtime" "$@" >/tmp/tarnvale-station.log 2>&1 &
+    station=$!
+    pids+=("$station")
 
-response=""
-for _ in $(seq 100); do
+    response=""
+    for _ in $(seq 100); do
+        response=$(curl -s -i --max-time 5 "http://127.0.0.1:$port/map.kml" || true)
+        [ -n "$response" ] && break
+        sleep 0.2
+    done
+    sleep 1 # let a bearing or two arrive, then ask again
     response=$(curl -s -i --max-time 5 "http://127.0.0.1:$port/map.kml" || true)
-    [ -n "$response" ] && break
-    sleep 0.2
-done
-sleep 1 # let a bearing or two arrive, then ask again
-response=$(curl -s -i --max-time 5 "http://127.0.0.1:$port/map.kml" || true)
-printf '%s\n' "$response" | head -12
-printf '%s\n' "$response" | grep -q '^HTTP/1\.0 200' || fail "the installed station did not serve the map"
-printf '%s\n' "$response" | grep -q '</kml>' || fail "the map document is incomplete"
-echo "..."
-printf '%s\n' "$response" | grep -o '<LineString>.*</LineString>' || true
+    printf '%s\n' "$response" | head -12
+    printf '%s\n' "$response" | grep -q '^HTTP/1\.0 200' || { cat /tmp/tarnvale-station.log; fail "the installed station did not serve the map"; }
+    printf '%s\n' "$response" | grep -q '</kml>' || fail "the map document is incomplete"
+    echo "..."
+    printf '%s\n' "$response" | grep -o '<LineString>.*</LineString>' || true
 
-step "Stopping the station and the simulator (SIGTERM)"
-for pid in "$station" "$simulator"; do
-    kill -TERM "$pid"
-    status=0
-    wait "$pid" || status=$?
-    [ "$status" -eq 0 ] || fail "process $pid did not end cleanly (status $status)"
-done
-pids=()
-[ ! -e "$hostcfg/Tarnvale/COM1" ] || fail "the simulator left its COM1 link behind"
-grep -q '^ 1 ' "$hostcfg/Tarnvale/Tarnvale_Demo.ini" || fail "the station did not keep its settings file"
-echo "both ended with status 0; the COM1 link is gone"
+    step "Stopping the station and the simulator (SIGTERM)"
+    for pid in "$station" "$simulator"; do
+        kill -TERM "$pid"
+        status=0
+        wait "$pid" || status=$?
+        [ "$status" -eq 0 ] || fail "process $pid did not end cleanly (status $status)"
+    done
+    pids=()
+    [ ! -e "$hostcfg/Tarnvale/COM1" ] || fail "the simulator left its COM1 link behind"
+    grep -q '^ 1 ' "$hostcfg/Tarnvale/Tarnvale_Demo.ini" || fail "the station did not keep its settings file"
+    echo "both ended with status 0; the COM1 link is gone"
+}
 
-printf '\nPASSED: %s installs (%s) and the installed station serves the map.\n' "$debname" "$mode"
+serve_check headless env -u DISPLAY -u QT_QPA_PLATFORM "$prefix/tarnvale-webserver" --headless
+grep -q "Serving the map on port $port" /tmp/tarnvale-station.log || fail "the headless station did not say where it serves"
+install_windowed
+serve_check windowed QT_QPA_PLATFORM=offscreen "$prefix/tarnvale-webserver"
+
+printf '\nPASSED: %s installs alone without GUI libraries (%s), %s on top of it, and both stations serve the map.\n' \
+    "$(basename "$headless")" "$mode" "$(basename "$windowed")"

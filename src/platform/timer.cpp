@@ -5,6 +5,7 @@ namespace platform {
 Timer::Timer(QObject* parent)
     : QObject(parent)
 {
+    m_timer.setTimerType(Qt::PreciseTimer);
     connect(&m_timer, &QTimer::timeout, this, &Timer::fired);
 }
 
@@ -29,11 +30,6 @@ void Timer::restart()
 {
     setEnabled(false);
     setEnabled(true);
-}
-
-void Timer::setPrecise(bool precise)
-{
-    m_timer.setTimerType(precise ? Qt::PreciseTimer : Qt::CoarseTimer);
 }
 
 void Timer::apply()

@@ -1,7 +1,10 @@
 #pragma once
 // A timer with an interval in milliseconds and an enabled flag, as the station's handlers expect:
 // enabling a running timer leaves it running as it is, restart() disables and enables so the next
-// expiry is one full interval away, and an interval of 0 never fires.
+// expiry is one full interval away, and an interval of 0 never fires. Every timer is precise: Qt's
+// coarse timers may fire up to 5 % early, and a watchdog that fires at 951 ms withdraws the bearing of
+// a DF unit that reports a little under once a second. A periodic timer keeps its interval without
+// drift.
 
 #include <QObject>
 #include <QTimer>
@@ -23,9 +26,6 @@ public:
 
     // Disable, then enable.
     void restart();
-
-    // Millisecond pacing needs the platform's precise timer.
-    void setPrecise(bool precise);
 
 signals:
     void fired();

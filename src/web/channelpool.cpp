@@ -55,7 +55,6 @@ int ChannelPool::createChannel()
     platform::Timer& timer = m_timers.add();
     timer.setEnabled(false);
     timer.setInterval(1);
-    timer.setPrecise(true);
 
     m_idle.resize(static_cast<size_t>(n) + 1);
     auto idle = std::make_unique<QTimer>();

@@ -1,8 +1,12 @@
 #include "stationfixture.h"
 
-
-#include <QTime>
+#include <QElapsedTimer>
 #include <QTest>
+#include <QTime>
+
+#include <algorithm>
+#include <memory>
+#include <vector>
 
 using namespace Qt::StringLiterals;
 
@@ -93,4 +97,43 @@ TEST_F(StationOnPty, ATestTickRestartsTheWatchdogAndKeepsAPartialSentence)
     EXPECT_TRUE(station.timerDf().isEnabled());
     EXPECT_EQ(state().DF_BUFFER, u"%04"_s);
     EXPECT_EQ(state().BEARING_DEGREES, 12);
+}
+
+TEST(Watchdog, NeverWithdrawsABearingBeforeOneFullSecond)
+{
+    // Thirty stations, each sent one sentence and then left silent; the clock starts when the CR has
+    // been written, before the station can have read it, so no expiry may come sooner than 1000 ms.
+    constexpr int kStations = 30;
+    testsupport::SettingsFolder settings;
+    platform::Messages messages;
+    std::vector<std::unique_ptr<testsupport::Pty>> units;
+    std::vector<std::unique_ptr<StationCore>> stations;
+    for (int i = 0; i < kStations; ++i) {
+        units.push_back(std::make_unique<testsupport::Pty>());
+        ASSERT_TRUE(units.back()->linkAs(settings.folder(), i + 1));
+        stations.push_back(std::make_unique<StationCore>(messages));
+        ASSERT_TRUE(stations.back()->serialPort().setCommPort(i + 1));
+        ASSERT_TRUE(stations.back()->serialPort().setPortOpen(true));
+    }
+    std::vector<QElapsedTimer> sent(kStations);
+    std::vector<qint64> silentAfterMs(kStations, -1);
+    for (int i = 0; i < kStations; ++i) {
+        QObject::connect(&stations[i]->controls(), &station::Controls::changed, [&, i](station::ControlId id) {
+            if (id == station::ControlId::Label_DF_STATUS
+                && stations[i]->controls().caption(id) == u"DF = SILENT"_s && silentAfterMs[i] < 0)
+                silentAfterMs[i] = sent[i].elapsed();
+        });
+    }
+    for (int i = 0; i < kStations; ++i) {
+        stations[i]->controls().setCaption(station::ControlId::Label_DF_STATUS, u"DF INPUT = OFF"_s);
+        ASSERT_TRUE(units[i]->write("%123\r"));
+        sent[i].start();
+    }
+    ASSERT_TRUE(QTest::qWaitFor([&] {
+        return std::all_of(silentAfterMs.begin(), silentAfterMs.end(), [](qint64 ms) { return ms >= 0; });
+    }, 5000));
+    for (int i = 0; i < kStations; ++i) {
+        EXPECT_EQ(stations[i]->state().BEARING_DEGREES, 123) << i;
+        EXPECT_GE(silentAfterMs[i], 1000) << "station " << i;
+    }
 }

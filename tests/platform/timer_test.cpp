@@ -5,6 +5,10 @@
 #include <QTest>
 #include <gtest/gtest.h>
 
+#include <iterator>
+#include <memory>
+#include <vector>
+
 using platform::Timer;
 
 TEST(Timer, FiresRepeatedlyWhileEnabledAndNeverWithIntervalZero)
@@ -59,9 +63,32 @@ TEST(TimerSet, GrowsAtTheNextIndexAndReportsWhichElementFired)
     QList<int> fired;
     QObject::connect(&set, &platform::TimerSet::fired, [&](int index) { fired << index; });
     second.setInterval(1);
-    second.setPrecise(true);
     second.setEnabled(true);
     ASSERT_TRUE(QTest::qWaitFor([&] { return !fired.isEmpty(); }));
     second.setEnabled(false);
     EXPECT_EQ(fired.first(), 2);
+}
+
+TEST(Timer, NeverFiresEarlyAndKeepsItsPeriodWithoutDrift)
+{
+    // The station's stated intervals: the test tick, the status timer, the watchdog. The k-th expiry
+    // of a periodic timer comes no sooner than k intervals after it was enabled.
+    const int intervals[] = {200, 250, 1000};
+    std::vector<std::unique_ptr<Timer>> timers;
+    std::vector<QList<qint64>> firedAt(std::size(intervals));
+    QElapsedTimer clock;
+    clock.start();
+    for (size_t i = 0; i < std::size(intervals); ++i) {
+        timers.push_back(std::make_unique<Timer>());
+        timers.back()->setInterval(intervals[i]);
+        QObject::connect(timers.back().get(), &Timer::fired, [&, i] { firedAt[i] << clock.nsecsElapsed(); });
+    }
+    for (auto& timer : timers)
+        timer->setEnabled(true);
+    const qint64 enabledAt = clock.nsecsElapsed();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return firedAt[2].size() >= 2; }, 5000));
+    for (size_t i = 0; i < std::size(intervals); ++i) {
+        for (qsizetype k = 0; k < firedAt[i].size(); ++k)
+            EXPECT_GE(firedAt[i][k] - enabledAt, (k + 1) * intervals[i] * 1000000LL) << intervals[i] << " ms, expiry " << k + 1;
+    }
 }

@@ -155,8 +155,9 @@ void OptionsCore::CHANGE_CAL()
 void OptionsCore::CmdButton_COMM_PORT_Click()
 {
     platform::SerialPort& serial = m_station.serialPort();
-    const bool wasOpen = serial.portOpen();
-    if (wasOpen)
+    // A line whose device went away still counts as open: the new port is tried at once.
+    const bool wasOpen = serial.portOpen() || m_station.serialLineLost();
+    if (serial.portOpen())
         (void)serial.setPortOpen(false);
     controls().setFace(ControlId::CmdButton_COMM_PORT, Face::ButtonFace);
 
@@ -184,7 +185,7 @@ void OptionsCore::failCommPort()
     platform::SerialPort& serial = m_station.serialPort();
     if (serial.portOpen())
         (void)serial.setPortOpen(false);
-    if (controls().tag(ControlId::CmdButton_ACQUIRE) == station::kOn)
+    if (controls().tag(ControlId::CmdButton_ACQUIRE) == station::kOn && !m_station.keepsDfInputOn())
         m_station.CmdButton_ACQUIRE_Click();
     controls().setFace(ControlId::CmdButton_COMM_PORT, Face::ButtonShadow);
 }

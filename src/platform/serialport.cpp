@@ -48,13 +48,22 @@ void SerialPort::release()
 
 bool SerialPort::setPortOpen(bool open)
 {
-    if (!open) {
-        if (m_port) {
-            release();
-            emit closed();
-        }
-        return true;
+    if (open)
+        return this->open(false);
+    if (m_port) {
+        release();
+        emit closed();
     }
+    return true;
+}
+
+bool SerialPort::reopen()
+{
+    return open(true);
+}
+
+bool SerialPort::open(bool quiet)
+{
     if (portOpen())
         return true;
 
@@ -67,7 +76,8 @@ bool SerialPort::setPortOpen(bool open)
         m_error = port->errorString();
         port->close();
         delete port;
-        emit openFailed();
+        if (!quiet)
+            emit openFailed();
         return false;
     }
     m_port = port;

@@ -31,6 +31,10 @@ public:
     bool portOpen() const;
     [[nodiscard]] bool setPortOpen(bool open);
 
+    // Opens the port again after its device went away: as setPortOpen(true), but a failure is
+    // expected until the device is back and raises nothing.
+    [[nodiscard]] bool reopen();
+
     QString errorString() const { return m_error; }
 
     // The device port n names, for people: "/dev/ttyS0", or a COMn link with where it leads.
@@ -51,6 +55,7 @@ signals:
     void lost();
 
 private:
+    bool open(bool quiet);
     void release();
 
     QSerialPort* m_port = nullptr;

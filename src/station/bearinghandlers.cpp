@@ -1,4 +1,4 @@
-// Bearing input: serial sentences, the DF watchdog and the test generator.
+// Bearing input: serial sentences, the serial line coming back, the DF watchdog and the test generator.
 #include "stationcore.h"
 
 #include "captions.h"
@@ -30,6 +30,26 @@ void StationCore::MSComm1_OnComm()
         framer.reset();
         m_timerDf.restart();
     }
+}
+
+// The device went away under an open port (a USB adapter pulled out). DF input stays on: the station
+// opens the same port again once a second, and reads on once it is back; the watchdog meanwhile
+// reports silence as for a silent unit.
+void StationCore::serialLineGone()
+{
+    if (m_controls.tag(ControlId::CmdButton_ACQUIRE) == kOn)
+        m_timerReopen.setEnabled(true);
+}
+
+void StationCore::reopenSerialLine()
+{
+    if (m_controls.tag(ControlId::CmdButton_ACQUIRE) != kOn || m_comm.portOpen()) {
+        m_timerReopen.setEnabled(false);
+        return;
+    }
+    // No half sentence from before the outage may join the new bytes.
+    if (m_comm.reopen())
+        m_state.receiver().reset();
 }
 
 void StationCore::Timer_DF_Timer()

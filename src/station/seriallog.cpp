@@ -46,11 +46,15 @@ void SerialLog::tell()
     if (!m_loss.isEmpty()) {
         platform::logEvent(m_loss);
         m_lastFailure.clear();
+        m_lostPort = m_openPort;
     }
     if (open && (!m_wasOpen || m_openPort != m_port.commPort())) {
-        platform::logEvent(QStringLiteral("%1 open: %2")
-                               .arg(portName(), platform::SerialPort::deviceDescription(m_port.commPort())));
+        const bool back = m_lostPort == m_port.commPort();
+        platform::logEvent(QStringLiteral("%1 %2: %3")
+                               .arg(portName(), back ? QStringLiteral("back") : QStringLiteral("open"),
+                                    platform::SerialPort::deviceDescription(m_port.commPort())));
         m_lastFailure.clear();
+        m_lostPort = 0;
     } else if (!open && m_wasOpen && m_loss.isEmpty()) {
         platform::logEvent(QStringLiteral("Serial port COM%1 closed").arg(m_openPort));
         m_lastFailure.clear();
@@ -58,6 +62,7 @@ void SerialLog::tell()
     if (!m_failure.isEmpty() && m_failure != m_lastFailure) {
         platform::logEvent(m_failure);
         m_lastFailure = m_failure;
+        m_lostPort = 0;
     }
     m_wasOpen = open;
     m_openPort = open ? m_port.commPort() : 0;

@@ -103,8 +103,12 @@ bool StationCore::startUp()
         return true;
     }
 
-    if (!m_comm.portOpen() && !m_comm.setPortOpen(true))
+    if (!m_comm.portOpen() && !m_comm.setPortOpen(true)) {
         showComPortMessage();
+        // Nobody can switch DF input on later: the port is tried until its device appears.
+        if (m_headless)
+            m_timerReopen.setEnabled(true);
+    }
     return true;
 }
 

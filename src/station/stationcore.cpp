@@ -22,6 +22,7 @@ StationCore::StationCore(platform::Messages& messages, QObject* parent)
     m_timerTest.setInterval(200);
     m_timerLinkStat.setInterval(250);
     m_timerLinkStat.setEnabled(true);
+    m_timerReopen.setInterval(1000);
 
     m_channels = std::make_unique<web::ChannelPool>(m_httpServer, m_sendTimers, [this] { return currentDocument(); });
 
@@ -29,6 +30,10 @@ StationCore::StationCore(platform::Messages& messages, QObject* parent)
     connect(&m_timerDf, &platform::Timer::fired, this, &StationCore::Timer_DF_Timer);
     connect(&m_timerTest, &platform::Timer::fired, this, &StationCore::Timer_TEST_Timer);
     connect(&m_timerLinkStat, &platform::Timer::fired, this, &StationCore::Timer_LINK_STAT_Timer);
+    connect(&m_timerReopen, &platform::Timer::fired, this, &StationCore::reopenSerialLine);
+    connect(&m_comm, &platform::SerialPort::lost, this, &StationCore::serialLineGone);
+    // Whatever opened the port (a retry, the COM port selector), there is nothing left to retry.
+    connect(&m_comm, &platform::SerialPort::opened, this, [this] { m_timerReopen.setEnabled(false); });
     connect(&m_controls, &station::Controls::changed, this, &StationCore::logDfStatus);
 }
 

@@ -45,7 +45,8 @@ public:
     ~StationCore() override;
 
     // A station without windows has no operator: a website port it cannot use at start-up ends the run
-    // (status 3, settings untouched), and a settings file edited while it runs is not overwritten.
+    // (status 3, settings untouched), a serial port it cannot open at start-up is tried again with DF
+    // input left on, and a settings file edited while it runs is not overwritten.
     void setHeadless(bool headless) { m_headless = headless; }
 
     // StationInterface: what the options operations reach.
@@ -53,6 +54,8 @@ public:
     station::Controls& controls() override { return m_controls; }
     platform::TcpSocketSet& httpServer() override { return m_httpServer; }
     platform::SerialPort& serialPort() override { return m_comm; }
+    bool serialLineLost() const override { return m_timerReopen.isEnabled(); }
+    bool keepsDfInputOn() const override { return m_headless; }
     void CmdButton_ACQUIRE_Click() override;
 
     const station::Controls& controls() const { return m_controls; }
@@ -84,6 +87,8 @@ public:
     platform::Timer& timerDf() { return m_timerDf; }
     platform::Timer& timerTest() { return m_timerTest; }
     platform::Timer& timerLinkStat() { return m_timerLinkStat; }
+    // Once a second while the serial line is lost: the same port is opened again.
+    platform::Timer& timerReopen() { return m_timerReopen; }
     web::ChannelPool& channels() { return *m_channels; }
 
     // The test bearing generator reads the local time through this (tests pin the second).
@@ -94,6 +99,7 @@ public:
     void Timer_DF_Timer();
     void Timer_TEST_Timer();
     void Timer_LINK_STAT_Timer();
+    void reopenSerialLine();
 
 signals:
     // The shutdown has run: the program ends with exitStatus().
@@ -105,6 +111,7 @@ private:
     void saveSettings();
     bool settingsChangedOnDisk() const;
     void showComPortMessage();
+    void serialLineGone();
     void logDfStatus(station::ControlId id);
 
     platform::Messages& m_messages;
@@ -118,6 +125,7 @@ private:
     platform::Timer m_timerDf;
     platform::Timer m_timerTest;
     platform::Timer m_timerLinkStat;
+    platform::Timer m_timerReopen;
     std::unique_ptr<web::ChannelPool> m_channels;
     station::SerialLog m_serialLog{m_comm};
     options::OptionsCore m_options{*this};

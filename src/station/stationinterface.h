@@ -1,7 +1,8 @@
 #pragma once
 // What the options operations may reach of the station: its shared state, the controls the windows
 // show (the options window's own, the website port caption, the DF input switch), the listening socket,
-// the serial line and the DF input switch's action.
+// the serial line, whether the line's device went away while DF input is on, and the DF input switch's
+// action.
 
 #include "stationstate.h"
 
@@ -22,5 +23,11 @@ public:
     virtual station::Controls& controls() = 0;
     virtual platform::TcpSocketSet& httpServer() = 0;
     virtual platform::SerialPort& serialPort() = 0;
+    // DF input is on, but the serial port was closed because its device failed or went away; the
+    // station is trying to open it again.
+    virtual bool serialLineLost() const = 0;
+    // Whether a port that fails leaves DF input on (a station without an operator to switch it on
+    // again keeps trying the port instead).
+    virtual bool keepsDfInputOn() const = 0;
     virtual void CmdButton_ACQUIRE_Click() = 0;
 };

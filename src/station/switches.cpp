@@ -38,6 +38,7 @@ void StationCore::CmdButton_ACQUIRE_Click()
     }
 
     switchOff();
+    m_timerReopen.setEnabled(false); // a lost line is not tried again
     if (m_comm.portOpen())
         (void)m_comm.setPortOpen(false);
     m_state.collapseLine();

@@ -1,9 +1,11 @@
 // The DF unit's device goes away while the station has it open (a USB adapter pulled out; here the
-// far end of the pseudo-terminal closed): the whole program must neither spin nor stop serving.
+// far end of the pseudo-terminal closed): the whole program must neither spin nor stop serving, and
+// reads on by itself once the device is back (a new pseudo-terminal linked as the same COMn).
 #include "stationsetup.h"
 
 #include "support/loopback.h"
 
+#include <QElapsedTimer>
 #include <QRegularExpression>
 #include <QTest>
 #include <gtest/gtest.h>
@@ -20,9 +22,9 @@ using SerialDeviceGone = hardening::StationSetup;
 
 } // namespace
 
-TEST_F(SerialDeviceGone, StationStaysIdleAndKeepsServing)
+TEST_F(SerialDeviceGone, StationStaysIdleKeepsServingAndReadsAgainOnceTheDeviceIsBack)
 {
-    auto station = startStation();
+    auto station = startStation({QStringLiteral("--headless")});
     ASSERT_TRUE(testsupport::waitUntilServing(port));
     const QString atStation = lineEnd(testsupport::fetch(port, "GET / HTTP/1.0\r\n\r\n"));
 
@@ -45,6 +47,24 @@ TEST_F(SerialDeviceGone, StationStaysIdleAndKeepsServing)
     EXPECT_TRUE(station.isRunning());
     EXPECT_TRUE(testsupport::fetch(port, "GET / HTTP/1.0\r\n\r\n").startsWith("HTTP/1.0 200 OK"));
     EXPECT_EQ(station.waitForExit(0), -1); // still running
+    const QString device = QStringLiteral("%1/COM1 -> %2").arg(folder.folder(), dfUnit.slavePath());
+    QString log = QString::fromLocal8Bit(station.standardError());
+    EXPECT_EQ(log.count(QStringLiteral("Serial port COM1 lost: ") + device), 1) << log.toStdString();
+
+    // Plugged in again: read within two seconds, without anyone touching a switch.
+    testsupport::Pty replugged;
+    ASSERT_TRUE(replugged.linkAs(folder.folder(), 1));
+    QElapsedTimer sinceReplug;
+    sinceReplug.start();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return station.standardError().contains("Serial port COM1 back: "); }, 5000));
+    EXPECT_LT(sinceReplug.elapsed(), 2000);
+    ASSERT_TRUE(QTest::qWaitFor([&] {
+        replugged.write("%270\r");
+        const QString end = lineEnd(testsupport::fetch(port, "GET / HTTP/1.0\r\n\r\n"));
+        return end != atStation && !end.isEmpty();
+    }, 3000));
+    log = QString::fromLocal8Bit(station.standardError());
+    EXPECT_EQ(log.count(QStringLiteral("Serial port COM1")), 3) << log.toStdString(); // open, lost, back
     station.signal(SIGTERM);
     EXPECT_EQ(station.waitForExit(), 0);
 }

@@ -15,6 +15,9 @@ Pty::Pty()
     m_master = posix_openpt(O_RDWR | O_NOCTTY | O_NONBLOCK);
     if (m_master < 0)
         return;
+    // A station started as a process must not inherit the master: closing it here would then not
+    // take the device away.
+    ::fcntl(m_master, F_SETFD, FD_CLOEXEC);
     if (grantpt(m_master) != 0 || unlockpt(m_master) != 0) {
         closeMaster();
         return;

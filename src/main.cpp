@@ -1,5 +1,6 @@
 // Tarnvale WebServer: the base station of a radio direction finder. Creating the station window starts
 // the station; closing it ends the program.
+#include "platform/filelimit.h"
 #include "platform/messagebox.h"
 #include "platform/shutdownsignals.h"
 #include "station/stationwindow.h"
@@ -9,6 +10,7 @@
 
 int main(int argc, char** argv)
 {
+    platform::raiseOpenFileLimit();
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("tarnvale-webserver"));
 

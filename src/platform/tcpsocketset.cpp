@@ -1,5 +1,7 @@
 #include "tcpsocketset.h"
 
+#include "tcplistener.h"
+
 #include <QMetaObject>
 #include <QPointer>
 #include <QTcpServer>
@@ -27,8 +29,6 @@ constexpr int kConnected = 7;
 constexpr int kPeerClosing = 8;
 constexpr int kError = 9;
 
-// A listening socket that ran out of descriptors stops accepting; it tries again after this pause.
-constexpr int kResumeAcceptingMs = 150;
 // After our side has sent everything and its end-of-stream, the peer gets this long to close its own.
 constexpr int kDrainMs = 2000;
 // Connections may arrive in bursts (a map viewer refreshing many layers at once).
@@ -69,7 +69,7 @@ struct TcpSocketSet::Element
 {
     qint32 localPort = 0;
     int state = kClosed;
-    QTcpServer* server = nullptr;
+    TcpListener* server = nullptr;
     QTcpSocket* socket = nullptr;
     quint64 connection = 0;   // changes whenever the element takes or drops a connection
     std::deque<qint64> sends; // bytes of each send not yet reported, oldest first
@@ -144,7 +144,7 @@ bool TcpSocketSet::listen(int index)
         return fail(QStringLiteral("Port %1 is outside 1 to 65535").arg(e->localPort));
     close(index);
 
-    auto* server = new QTcpServer(this);
+    auto* server = new TcpListener(this);
     server->setListenBacklogSize(kListenBacklog);
     if (!server->listen(QHostAddress::Any, static_cast<quint16>(e->localPort))) {
         m_error = server->errorString();
@@ -152,11 +152,6 @@ bool TcpSocketSet::listen(int index)
         return false;
     }
     connect(server, &QTcpServer::newConnection, this, [this, index, server] { takeConnections(index, server); });
-    // Out of descriptors (or a client that gave up before being accepted) pauses accepting for
-    // good unless it is resumed.
-    connect(server, &QTcpServer::acceptError, server, [server] {
-        QTimer::singleShot(kResumeAcceptingMs, server, [server] { server->resumeAccepting(); });
-    });
     e->server = server;
     e->state = kListening;
     return true;

@@ -1,0 +1,205 @@
+#include "tcplistener.h"
+
+#include "connectionshedder.h"
+
+#include <QPointer>
+#include <QSocketNotifier>
+#include <QTcpSocket>
+#include <QTimer>
+
+#include <algorithm>
+#include <utility>
+
+#ifdef Q_OS_UNIX
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/socket.h>
+#include <unistd.h>
+#endif
+#ifdef Q_OS_LINUX
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#endif
+
+namespace platform {
+
+namespace {
+
+// Out of descriptors with nothing to shed, or any other failure: accepting tries again after this.
+constexpr int kRetryMs = 150;
+// Accepts per readiness notification, so that a flood of connections cannot starve other events.
+constexpr int kAcceptsPerTurn = 256;
+
+} // namespace
+
+TcpListener::TcpListener(QObject* parent)
+    : QTcpServer(parent)
+    , m_retry(new QTimer(this))
+{
+    m_retry->setSingleShot(true);
+#ifdef Q_OS_UNIX
+    connect(m_retry, &QTimer::timeout, this, [this] {
+        if (m_notifier)
+            m_notifier->setEnabled(true);
+    });
+#else
+    connect(m_retry, &QTimer::timeout, this, &QTcpServer::resumeAccepting);
+    // Elsewhere the server accepts itself, and pauses on any failure.
+    connect(this, &QTcpServer::acceptError, this, [this](QAbstractSocket::SocketError error) {
+        if (error == QAbstractSocket::SocketResourceError)
+            outOfDescriptors();
+        else
+            acceptLater(kRetryMs);
+    });
+#endif
+}
+
+TcpListener::~TcpListener()
+{
+    close();
+}
+
+bool TcpListener::listen(const QHostAddress& address, quint16 port)
+{
+    close();
+    if (!QTcpServer::listen(address, port))
+        return false;
+#ifdef Q_OS_UNIX
+    // Qt's notifier stays off (only its own nextPendingConnection() would switch it on again); this
+    // one takes over.
+    pauseAccepting();
+    m_notifier = new QSocketNotifier(socketDescriptor(), QSocketNotifier::Read, this);
+    connect(m_notifier, &QSocketNotifier::activated, this, &TcpListener::acceptWaiting);
+#endif
+    return true;
+}
+
+void TcpListener::close()
+{
+    m_retry->stop();
+    delete m_notifier; // before the descriptor it watches is closed
+    m_notifier = nullptr;
+    for (QTcpSocket* socket : std::exchange(m_accepted, {}))
+        delete socket; // as QTcpServer does with connections nobody took
+    QTcpServer::close();
+}
+
+bool TcpListener::hasPendingConnections() const
+{
+    return !m_accepted.empty() || QTcpServer::hasPendingConnections();
+}
+
+QTcpSocket* TcpListener::nextPendingConnection()
+{
+    if (m_accepted.empty())
+        return QTcpServer::nextPendingConnection();
+    QTcpSocket* socket = m_accepted.front();
+    m_accepted.pop_front();
+    return socket;
+}
+
+int TcpListener::waitingConnections() const
+{
+#ifdef Q_OS_LINUX
+    // On a listening socket the system reports the accept queue's length in place of unacknowledged
+    // segments.
+    tcp_info info{};
+    socklen_t size = sizeof info;
+    const auto descriptor = static_cast<int>(socketDescriptor());
+    if (descriptor >= 0 && ::getsockopt(descriptor, IPPROTO_TCP, TCP_INFO, &info, &size) == 0)
+        return static_cast<int>(info.tcpi_unacked);
+#endif
+    return -1;
+}
+
+void TcpListener::acceptWaiting()
+{
+#ifdef Q_OS_UNIX
+    const auto listening = static_cast<int>(socketDescriptor());
+    QPointer<TcpListener> guard(this);
+    for (int turn = 0; turn < kAcceptsPerTurn && m_notifier; ++turn) {
+#ifdef Q_OS_LINUX
+        const int descriptor = ::accept4(listening, nullptr, nullptr, SOCK_CLOEXEC);
+#else
+        const int descriptor = ::accept(listening, nullptr, nullptr);
+        if (descriptor >= 0)
+            ::fcntl(descriptor, F_SETFD, FD_CLOEXEC);
+#endif
+        if (descriptor >= 0) {
+            // As QTcpServer does: a socket joins the pending connections, then newConnection().
+            auto* socket = new QTcpSocket(this);
+            if (!socket->setSocketDescriptor(descriptor)) {
+                ::close(descriptor);
+                delete socket;
+                continue;
+            }
+            m_accepted.push_back(socket);
+            emit newConnection();
+            if (!guard)
+                return; // a consumer deleted it
+            continue;
+        }
+        switch (errno) {
+        case EINTR:
+        case ECONNABORTED: // a client that gave up while waiting
+        case EPROTO:
+            continue;
+        case EAGAIN:
+#if EWOULDBLOCK != EAGAIN
+        case EWOULDBLOCK:
+#endif
+            return;
+        case EMFILE:
+        case ENFILE:
+        case ENOBUFS:
+        case ENOMEM:
+            outOfDescriptors();
+            return;
+        default:
+            // Network errors the system passes on for a connection that failed: try again shortly.
+            acceptLater(kRetryMs);
+            return;
+        }
+    }
+#endif
+}
+
+void TcpListener::outOfDescriptors()
+{
+#ifdef Q_OS_UNIX
+    m_notifier->setEnabled(false);
+#endif
+    // Closing connections lets events run: that happens from the event loop, not from inside this
+    // socket's own notification.
+    QMetaObject::invokeMethod(this, &TcpListener::makeRoom, Qt::QueuedConnection);
+}
+
+void TcpListener::makeRoom()
+{
+    if (!isListening())
+        return;
+    // The system takes a descriptor before it looks at the queue, so accepting fails this way even
+    // when nobody waits; readiness tells when somebody does.
+    const int waiting = waitingConnections();
+    if (waiting == 0) {
+        acceptLater(0);
+        return;
+    }
+    QPointer<TcpListener> guard(this);
+    const bool madeRoom = ConnectionShedder::instance().makeRoom(std::max(1, waiting)) > 0;
+    if (guard && isListening())
+        acceptLater(madeRoom ? 0 : kRetryMs);
+}
+
+void TcpListener::acceptLater(int milliseconds)
+{
+#ifdef Q_OS_UNIX
+    if (m_notifier)
+        m_notifier->setEnabled(false);
+#else
+    pauseAccepting();
+#endif
+    m_retry->start(milliseconds);
+}
+
+} // namespace platform

@@ -12,8 +12,10 @@
 
 namespace testsupport {
 
-StationProcess::StationProcess(const QString& executable, const QString& configHome)
+StationProcess::StationProcess(const QString& executable, const QString& configHome, std::function<void()> inChild)
 {
+    if (inChild)
+        m_process.setChildProcessModifier(inChild);
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(QStringLiteral("XDG_CONFIG_HOME"), configHome);
     env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));

@@ -81,6 +81,7 @@ void TcpListener::close()
     m_notifier = nullptr;
     for (QTcpSocket* socket : std::exchange(m_accepted, {}))
         delete socket; // as QTcpServer does with connections nobody took
+    m_full = false;
     QTcpServer::close();
 }
 
@@ -95,6 +96,8 @@ QTcpSocket* TcpListener::nextPendingConnection()
         return QTcpServer::nextPendingConnection();
     QTcpSocket* socket = m_accepted.front();
     m_accepted.pop_front();
+    if (std::exchange(m_full, false) && m_notifier && !m_retry->isActive())
+        m_notifier->setEnabled(true);
     return socket;
 }
 
@@ -118,6 +121,12 @@ void TcpListener::acceptWaiting()
     const auto listening = static_cast<int>(socketDescriptor());
     QPointer<TcpListener> guard(this);
     for (int turn = 0; turn < kAcceptsPerTurn && m_notifier; ++turn) {
+        if (static_cast<int>(m_accepted.size()) >= maxPendingConnections()) {
+            // The rest waits in the system's queue until someone takes these.
+            m_full = true;
+            m_notifier->setEnabled(false);
+            return;
+        }
 #ifdef Q_OS_LINUX
         const int descriptor = ::accept4(listening, nullptr, nullptr, SOCK_CLOEXEC);
 #else

@@ -27,7 +27,7 @@ public:
     ~TcpListener() override;
 
     // Listens, and accepts in the way that makes room; use these rather than QTcpServer's own.
-    bool listen(const QHostAddress& address, quint16 port);
+    bool listen(const QHostAddress& address = QHostAddress::Any, quint16 port = 0);
     void close();
 
     // Connections waiting in the system's accept queue; -1 where the system does not tell.
@@ -45,6 +45,7 @@ private:
     QSocketNotifier* m_notifier = nullptr;
     QTimer* m_retry = nullptr;
     std::deque<QTcpSocket*> m_accepted; // not yet taken by nextPendingConnection()
+    bool m_full = false;                // maxPendingConnections() reached: waiting for a taker
 };
 
 } // namespace platform

@@ -72,16 +72,3 @@ TEST_F(Served, SilentChannelsAreShedOldestFirstThroughCloseAndNothingThatSpokeIs
     ASSERT_EQ(lines.size(), 1);
     EXPECT_TRUE(lines[0].contains(QStringLiteral("closed 2 connections"))) << lines[0].toStdString();
 }
-
-TEST_F(Served, APoolThatIsGoneOffersNothingToShed)
-{
-    {
-        platform::TcpSocketSet otherSockets;
-        platform::TimerSet otherTimers;
-        web::ChannelPool other(otherSockets, otherTimers, [] { return QString(); });
-    }
-    RawClient silent(port);
-    ASSERT_TRUE(waitFor([&] { return sockets.state(1) == 7; }));
-    pool.HTTP_SERVER_Close(1);
-    EXPECT_EQ(ConnectionShedder::instance().shed(5), 0);
-}

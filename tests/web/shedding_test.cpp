@@ -16,13 +16,23 @@ using webtest::kError;
 using webtest::Served;
 
 namespace {
+
 const QByteArray kGet = "GET / HTTP/1.0\r\n\r\n";
-}
+
+// The lines the server logs while it lives; standard error again afterwards, however the test ends.
+struct KeptLines
+{
+    KeptLines() { platform::setEventSink([this](const QString& line) { lines << line; }); }
+    ~KeptLines() { platform::setEventSink({}); }
+    QStringList lines;
+};
+
+} // namespace
 
 TEST_F(Served, SilentChannelsAreShedOldestFirstThroughCloseAndNothingThatSpokeIsCut)
 {
-    QStringList lines;
-    platform::setEventSink([&](const QString& line) { lines << line; });
+    KeptLines kept;
+    const QStringList& lines = kept.lines;
 
     // An answer on its way to a client that has not read it yet: the channel is closed and lingers.
     RawClient answered(port);
@@ -68,7 +78,6 @@ TEST_F(Served, SilentChannelsAreShedOldestFirstThroughCloseAndNothingThatSpokeIs
     EXPECT_EQ(sockets.ubound(), 4);
 
     EXPECT_TRUE(waitFor([&] { return !lines.isEmpty(); }, 1500));
-    platform::setEventSink({});
     ASSERT_EQ(lines.size(), 1);
     EXPECT_TRUE(lines[0].contains(QStringLiteral("closed 2 connections"))) << lines[0].toStdString();
 }

@@ -91,7 +91,7 @@ int ConnectionShedder::makeRoom(int waiting)
     const int closed = shed(waiting);
     if (closed == 0 && (!m_lastNothingToShed.isValid() || m_lastNothingToShed.elapsed() >= kNothingToShedReportMs)) {
         m_lastNothingToShed.start();
-        logEvent(QStringLiteral("Open files used up and no silent connection to close: new connections wait"));
+        logEvent(QStringLiteral("Open files running out and no silent connection to close: new connections wait"));
     }
     return closed;
 }
@@ -105,7 +105,7 @@ void ConnectionShedder::report()
             m_reportTimer.start(static_cast<int>(kReportIntervalMs - m_lastReport.elapsed()));
         return;
     }
-    logEvent(QStringLiteral("Open files used up: closed %1 that had sent nothing, oldest first, to accept waiting ones")
+    logEvent(QStringLiteral("Open files running out: closed %1 that had sent nothing, oldest first, to let new ones in")
                  .arg(connections(m_unreported)));
     m_unreported = 0;
     m_lastReport.start();

@@ -12,7 +12,10 @@
 
 #ifdef Q_OS_UNIX
 #include <cerrno>
+#include <climits>
+#include <dirent.h>
 #include <fcntl.h>
+#include <sys/resource.h>
 #include <sys/socket.h>
 #include <unistd.h>
 #endif
@@ -47,7 +50,7 @@ TcpListener::TcpListener(QObject* parent)
     // Elsewhere the server accepts itself, and pauses on any failure.
     connect(this, &QTcpServer::acceptError, this, [this](QAbstractSocket::SocketError error) {
         if (error == QAbstractSocket::SocketResourceError)
-            outOfDescriptors();
+            makeRoomLater();
         else
             acceptLater(kRetryMs);
     });
@@ -146,6 +149,10 @@ void TcpListener::acceptWaiting()
             emit newConnection();
             if (!guard)
                 return; // a consumer deleted it
+            if (intoReserve(descriptor) && m_notifier) {
+                makeRoomLater();
+                return;
+            }
             continue;
         }
         switch (errno) {
@@ -162,7 +169,7 @@ void TcpListener::acceptWaiting()
         case ENFILE:
         case ENOBUFS:
         case ENOMEM:
-            outOfDescriptors();
+            makeRoomLater();
             return;
         default:
             // Network errors the system passes on for a connection that failed: try again shortly.
@@ -173,7 +180,48 @@ void TcpListener::acceptWaiting()
 #endif
 }
 
-void TcpListener::outOfDescriptors()
+// The system hands out the lowest free descriptor, so every one below `descriptor` is in use.
+bool TcpListener::intoReserve(int descriptor) const
+{
+#ifdef Q_OS_UNIX
+    rlimit limit{};
+    return m_reserved > 0 && ::getrlimit(RLIMIT_NOFILE, &limit) == 0 && limit.rlim_cur != RLIM_INFINITY
+        && static_cast<rlim_t>(descriptor) + static_cast<rlim_t>(m_reserved) >= limit.rlim_cur;
+#else
+    Q_UNUSED(descriptor);
+    return false;
+#endif
+}
+
+// Descriptors the process could still open; INT_MAX where nothing tells.
+int TcpListener::freeDescriptors() const
+{
+#ifdef Q_OS_UNIX
+    rlimit limit{};
+    if (::getrlimit(RLIMIT_NOFILE, &limit) != 0 || limit.rlim_cur == RLIM_INFINITY)
+        return INT_MAX;
+    const auto soft = static_cast<qint64>(std::min<rlim_t>(limit.rlim_cur, INT_MAX));
+    const int lowest = ::fcntl(static_cast<int>(socketDescriptor()), F_DUPFD_CLOEXEC, 0);
+    if (lowest < 0)
+        return 0;
+    ::close(lowest);
+#ifdef Q_OS_LINUX
+    // Exactly: every open descriptor is listed (the listing's own included).
+    if (DIR* listing = ::opendir("/proc/self/fd")) {
+        qint64 open = -3; // ".", ".." and the listing
+        while (::readdir(listing))
+            ++open;
+        ::closedir(listing);
+        return static_cast<int>(std::max<qint64>(0, soft - open));
+    }
+#endif
+    return static_cast<int>(soft - lowest); // at most this many
+#else
+    return INT_MAX;
+#endif
+}
+
+void TcpListener::makeRoomLater()
 {
 #ifdef Q_OS_UNIX
     m_notifier->setEnabled(false);
@@ -187,17 +235,22 @@ void TcpListener::makeRoom()
 {
     if (!isListening())
         return;
-    // The system takes a descriptor before it looks at the queue, so accepting fails this way even
-    // when nobody waits; readiness tells when somebody does.
-    const int waiting = waitingConnections();
-    if (waiting == 0) {
-        acceptLater(0);
-        return;
+    // Room for the connections that wait, and the reserve whole again. (The system takes a
+    // descriptor before it looks at the queue, so accepting fails for want of one even when nobody
+    // waits.)
+    const int queued = waitingConnections();
+    const int waiting = queued < 0 ? 1 : queued;
+    const int room = freeDescriptors() - m_reserved;
+    int shed = 0;
+    if (waiting > room) {
+        QPointer<TcpListener> guard(this);
+        shed = ConnectionShedder::instance().makeRoom(waiting - room);
+        if (!guard || !isListening())
+            return;
     }
-    QPointer<TcpListener> guard(this);
-    const bool madeRoom = ConnectionShedder::instance().makeRoom(std::max(1, waiting)) > 0;
-    if (guard && isListening())
-        acceptLater(madeRoom ? 0 : kRetryMs);
+    // Accepting resumes once there is room for one more, or (nobody waiting) the reserve is whole;
+    // otherwise the waiting connections stay in the system's queue a little longer.
+    acceptLater(room + shed >= std::min(waiting, 1) ? 0 : kRetryMs);
 }
 
 void TcpListener::acceptLater(int milliseconds)

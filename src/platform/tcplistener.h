@@ -3,6 +3,10 @@
 // so any consumer of one can use it) that notices when accepting fails for want of descriptors and then
 // has the process's ConnectionShedder make room, accepting again as soon as there is some.
 //
+// Connections never take the last few descriptors below the open-file limit: those stay free for the
+// program's own files, so that a station full of connections still writes its settings at shutdown
+// and can open its serial line. A connection accepted into that reserve makes room at once.
+//
 // Qt's own accepting cannot be relied on for this: once an accept has found the queue empty, the
 // server's socket engine keeps reporting that harmless error, so a later EMFILE raises no acceptError
 // and the server tries again in a busy loop instead. On Unix the listener therefore takes its
@@ -33,12 +37,17 @@ public:
     // Connections waiting in the system's accept queue; -1 where the system does not tell.
     int waitingConnections() const;
 
+    static constexpr int kReservedDescriptors = 16;
+    void setReservedDescriptors(int count) { m_reserved = count; }
+
     bool hasPendingConnections() const override;
     QTcpSocket* nextPendingConnection() override;
 
 private:
     void acceptWaiting();
-    void outOfDescriptors();
+    bool intoReserve(int descriptor) const;
+    int freeDescriptors() const;
+    void makeRoomLater();
     void makeRoom();
     void acceptLater(int milliseconds);
 
@@ -46,6 +55,7 @@ private:
     QTimer* m_retry = nullptr;
     std::deque<QTcpSocket*> m_accepted; // not yet taken by nextPendingConnection()
     bool m_full = false;                // maxPendingConnections() reached: waiting for a taker
+    int m_reserved = kReservedDescriptors;
 };
 
 } // namespace platform

@@ -11,6 +11,7 @@ import argparse
 import os
 import platform
 import re
+import resource
 import shutil
 import socket
 import statistics
@@ -25,6 +26,11 @@ WORK = os.path.join(HERE, "work")
 DEFAULT_SETTINGS = [" 1 ", " 1 ", " 0 ", " 0 ", " 0 ", " 0 ", " 0 ", " 0 ", " 0 ", "3", "4", "2", "5", "1", "1",
                     "1", "1", "1", "9", "4", "4", "5", "0", "0", "N", "W"]
 LEVELS = (1, 10, 50)
+# A map viewer behind silent connections: both servers at the usual open-file limit, this many
+# connections opened and left silent by one client, then a fresh GET.
+OPEN_FILES = 1024
+SILENT = 2000
+SILENT_HEADING = "## A map viewer behind silent connections"
 END_POINT = re.compile(rb"<coordinates>[^<]* ([^< ]+)</coordinates>")
 
 
@@ -65,9 +71,12 @@ def answers(port):
 class Process:
     """A server process and what /proc says about it."""
 
-    def __init__(self, name, argv, env=None):
+    def __init__(self, name, argv, env=None, open_files=None):
         self.name = name
-        self.proc = subprocess.Popen(argv, env=env, stdout=subprocess.DEVNULL, stderr=subprocess.PIPE)
+        # With open_files, the soft and hard open-file limits the process starts with.
+        limit = (lambda: resource.setrlimit(resource.RLIMIT_NOFILE, (open_files, open_files))) if open_files else None
+        self.proc = subprocess.Popen(argv, env=env, stdout=subprocess.DEVNULL, stderr=subprocess.PIPE,
+                                     preexec_fn=limit)
 
     @property
     def pid(self):
@@ -107,7 +116,7 @@ class Process:
         return self.proc.returncode
 
 
-def start_station(binary, port):
+def start_station(binary, port, open_files=None):
     """The station on `port`, a pseudo-terminal as its DF unit on COM1; returns (process, pty master)."""
     config = os.path.join(WORK, "config")
     folder = os.path.join(config, "Tarnvale")
@@ -125,7 +134,7 @@ def start_station(binary, port):
     env = dict(os.environ, XDG_CONFIG_HOME=config, QT_QPA_PLATFORM="offscreen",
                XDG_RUNTIME_DIR=os.path.join(WORK, "runtime"))
     os.makedirs(env["XDG_RUNTIME_DIR"], mode=0o700, exist_ok=True)
-    station = Process("station", [binary], env)
+    station = Process("station", [binary], env, open_files)
     if not wait_for(lambda: answers(port), 20):
         raise SystemExit("the station did not start serving")
     station.slave = slave
@@ -133,7 +142,7 @@ def start_station(binary, port):
     return station, master
 
 
-def start_nginx(port, document):
+def start_nginx(port, document, worker_connections=4096, open_files=None):
     root = os.path.join(WORK, "nginx")
     shutil.rmtree(root, ignore_errors=True)
     os.makedirs(os.path.join(root, "www"))
@@ -145,7 +154,7 @@ def start_nginx(port, document):
     conf = f"""worker_processes 1;
 daemon off;
 pid {root}/nginx.pid;
-{user}events {{ worker_connections 4096; }}
+{user}events {{ worker_connections {worker_connections}; }}
 http {{
     access_log off;
     keepalive_timeout 0;
@@ -166,7 +175,7 @@ http {{
     with open(os.path.join(root, "nginx.conf"), "w") as f:
         f.write(conf)
     nginx = Process("nginx", ["nginx", "-p", root, "-c", os.path.join(root, "nginx.conf"), "-e",
-                              os.path.join(root, "error.log")])
+                              os.path.join(root, "error.log")], open_files=open_files)
     if not wait_for(lambda: answers(port), 10):
         raise SystemExit("nginx did not start serving")
     return nginx
@@ -238,6 +247,132 @@ def idle_connections(port, count):
     for _ in range(count):
         sockets.append(socket.create_connection(("127.0.0.1", port), timeout=5))
     return sockets
+
+
+def hold_silent(port, count):
+    """`count` connections opened one after the other and left silent; also how many could not be opened."""
+    held, failed = [], 0
+    for _ in range(count):
+        try:
+            held.append(socket.create_connection(("127.0.0.1", port), timeout=5))
+        except OSError:
+            failed += 1
+    return held, failed
+
+
+def closed_by_server(sockets):
+    """How many of `sockets` the server has closed (end-of-stream or reset waiting)."""
+    closed = 0
+    for s in sockets:
+        s.setblocking(False)
+        try:
+            closed += 1 if s.recv(1, socket.MSG_PEEK) == b"" else 0
+        except BlockingIOError:
+            pass
+        except OSError:
+            closed += 1
+    return closed
+
+
+def map_behind_silent(port, document, limit=120.0):
+    """Holds SILENT silent connections to the server on `port`, then times a fresh GET until its whole
+    answer has arrived (at most `limit` seconds)."""
+    held, failed = hold_silent(port, SILENT)
+    time.sleep(1.0)
+    start = time.perf_counter()
+    try:
+        response = fetch(port, timeout=limit)
+    except OSError:
+        response = b""
+    seconds = time.perf_counter() - start
+    complete = response.startswith(b"HTTP/") and b" 200 " in response.split(b"\r\n", 1)[0] \
+        and response.split(b"\r\n\r\n", 1)[-1] == document
+    closed = closed_by_server(held)
+    for s in held:
+        s.close()
+    return {"seconds": seconds, "complete": complete, "held": len(held), "failed": failed, "closed": closed}
+
+
+def silent_figures(binary):
+    """The station and nginx (one worker, worker_connections 1024), both at OPEN_FILES soft and hard,
+    each behind SILENT silent connections, one after the other in the same run."""
+    figures = {}
+    port = free_port()
+    station, master = start_station(binary, port, open_files=OPEN_FILES)
+    try:
+        document = fetch(port).split(b"\r\n\r\n", 1)[1]
+        figures["station"] = map_behind_silent(port, document)
+    finally:
+        station.stop()
+        os.close(master)
+    print_silent("station", figures["station"])
+    time.sleep(1.0)
+    nginx_port = free_port()
+    nginx = start_nginx(nginx_port, document, worker_connections=1024, open_files=OPEN_FILES)
+    try:
+        figures["nginx"] = map_behind_silent(nginx_port, document)
+    finally:
+        nginx.stop()
+    print_silent("nginx", figures["nginx"])
+    return figures
+
+
+def print_silent(name, r):
+    print(f"{name:8s} behind {r['held']} silent connections: fresh GET answered after {r['seconds'] * 1000:.2f} ms"
+          f" ({'whole document' if r['complete'] else 'NOT answered in full'}; {r['closed']} silent ones closed"
+          f" by the server, {r['failed']} could not be opened)", flush=True)
+
+
+def silent_section(figures, started, load, alone):
+    ref = figures["nginx"]["seconds"]
+    out = [SILENT_HEADING + "\n"]
+    run = (f"Measured alone with `bash bench/run.sh --only-silent`, {started}, load average at the start"
+           f" {load[0]:.2f} {load[1]:.2f} {load[2]:.2f}." if alone else "Measured at the end of the run.")
+    out.append(f"{run} Both servers start with the open-file limit at {OPEN_FILES:,}"
+               f" (soft and hard); nginx runs one worker with `worker_connections 1024`. One client opens"
+               f" {SILENT:,} connections and sends nothing on them (a port scanner, a misbehaving client, browsers'"
+               f" preconnects); a second later a fresh GET asks for the map. The figure is the time until its whole"
+               f" answer has arrived (at most 120 s); the ratio is to nginx.\n")
+    out.append("| server | fresh GET answered after | ratio | whole document | silent connections held |"
+               " of them closed by the server |")
+    out.append("|---|---:|---:|---|---:|---:|")
+    for name in ("station", "nginx"):
+        r = figures[name]
+        out.append(f"| {name} | {r['seconds'] * 1000:.2f} ms | {ratio(r['seconds'], ref)} | {'yes' if r['complete'] else 'no'} |"
+                   f" {r['held']:,} | {r['closed']:,} |")
+    out.append("")
+    out.append("Neither server has a descriptor left for the newcomer; each closes silent connections to take"
+               " it: the station those open longest, as many as wait to be accepted, and nginx, when it runs short,"
+               " its connections still waiting for a request (its reusable ones), oldest first. The station's time"
+               " includes the 1 ms pause between header and body that every answer of its has, and its event"
+               " loop's pass over a thousand open connections at each step. Before it made room this way, its"
+               " fresh GET waited for the 60 s idle time-out.\n")
+    return "\n".join(out)
+
+
+def replace_section(text, section):
+    """`text` (results.md) with the silent-connection section replaced, or put before the hand-kept
+    notes when it is not there yet."""
+    lines = text.split("\n")
+    if SILENT_HEADING in lines:
+        start = lines.index(SILENT_HEADING)
+        end = next((i for i in range(start + 1, len(lines)) if lines[i].startswith("## ")), len(lines))
+    else:
+        start = end = next((i for i, line in enumerate(lines) if line.startswith("## Where the time goes")), len(lines))
+    return "\n".join(lines[:start] + section.split("\n") + lines[end:])
+
+
+def only_silent(binary):
+    started = time.strftime("%Y-%m-%d %H:%M UTC", time.gmtime())
+    load = os.getloadavg()
+    figures = silent_figures(binary)
+    path = os.path.join(HERE, "results.md")
+    with open(path) as f:
+        text = f.read()
+    with open(path, "w") as f:
+        f.write(replace_section(text, silent_section(figures, started, load, alone=True)))
+    print(f"\nupdated the silent-connection section of {path}")
+    return 0 if figures["station"]["complete"] else 1
 
 
 def callgrind_per_request(binary, port, requests):
@@ -315,8 +450,12 @@ def main():
     parser.add_argument("--seconds", type=int, default=6, help="length of each ab run")
     parser.add_argument("--sentences", type=int, default=250)
     parser.add_argument("--idle", type=int, default=30, help="seconds of idle CPU measurement")
+    parser.add_argument("--only-silent", action="store_true",
+                        help="measure only a map viewer behind silent connections; update that section of results.md")
     args = parser.parse_args()
     os.makedirs(WORK, exist_ok=True)
+    if args.only_silent:
+        return only_silent(args.binary)
     started = time.strftime("%Y-%m-%d %H:%M UTC", time.gmtime())
     before = machine()
 
@@ -376,15 +515,17 @@ def main():
     if instructions:
         print(f"callgrind: {instructions:,.0f} instructions per request (c=1, 2000 requests)", flush=True)
 
+    silent = silent_figures(args.binary)
+
     after = machine()
     write_results(started, before, after, args, port, throughput, memory, idle_cpu, df_open, latencies, timeouts,
-                  instructions)
+                  instructions, silent)
     failed = sum(r["failed"] for r in throughput.values())
-    return 1 if failed or timeouts or not df_open else 0
+    return 1 if failed or timeouts or not df_open or not silent["station"]["complete"] else 0
 
 
 def write_results(started, before, after, args, port, throughput, memory, idle_cpu, df_open, latencies, timeouts,
-                  instructions):
+                  instructions, silent):
     m = before
     out = []
     out.append("# Bench results\n")
@@ -434,6 +575,7 @@ def write_results(started, before, after, args, port, throughput, memory, idle_c
     if instructions:
         out.append(f"Instructions per map request, counted by callgrind (one client, 2000 requests after a warm-up,"
                    f" start-up not counted): {instructions:,.0f}.\n")
+    out.append(silent_section(silent, started, before["load"], alone=False))
     notes = os.path.join(HERE, "where-time-goes.md")
     if os.path.exists(notes):
         with open(notes) as f:

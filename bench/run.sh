@@ -1,10 +1,12 @@
 #!/usr/bin/env bash
 # The bench: builds a release binary of the station and measures, in one run on this machine, its map
 # requests against nginx and Python's http.server, its bearing latency, its memory and its idle CPU,
-# and the instructions it spends per request (callgrind). Prints the figures and writes them to
+# the instructions it spends per request (callgrind), and how soon a map viewer is answered while 2,000
+# silent connections are held open at the usual open-file limit. Prints the figures and writes them to
 # bench/results.md. Not part of the test suite; takes about three minutes.
 #
 #   bash bench/run.sh [--seconds N] [--sentences N] [--idle N]
+#   bash bench/run.sh --only-silent    only the silent-connection figure; updates its section of results.md
 set -euo pipefail
 
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
@@ -21,7 +23,7 @@ echo "== Building the station (Release) in $build/"
 cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DTARNVALE_BUILD_TESTS=OFF >/dev/null
 cmake --build "$build" --target tarnvale-webserver
 
-# A thousand idle connections, and ab's fifty, need descriptors on both ends.
+# A thousand idle connections, ab's fifty and the client holding 2,000 silent ones need descriptors.
 ulimit -n "$(ulimit -Hn)" 2>/dev/null || true
 if [ "$(ulimit -n)" != unlimited ] && [ "$(ulimit -n)" -lt 4096 ]; then
     echo "The bench needs 4096 open files (ulimit -n); this shell allows $(ulimit -n)." >&2

@@ -1,5 +1,8 @@
 #include "tcpsocketset.h"
 
+#include "connectionshedder.h"
+#include "tcplistener.h"
+
 #include <QMetaObject>
 #include <QPointer>
 #include <QTcpServer>
@@ -27,8 +30,6 @@ constexpr int kConnected = 7;
 constexpr int kPeerClosing = 8;
 constexpr int kError = 9;
 
-// A listening socket that ran out of descriptors stops accepting; it tries again after this pause.
-constexpr int kResumeAcceptingMs = 150;
 // After our side has sent everything and its end-of-stream, the peer gets this long to close its own.
 constexpr int kDrainMs = 2000;
 // Connections may arrive in bursts (a map viewer refreshing many layers at once).
@@ -53,6 +54,22 @@ void shutdownSending(QTcpSocket* socket)
 #endif
 }
 
+// Whether the peer's bytes wait in the system, not yet read by the socket. Closing a socket with
+// unread bytes makes the system reset the connection.
+bool bytesWaitingInSystem(QTcpSocket* socket)
+{
+    const qintptr descriptor = socket->socketDescriptor();
+    if (descriptor == -1)
+        return false;
+    char byte = 0;
+    // The socket does not block, so this returns at once; 0 is the peer's end-of-stream.
+#ifdef Q_OS_WIN
+    return ::recv(static_cast<SOCKET>(descriptor), &byte, 1, MSG_PEEK) > 0;
+#else
+    return ::recv(static_cast<int>(descriptor), &byte, 1, MSG_PEEK) > 0;
+#endif
+}
+
 // A single-shot timer owned by `owner`: destroyed with it, never firing after it.
 template <typename Action>
 void startOwnedTimer(QObject* owner, int milliseconds, Action action)
@@ -69,12 +86,15 @@ struct TcpSocketSet::Element
 {
     qint32 localPort = 0;
     int state = kClosed;
-    QTcpServer* server = nullptr;
+    TcpListener* server = nullptr;
     QTcpSocket* socket = nullptr;
     quint64 connection = 0;   // changes whenever the element takes or drops a connection
     std::deque<qint64> sends; // bytes of each send not yet reported, oldest first
     qint64 written = 0;       // bytes the socket handed to the system, not yet reported
     bool reportQueued = false;
+    qint64 acceptedAt = 0;
+    bool heard = false;       // a byte has arrived on the connection
+    bool spoken = false;      // a byte has been handed over for the peer
 };
 
 TcpSocketSet::TcpSocketSet(QObject* parent)
@@ -144,7 +164,7 @@ bool TcpSocketSet::listen(int index)
         return fail(QStringLiteral("Port %1 is outside 1 to 65535").arg(e->localPort));
     close(index);
 
-    auto* server = new QTcpServer(this);
+    auto* server = new TcpListener(this);
     server->setListenBacklogSize(kListenBacklog);
     if (!server->listen(QHostAddress::Any, static_cast<quint16>(e->localPort))) {
         m_error = server->errorString();
@@ -152,11 +172,6 @@ bool TcpSocketSet::listen(int index)
         return false;
     }
     connect(server, &QTcpServer::newConnection, this, [this, index, server] { takeConnections(index, server); });
-    // Out of descriptors (or a client that gave up before being accepted) pauses accepting for
-    // good unless it is resumed.
-    connect(server, &QTcpServer::acceptError, server, [server] {
-        QTimer::singleShot(kResumeAcceptingMs, server, [server] { server->resumeAccepting(); });
-    });
     e->server = server;
     e->state = kListening;
     return true;
@@ -182,7 +197,7 @@ void TcpSocketSet::takeConnections(int index, QTcpServer* server)
         m_pending.insert(id, socket);
         emit connectionRequest(index, id);
         if (m_pending.remove(id)) // not taken over by the handler
-            dispose(socket);
+            dispose(socket, true);
     }
 }
 
@@ -198,6 +213,8 @@ bool TcpSocketSet::accept(int index, qint32 requestId)
     dropConnection(*e);
     e->socket = socket;
     e->state = kConnected;
+    e->acceptedAt = acceptClock();
+    e->heard = socket->bytesAvailable() > 0;
     const quint64 connection = e->connection;
     connect(socket, &QTcpSocket::readyRead, this, [this, index, connection] { readyRead(index, connection); });
     connect(socket, &QTcpSocket::bytesWritten, this,
@@ -223,7 +240,10 @@ bool TcpSocketSet::accept(int index, qint32 requestId)
 void TcpSocketSet::readyRead(int index, quint64 connection)
 {
     Element* e = current(index, connection);
-    if (e && e->state == kConnected && e->socket->bytesAvailable() > 0)
+    if (!e || e->socket->bytesAvailable() == 0)
+        return;
+    e->heard = true;
+    if (e->state == kConnected)
         emit dataArrival(index, clamp32(e->socket->bytesAvailable()));
 }
 
@@ -266,6 +286,7 @@ bool TcpSocketSet::sendData(int index, const QString& data)
     const QByteArray bytes = data.toLatin1();
     if (!bytes.isEmpty() && e->socket->write(bytes) != bytes.size())
         return fail(e->socket->errorString());
+    e->spoken = e->spoken || !bytes.isEmpty();
     e->sends.push_back(bytes.size());
     if (bytes.isEmpty())
         bytesWritten(index, e->connection, 0); // an empty send completes on its own
@@ -330,23 +351,53 @@ void TcpSocketSet::close(int index)
     e->state = kClosed;
 }
 
+std::vector<TcpSocketSet::SilentConnection> TcpSocketSet::silentConnections() const
+{
+    std::vector<SilentConnection> silent;
+    for (int i = 1; i <= ubound(); ++i) {
+        const Element& e = *m_elements[static_cast<size_t>(i)];
+        if (e.socket && e.state == kConnected && !e.heard && !e.spoken)
+            silent.push_back({i, e.connection, e.acceptedAt});
+    }
+    std::sort(silent.begin(), silent.end(),
+              [](const SilentConnection& a, const SilentConnection& b) { return a.acceptedAt < b.acceptedAt; });
+    return silent;
+}
+
+bool TcpSocketSet::isSilent(const SilentConnection& silent) const
+{
+    const Element* e = current(silent.index, silent.connection);
+    return e && e->state == kConnected && !e->heard && !e->spoken && e->socket->bytesAvailable() == 0
+        && !bytesWaitingInSystem(e->socket);
+}
+
 void TcpSocketSet::dropConnection(Element& e)
 {
     ++e.connection;
     e.sends.clear();
     e.written = 0;
     e.reportQueued = false;
+    const bool untouched = !e.heard && !e.spoken;
+    e.heard = false;
+    e.spoken = false;
     if (QTcpSocket* socket = std::exchange(e.socket, nullptr))
-        dispose(socket);
+        dispose(socket, untouched);
 }
 
 // Lets a connection the program is done with finish on its own: what was handed over is sent, then
 // our end-of-stream, while whatever the peer still sends is read and dropped; the socket is deleted
 // once the peer has closed too. A peer that stops reading or never closes cannot hold it for ever.
-void TcpSocketSet::dispose(QTcpSocket* socket)
+// A connection on which nothing was sent either way has nothing to finish: it is closed at once, with
+// our end-of-stream, and its descriptor is free again.
+void TcpSocketSet::dispose(QTcpSocket* socket, bool untouched)
 {
     socket->disconnect(this);
     if (socket->state() != QAbstractSocket::ConnectedState) {
+        socket->deleteLater();
+        return;
+    }
+    if (untouched && socket->bytesAvailable() == 0 && socket->bytesToWrite() == 0 && !bytesWaitingInSystem(socket)) {
+        socket->close();
         socket->deleteLater();
         return;
     }

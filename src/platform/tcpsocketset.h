@@ -10,6 +10,9 @@
 // and the sendProgress() reports of a send add up to all its bytes before it. Bytes that arrived
 // before a peer's close are delivered by dataArrival() while the element is still in State 7; only
 // then does it move to State 8 and raise closed().
+//
+// A listening element that runs out of descriptors makes room through the process's
+// ConnectionShedder; the pool that serves the elements offers their silent connections to it.
 
 #include <QHash>
 #include <QObject>
@@ -64,6 +67,19 @@ public:
 
     QString errorString() const { return m_error; }
 
+    // A connection that has neither received nor been sent a byte since its element took it over.
+    struct SilentConnection
+    {
+        int index = 0;
+        quint64 connection = 0; // tells this connection from a later one on the same element
+        qint64 acceptedAt = 0;  // acceptClock() when the element took it over
+    };
+    // The connected elements' silent connections, oldest first.
+    std::vector<SilentConnection> silentConnections() const;
+    // Whether the element still holds that connection and nothing has arrived on it, not even bytes
+    // the system holds unread. Closing such a connection gives its descriptor back at once.
+    bool isSilent(const SilentConnection& silent) const;
+
     // A closed connection lingers until the peer has taken everything sent and closed its side; one
     // that has not finished after this many milliseconds (a peer that stopped reading) is cut off.
     void setLingerTimeout(int milliseconds) { m_lingerMs = milliseconds; }
@@ -91,7 +107,7 @@ private:
     void reportSends(int index, quint64 connection);
     void peerClosed(int index, quint64 connection);
     void dropConnection(Element& e);
-    void dispose(QTcpSocket* socket);
+    void dispose(QTcpSocket* socket, bool untouched);
 
     std::vector<std::unique_ptr<Element>> m_elements;
     QHash<qint32, QTcpSocket*> m_pending;

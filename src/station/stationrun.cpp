@@ -4,6 +4,7 @@
 #include "stationcore.h"
 
 #include "platform/eventlog.h"
+#include "platform/filelimit.h"
 #include "platform/messages.h"
 #include "platform/paths.h"
 #include "platform/shutdownsignals.h"
@@ -20,6 +21,7 @@ int runStation(StationCore& station, const CommandLine& commandLine, const std::
     station.setHeadless(commandLine.headless);
     platform::logEvent(QStringLiteral("Tarnvale WebServer %1 starting%2")
                            .arg(QStringLiteral(TARNVALE_VERSION), commandLine.headless ? QStringLiteral(" headless") : QString()));
+    platform::raiseOpenFileLimit();
 
     platform::ShutdownSignals shutdownSignals;
     QObject::connect(&shutdownSignals, &platform::ShutdownSignals::shutdownRequested, &station, &StationCore::shutDownOnSignal);

@@ -35,9 +35,33 @@ ChannelPool::ChannelPool(platform::TcpSocketSet& sockets, platform::TimerSet& ti
     connect(&m_sockets, &TcpSocketSet::sendComplete, this, &ChannelPool::HTTP_SERVER_SendComplete);
     connect(&m_sockets, &TcpSocketSet::closed, this, &ChannelPool::HTTP_SERVER_Close);
     connect(&m_timers, &platform::TimerSet::fired, this, &ChannelPool::Timer_SEND_DATA_Timer);
+
+    m_shedder = &platform::ConnectionShedder::instance();
+    m_shedSource = m_shedder->addSource([this] { return silentChannels(); });
 }
 
-ChannelPool::~ChannelPool() = default;
+ChannelPool::~ChannelPool()
+{
+    if (m_shedder)
+        m_shedder->removeSource(m_shedSource);
+}
+
+std::vector<platform::SheddableConnection> ChannelPool::silentChannels()
+{
+    std::vector<platform::SheddableConnection> silent;
+    for (const platform::TcpSocketSet::SilentConnection& connection : m_sockets.silentConnections()) {
+        if (!isChannel(connection.index))
+            continue;
+        silent.push_back({connection.acceptedAt, [this, connection] {
+            // Checked again just before: earlier closes let events run, and bytes may have come.
+            if (!m_sockets.isSilent(connection))
+                return false;
+            HTTP_SERVER_Close(connection.index);
+            return true;
+        }});
+    }
+    return silent;
+}
 
 bool ChannelPool::isChannel(int index) const
 {

@@ -3,8 +3,13 @@
 // (1 and up), with a pacing timer and a response record under the same index. A request is answered
 // with a header at once; the body of a document follows in pieces from the channel's timer, one
 // piece per send completion, and the channel is closed once every byte has been reported sent.
+// When a listening socket runs out of descriptors, channels whose connection has sent nothing are
+// offered for shedding (oldest first) and closed through HTTP_SERVER_Close like any other.
+
+#include "platform/connectionshedder.h"
 
 #include <QObject>
+#include <QPointer>
 #include <QString>
 #include <functional>
 #include <memory>
@@ -64,6 +69,9 @@ public:
     // its socket and resets its record.
     void HTTP_SERVER_Close(int index);
 
+    // The channels whose connection has sent nothing, for the process's ConnectionShedder.
+    std::vector<platform::SheddableConnection> silentChannels();
+
 private:
     bool isChannel(int index) const;
     int createChannel();
@@ -77,6 +85,8 @@ private:
     int m_idleTimeoutMs = kIdleTimeoutMs;
     int m_channelLimit = kMaxChannels;
     int m_closeDepth = 0;
+    QPointer<platform::ConnectionShedder> m_shedder;
+    int m_shedSource = 0;
 };
 
 } // namespace web

@@ -1,13 +1,12 @@
 #include "platform/tcpsocketset.h"
 #include "support/loopback.h"
+#include "support/rawclient.h"
 
-#include <QDir>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTest>
 #include <gtest/gtest.h>
 
-#include <sys/resource.h>
 #include <unistd.h>
 
 using platform::TcpSocketSet;
@@ -268,31 +267,14 @@ TEST_F(Listening, APeerThatStopsReadingIsCutOffAfterTheLingerTime)
 
 TEST_F(Listening, KeepsAcceptingAfterRunningOutOfDescriptors)
 {
-    rlimit saved{};
-    ASSERT_EQ(::getrlimit(RLIMIT_NOFILE, &saved), 0);
-    int highest = 0;
-    const QStringList open = QDir(QStringLiteral("/proc/self/fd")).entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot);
-    for (const QString& fd : open)
-        highest = std::max(highest, fd.toInt());
-
-    // Take every descriptor below the limit but one; the client's socket takes that one, so the
-    // set's accept finds none left.
-    const rlimit tight{static_cast<rlim_t>(highest) + 2, saved.rlim_max};
-    ASSERT_EQ(::setrlimit(RLIMIT_NOFILE, &tight), 0);
-    std::vector<int> held;
-    for (int fd = ::dup(0); fd >= 0; fd = ::dup(0))
-        held.push_back(fd);
-    ASSERT_FALSE(held.empty());
-    ::close(held.back());
-    held.pop_back();
-
+    // The client's socket takes the one descriptor left, so the set's accept finds none.
+    auto used = std::make_unique<testsupport::DescriptorsUsedUp>(1);
+    ASSERT_TRUE(used->ok());
     QTcpSocket client;
     client.connectToHost(QHostAddress::LocalHost, port);
     QTest::qWait(300);
     const int acceptedWhileExhausted = requests;
-    for (int fd : held)
-        ::close(fd);
-    ASSERT_EQ(::setrlimit(RLIMIT_NOFILE, &saved), 0);
+    used.reset();
     ASSERT_EQ(client.state(), QAbstractSocket::ConnectedState);
     ASSERT_EQ(acceptedWhileExhausted, 0);
 

@@ -12,8 +12,11 @@
 
 namespace testsupport {
 
-StationProcess::StationProcess(const QString& executable, const QString& configHome, const QStringList& arguments)
+StationProcess::StationProcess(const QString& executable, const QString& configHome, const QStringList& arguments,
+                               std::function<void()> inChild)
 {
+    if (inChild)
+        m_process.setChildProcessModifier(inChild);
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(QStringLiteral("XDG_CONFIG_HOME"), configHome);
     if (arguments.contains(QStringLiteral("--headless"))) {

@@ -10,13 +10,17 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
+
 namespace testsupport {
 
 class StationProcess
 {
 public:
-    // Starts `executable` with XDG_CONFIG_HOME set to `configHome`.
-    StationProcess(const QString& executable, const QString& configHome, const QStringList& arguments = {});
+    // Starts `executable` with XDG_CONFIG_HOME set to `configHome`; `inChild`, when given, runs in the
+    // new process just before the program (only async-signal-safe calls there, such as setrlimit).
+    StationProcess(const QString& executable, const QString& configHome, const QStringList& arguments = {},
+                   std::function<void()> inChild = {});
     ~StationProcess(); // kills a station still running, so a failed test leaves nothing behind
     StationProcess(const StationProcess&) = delete;
     StationProcess& operator=(const StationProcess&) = delete;

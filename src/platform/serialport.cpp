@@ -81,6 +81,7 @@ bool SerialPort::open(bool quiet)
         return false;
     }
     m_port = port;
+    m_openedDevice = deviceDescription(m_commPort);
     connect(port, &QSerialPort::readyRead, this, &SerialPort::onComm);
     connect(port, &QSerialPort::errorOccurred, this, [this, port](QSerialPort::SerialPortError error) {
         // A device that went away reports errors in a tight loop until it is closed.

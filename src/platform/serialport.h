@@ -39,6 +39,8 @@ public:
 
     // The device port n names, for people: "/dev/ttyS0", or a COMn link with where it leads.
     static QString deviceDescription(int portNumber);
+    // The device as it was when the port was last opened (a link may have changed since).
+    QString openedDevice() const { return m_openedDevice; }
 
     // Input: every byte waiting, one character per byte (Latin-1), consumed; empty when none waits.
     QString input();
@@ -60,6 +62,7 @@ private:
 
     QSerialPort* m_port = nullptr;
     int m_commPort = 1;
+    QString m_openedDevice;
     QString m_error;
 };
 

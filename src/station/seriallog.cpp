@@ -20,8 +20,7 @@ SerialLog::SerialLog(platform::SerialPort& port, QObject* parent)
         note();
     });
     connect(&m_port, &SerialPort::lost, this, [this] {
-        m_loss = QStringLiteral("%1 lost: %2: %3")
-                     .arg(portName(), SerialPort::deviceDescription(m_port.commPort()), m_port.errorString());
+        m_loss = QStringLiteral("%1 lost: %2: %3").arg(portName(), m_port.openedDevice(), m_port.errorString());
         note();
     });
 }
@@ -51,8 +50,7 @@ void SerialLog::tell()
     if (open && (!m_wasOpen || m_openPort != m_port.commPort())) {
         const bool back = m_lostPort == m_port.commPort();
         platform::logEvent(QStringLiteral("%1 %2: %3")
-                               .arg(portName(), back ? QStringLiteral("back") : QStringLiteral("open"),
-                                    platform::SerialPort::deviceDescription(m_port.commPort())));
+                               .arg(portName(), back ? QStringLiteral("back") : QStringLiteral("open"), m_port.openedDevice()));
         m_lastFailure.clear();
         m_lostPort = 0;
     } else if (!open && m_wasOpen && m_loss.isEmpty()) {

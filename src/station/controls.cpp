@@ -41,20 +41,12 @@ Controls::Controls(QObject* parent)
 
 void Controls::setCaption(ControlId id, const QString& caption)
 {
-    ControlState& s = m_states[index(id)];
-    if (s.caption == caption)
-        return;
-    s.caption = caption;
-    emit changed(id);
+    change(id, &ControlState::caption, caption);
 }
 
 void Controls::setTag(ControlId id, const QString& tag)
 {
-    ControlState& s = m_states[index(id)];
-    if (s.tag == tag)
-        return;
-    s.tag = tag;
-    emit changed(id);
+    change(id, &ControlState::tag, tag);
 }
 
 void Controls::setCaptionAndTag(ControlId id, const QString& text)
@@ -69,20 +61,12 @@ void Controls::setCaptionAndTag(ControlId id, const QString& text)
 
 void Controls::setFace(ControlId id, Face face)
 {
-    ControlState& s = m_states[index(id)];
-    if (s.face == face)
-        return;
-    s.face = face;
-    emit changed(id);
+    change(id, &ControlState::face, face);
 }
 
 void Controls::setVisible(ControlId id, bool visible)
 {
-    ControlState& s = m_states[index(id)];
-    if (s.visible == visible)
-        return;
-    s.visible = visible;
-    emit changed(id);
+    change(id, &ControlState::visible, visible);
 }
 
 } // namespace station

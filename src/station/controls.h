@@ -80,6 +80,15 @@ signals:
 
 private:
     static size_t index(ControlId id) { return static_cast<size_t>(id); }
+    template <typename Value>
+    void change(ControlId id, Value ControlState::*member, const Value& value)
+    {
+        ControlState& state = m_states[index(id)];
+        if (state.*member == value)
+            return;
+        state.*member = value;
+        emit changed(id);
+    }
 
     std::array<ControlState, kControlCount> m_states;
 };

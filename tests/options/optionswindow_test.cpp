@@ -3,8 +3,8 @@
 #include "options/optionswindow.h"
 #include "platform/captionwidgets.h"
 #include "station/windowedstation.h"
+#include "support/windowcontrols.h"
 
-#include <QAccessible>
 #include <QApplication>
 #include <QGroupBox>
 #include <QLabel>
@@ -19,12 +19,7 @@ class OptionsWindow : public ::testing::Test
 {
 protected:
     template <typename T = QWidget>
-    T& control(const char* name) const
-    {
-        T* found = window.findChild<T*>(QLatin1String(name));
-        EXPECT_NE(found, nullptr) << name;
-        return *found;
-    }
+    T& control(const char* name) const { return testsupport::childNamed<T>(window, name); }
     platform::TagLabel& field(const char* name) const { return control<platform::TagLabel>(name); }
 
     station::WindowedStation windowed;
@@ -96,10 +91,6 @@ TEST_F(OptionsWindow, ControlsAreFoundByNameAndAccessibleName)
 {
     for (const char* name : {"CmdButton_COMM_PORT", "CmdButton_LAT_HEMI", "Label_SITE_X1", "CmdButton_EXIT"}) {
         QWidget& widget = control(name);
-        QAccessibleInterface* accessible = QAccessible::queryAccessibleInterface(&widget);
-        ASSERT_NE(accessible, nullptr) << name;
-        const QString caption = qobject_cast<QLabel*>(&widget) ? qobject_cast<QLabel*>(&widget)->text()
-                                                               : qobject_cast<QPushButton*>(&widget)->text();
-        EXPECT_EQ(accessible->text(QAccessible::Name), caption) << name;
+        EXPECT_EQ(testsupport::accessibleName(widget), testsupport::shownText(widget)) << name;
     }
 }

@@ -3,8 +3,8 @@
 #include "platform/captionwidgets.h"
 #include "station/captions.h"
 #include "station/windowedstation.h"
+#include "support/windowcontrols.h"
 
-#include <QAccessible>
 #include <QApplication>
 #include <QImage>
 #include <QLabel>
@@ -19,18 +19,8 @@ class StationWindow : public ::testing::Test
 {
 protected:
     template <typename T = QWidget>
-    T& control(const char* name) const
-    {
-        T* found = window.findChild<T*>(QLatin1String(name));
-        EXPECT_NE(found, nullptr) << name;
-        return *found;
-    }
-    QString text(const char* name) const
-    {
-        if (auto* label = window.findChild<QLabel*>(QLatin1String(name)))
-            return label->text();
-        return control<QPushButton>(name).text();
-    }
+    T& control(const char* name) const { return testsupport::childNamed<T>(window, name); }
+    QString text(const char* name) const { return testsupport::shownText(control(name)); }
 
     station::WindowedStation windowed;
     Form_STATION& window = windowed.stationWindow;
@@ -72,9 +62,7 @@ TEST_F(StationWindow, CreationStateAndPlaces)
     for (const auto& e : expected) {
         EXPECT_EQ(text(e.name), QLatin1String(e.caption)) << e.name;
         EXPECT_EQ(control(e.name).geometry(), e.geometry) << e.name;
-        QAccessibleInterface* accessible = QAccessible::queryAccessibleInterface(&control(e.name));
-        ASSERT_NE(accessible, nullptr);
-        EXPECT_EQ(accessible->text(QAccessible::Name), QLatin1String(e.caption)) << e.name;
+        EXPECT_EQ(testsupport::accessibleName(control(e.name)), QLatin1String(e.caption)) << e.name;
     }
     EXPECT_EQ(control<platform::TagButton>("CmdButton_ACQUIRE").tag(), QStringLiteral("ON"));
     EXPECT_EQ(control<platform::TagButton>("CmdButton_TEST").tag(), QStringLiteral("OFF"));

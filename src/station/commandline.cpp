@@ -1,5 +1,9 @@
 #include "commandline.h"
 
+#include "networklink.h"
+
+#include "web/urlhost.h"
+
 #include <QCommandLineParser>
 
 #include <cstdio>
@@ -24,6 +28,12 @@ Options:
                         answered at once; a website port that cannot be used ends the run (status 3).
   --settings-dir DIR    Keep Tarnvale_Demo.ini and the COMn links in DIR (created when missing)
                         instead of the per-user configuration folder's Tarnvale folder.
+  --network-link        Print a KML network link to this station's map and exit, without starting
+                        the station: save it as a .kml file and open it in the map viewer. The port
+                        is read from the settings file, which is left as it is.
+    --host NAME         The station's host name or address in the link (default: this machine's
+                        host name); an IPv6 address is written in brackets.
+    --refresh SECONDS   How often the viewer fetches the map again (default 2).
   -h, --help            Show this help and exit.
   -v, --version         Show the version and exit.
 
@@ -52,7 +62,10 @@ CommandLine parseCommandLine(const QStringList& arguments)
     const QCommandLineOption version(QStringList{QStringLiteral("v"), QStringLiteral("version")});
     const QCommandLineOption headless(QStringLiteral("headless"));
     const QCommandLineOption settingsDir(QStringLiteral("settings-dir"), QString(), QStringLiteral("DIR"));
-    parser.addOptions({help, version, headless, settingsDir});
+    const QCommandLineOption networkLink(QStringLiteral("network-link"));
+    const QCommandLineOption host(QStringLiteral("host"), QString(), QStringLiteral("NAME"));
+    const QCommandLineOption refresh(QStringLiteral("refresh"), QString(), QStringLiteral("SECONDS"));
+    parser.addOptions({help, version, headless, settingsDir, networkLink, host, refresh});
     for (const char* name : kQtValueOptions)
         parser.addOption(QCommandLineOption(QLatin1String(name), QString(), QStringLiteral("value")));
     for (const char* name : kQtFlagOptions)
@@ -76,10 +89,33 @@ CommandLine parseCommandLine(const QStringList& arguments)
     result.headless = parser.isSet(headless);
     result.platformGiven = parser.isSet(QStringLiteral("platform"));
     result.settingsDir = parser.value(settingsDir);
-    if (parser.isSet(settingsDir) && result.settingsDir.isEmpty()) {
+    const auto usageError = [&result](const QString& error) {
         result.action = CommandLine::Action::UsageError;
-        result.error = QStringLiteral("--settings-dir needs a folder");
+        result.error = error;
+        return result;
+    };
+    if (parser.isSet(settingsDir) && result.settingsDir.isEmpty())
+        return usageError(QStringLiteral("--settings-dir needs a folder"));
+
+    if (!parser.isSet(networkLink)) {
+        if (parser.isSet(host) || parser.isSet(refresh))
+            return usageError(QStringLiteral("--host and --refresh go with --network-link"));
+        return result;
     }
+    QString why;
+    if (parser.isSet(host)) {
+        if (!web::urlHost(parser.value(host), &why))
+            return usageError(QStringLiteral("--host: ") + why);
+        result.linkHost = parser.value(host);
+    }
+    if (parser.isSet(refresh)) {
+        const std::optional<QString> seconds = web::refreshSeconds(parser.value(refresh), &why);
+        if (!seconds)
+            return usageError(QStringLiteral("--refresh: ") + why);
+        result.linkRefresh = *seconds;
+    }
+    if (result.action == CommandLine::Action::Run)
+        result.action = CommandLine::Action::NetworkLink;
     return result;
 }
 
@@ -102,6 +138,8 @@ int answerWithoutRunning(const CommandLine& commandLine)
     case CommandLine::Action::Version:
         print(stdout, QStringLiteral("tarnvale-webserver %1\n").arg(QStringLiteral(TARNVALE_VERSION)));
         return 0;
+    case CommandLine::Action::NetworkLink:
+        return printNetworkLink(commandLine);
     case CommandLine::Action::UsageError:
         print(stderr, QStringLiteral("tarnvale-webserver: %1\n\n").arg(commandLine.error) + QString::fromLatin1(kUsage));
         return 2;

@@ -10,13 +10,17 @@ namespace station {
 
 struct CommandLine
 {
-    enum class Action { Run, Help, Version, UsageError };
+    enum class Action { Run, Help, Version, UsageError, NetworkLink };
 
     Action action = Action::Run;
     QString error;       // what was wrong, for a usage error
     bool headless = false;
     QString settingsDir; // empty: the default folder
     bool platformGiven = false; // Qt's -platform option was given
+
+    // --network-link: the map viewer's link to this station is printed instead of running it.
+    QString linkHost;                         // --host as given; empty: this machine's host name
+    QString linkRefresh = QStringLiteral("2"); // --refresh in seconds, written plainly ("2.5")
 };
 
 CommandLine parseCommandLine(const QStringList& arguments);

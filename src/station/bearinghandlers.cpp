@@ -24,6 +24,7 @@ void StationCore::MSComm1_OnComm()
                 m_state.DF_VALID = true;
                 m_state.BEARING_DEGREES = *degrees;
                 ENDPOINT();
+                announceDrawn(DrawnBearing::Source::Df);
                 m_controls.setCaption(ControlId::Label_REPORTED_BEARING, kBearingCaption + platform::numberText(*degrees));
             }
         }
@@ -52,6 +53,12 @@ void StationCore::reopenSerialLine()
         m_state.receiver().reset();
 }
 
+void StationCore::announceDrawn(DrawnBearing::Source source)
+{
+    emit bearingDrawn({source, m_state.BEARING_DEGREES, source == DrawnBearing::Source::Df ? m_state.DF_CAL : qint16(0),
+                       m_state.START_LATITUDE, m_state.START_LONGITUDE, m_state.END_LATITUDE, m_state.END_LONGITUDE});
+}
+
 void StationCore::Timer_DF_Timer()
 {
     m_state.receiver().reset();
@@ -69,7 +76,10 @@ void StationCore::Timer_TEST_Timer()
     m_controls.setCaption(ControlId::Label_REPORTED_BEARING, kBearingCaption + test.text);
     m_state.BEARING_DEGREES = test.degrees;
     // ENDPOINT before DF_VALID: the first tick after a withdrawn bearing leaves the line collapsed.
+    const bool draws = m_state.DF_VALID;
     ENDPOINT();
+    if (draws)
+        announceDrawn(DrawnBearing::Source::Test);
     m_state.DF_VALID = true;
     m_timerDf.restart();
 }

@@ -28,6 +28,9 @@ Options:
                         answered at once; a website port that cannot be used ends the run (status 3).
   --settings-dir DIR    Keep Tarnvale_Demo.ini and the COMn links in DIR (created when missing)
                         instead of the per-user configuration folder's Tarnvale folder.
+  --bearing-log FILE    Append a CSV line to FILE for every bearing drawn on the map (time in UTC,
+                        DF or TEST, bearing, calibration, station, end point). A file renamed or
+                        removed (log rotation) is started again at the same path.
   --network-link        Print a KML network link to this station's map and exit, without starting
                         the station: save it as a .kml file and open it in the map viewer. The port
                         is read from the settings file, which is left as it is.
@@ -62,10 +65,11 @@ CommandLine parseCommandLine(const QStringList& arguments)
     const QCommandLineOption version(QStringList{QStringLiteral("v"), QStringLiteral("version")});
     const QCommandLineOption headless(QStringLiteral("headless"));
     const QCommandLineOption settingsDir(QStringLiteral("settings-dir"), QString(), QStringLiteral("DIR"));
+    const QCommandLineOption bearingLog(QStringLiteral("bearing-log"), QString(), QStringLiteral("FILE"));
     const QCommandLineOption networkLink(QStringLiteral("network-link"));
     const QCommandLineOption host(QStringLiteral("host"), QString(), QStringLiteral("NAME"));
     const QCommandLineOption refresh(QStringLiteral("refresh"), QString(), QStringLiteral("SECONDS"));
-    parser.addOptions({help, version, headless, settingsDir, networkLink, host, refresh});
+    parser.addOptions({help, version, headless, settingsDir, bearingLog, networkLink, host, refresh});
     for (const char* name : kQtValueOptions)
         parser.addOption(QCommandLineOption(QLatin1String(name), QString(), QStringLiteral("value")));
     for (const char* name : kQtFlagOptions)
@@ -96,6 +100,9 @@ CommandLine parseCommandLine(const QStringList& arguments)
     };
     if (parser.isSet(settingsDir) && result.settingsDir.isEmpty())
         return usageError(QStringLiteral("--settings-dir needs a folder"));
+    result.bearingLog = parser.value(bearingLog);
+    if (parser.isSet(bearingLog) && result.bearingLog.isEmpty())
+        return usageError(QStringLiteral("--bearing-log needs a file"));
 
     if (!parser.isSet(networkLink)) {
         if (parser.isSet(host) || parser.isSet(refresh))

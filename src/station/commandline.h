@@ -21,6 +21,8 @@ struct CommandLine
     // --network-link: the map viewer's link to this station is printed instead of running it.
     QString linkHost;                         // --host as given; empty: this machine's host name
     QString linkRefresh = QStringLiteral("2"); // --refresh in seconds, written plainly ("2.5")
+
+    QString bearingLog; // --bearing-log: the file every drawn bearing is appended to; empty: none
 };
 
 CommandLine parseCommandLine(const QStringList& arguments);

@@ -9,6 +9,7 @@
 // shutdown signal) writes them back and raises closed().
 
 #include "controls.h"
+#include "drawnbearing.h"
 #include "seriallog.h"
 #include "stationinterface.h"
 #include "stationstate.h"
@@ -104,6 +105,9 @@ public:
 signals:
     // The shutdown has run: the program ends with exitStatus().
     void closed();
+    // The end point has just been computed from a valid bearing (a DF sentence, or a test tick that
+    // draws): the map's next document carries this line.
+    void bearingDrawn(const station::DrawnBearing& bearing);
 
 private:
     bool startUp();
@@ -113,6 +117,7 @@ private:
     void showComPortMessage();
     void serialLineGone();
     void logDfStatus(station::ControlId id);
+    void announceDrawn(station::DrawnBearing::Source source);
 
     platform::Messages& m_messages;
     StationState m_state;

@@ -1,5 +1,6 @@
 #include "stationrun.h"
 
+#include "bearinglog.h"
 #include "commandline.h"
 #include "stationcore.h"
 
@@ -10,6 +11,8 @@
 #include "platform/shutdownsignals.h"
 
 #include <QCoreApplication>
+
+#include <memory>
 
 namespace station {
 
@@ -22,6 +25,12 @@ int runStation(StationCore& station, const CommandLine& commandLine, const std::
     platform::logEvent(QStringLiteral("Tarnvale WebServer %1 starting%2")
                            .arg(QStringLiteral(TARNVALE_VERSION), commandLine.headless ? QStringLiteral(" headless") : QString()));
     platform::raiseOpenFileLimit();
+
+    std::unique_ptr<BearingLog> bearingLog;
+    if (!commandLine.bearingLog.isEmpty()) {
+        bearingLog = std::make_unique<BearingLog>(commandLine.bearingLog);
+        QObject::connect(&station, &StationCore::bearingDrawn, bearingLog.get(), &BearingLog::write);
+    }
 
     platform::ShutdownSignals shutdownSignals;
     QObject::connect(&shutdownSignals, &platform::ShutdownSignals::shutdownRequested, &station, &StationCore::shutDownOnSignal);

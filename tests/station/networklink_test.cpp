@@ -139,6 +139,7 @@ TEST(NetworkLink, ItsOptionsAreCheckedWithTheCommandLine)
         {{"--network-link", "--host", ""}, "--host"},
         {{"--network-link", "--host", "a&b"}, "--host"},
         {{"--network-link", "--host"}, "host"},
+        {{"--bearing-log", ""}, "--bearing-log"},
     };
     for (const auto& [arguments, named] : refused) {
         const CommandLine line = parse(arguments);

@@ -1,0 +1,151 @@
+// The bearing log: its lines, one event line per failure however many bearings are lost, writing again
+// once it can, and a log rotated away started again at its path within a second.
+#include "station/bearinglog.h"
+#include "support/eventlines.h"
+#include "support/filesizelimit.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimeZone>
+#include <gtest/gtest.h>
+
+using station::BearingLog;
+using station::DrawnBearing;
+
+namespace {
+
+const QByteArray kHeader =
+    "utc_time,source,bearing,calibration,station_latitude,station_longitude,end_latitude,end_longitude\n";
+
+DrawnBearing dfBearing(qint16 degrees, qint16 calibration = 10)
+{
+    return {DrawnBearing::Source::Df, degrees, calibration, QStringLiteral("+34.41852"), QStringLiteral("-119.74167"),
+            QStringLiteral("+34.67428"), QStringLiteral("-119.43014")};
+}
+
+TEST(BearingLogLine, TimeInUtcWithMillisecondsThenSourceBearingCalibrationAndBothEnds)
+{
+    const QDateTime utc(QDate(2026, 5, 4), QTime(9, 15, 2, 417), Qt::UTC);
+    EXPECT_EQ(BearingLog::line(utc, dfBearing(45)),
+              "2026-05-04T09:15:02.417Z,DF,45,10,+34.41852,-119.74167,+34.67428,-119.43014\n");
+    // The same moment given in another zone is written in UTC all the same.
+    const QDateTime elsewhere = utc.toTimeZone(QTimeZone(3600 * 5 + 1800));
+    EXPECT_EQ(BearingLog::line(elsewhere, dfBearing(45)), BearingLog::line(utc, dfBearing(45)));
+
+    // Test bearings carry no calibration; a DF bearing past one turn is written as drawn.
+    DrawnBearing test = dfBearing(102, 0);
+    test.source = DrawnBearing::Source::Test;
+    EXPECT_EQ(BearingLog::line(utc, test), "2026-05-04T09:15:02.417Z,TEST,102,,+34.41852,-119.74167,+34.67428,-119.43014\n");
+    EXPECT_TRUE(BearingLog::line(utc, dfBearing(-5, 0)).contains(",DF,-5,0,"));
+    EXPECT_TRUE(BearingLog::line(utc, dfBearing(639, 0)).contains(",DF,639,0,"));
+    EXPECT_EQ(BearingLog::header(), kHeader);
+    EXPECT_EQ(BearingLog::line(utc, dfBearing(45)).count(','), kHeader.count(','));
+}
+
+class BearingLogFile : public ::testing::Test
+{
+protected:
+    QByteArray content() const
+    {
+        QFile f(path);
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
+    }
+    QByteArray lineAt(int second) const
+    {
+        return BearingLog::line(QDateTime(QDate(2026, 5, 4), QTime(9, 0, second), Qt::UTC), dfBearing(45));
+    }
+    void pin(BearingLog& log, int second) const
+    {
+        log.setClock([second] { return QDateTime(QDate(2026, 5, 4), QTime(9, 0, second), Qt::UTC); });
+    }
+
+    QTemporaryDir dir;
+    QString path = dir.filePath(QStringLiteral("bearings.csv"));
+    testsupport::EventLines events;
+};
+
+TEST_F(BearingLogFile, LinesGoUnderOneHeaderAndTheStartIsTold)
+{
+    {
+        BearingLog log(path);
+        EXPECT_EQ(content(), kHeader); // there from the start, for whoever watches the file
+        pin(log, 1);
+        log.write(dfBearing(45));
+        pin(log, 2);
+        log.write(dfBearing(45));
+    }
+    BearingLog again(path);
+    pin(again, 3);
+    again.write(dfBearing(45));
+    EXPECT_EQ(content(), kHeader + lineAt(1) + lineAt(2) + lineAt(3));
+    EXPECT_EQ(events.matching(QStringLiteral("Logging bearings to ") + path).size(), 2) << events.lines().join(u'\n').toStdString();
+}
+
+TEST_F(BearingLogFile, AFailingLogIsToldOnceAndItsReturnOnceWithTheBearingsLost)
+{
+    BearingLog log(path);
+    pin(log, 1);
+    log.write(dfBearing(45));
+    const QByteArray whole = content();
+    events.clear();
+    {
+        testsupport::FileSizeLimit full(static_cast<rlim_t>(whole.size() + 20)); // not room for a line
+        ASSERT_TRUE(full.isSet());
+        for (int i = 0; i < 7; ++i)
+            log.write(dfBearing(45));
+        QTest::qWait(BearingLog::kCheckIntervalMs * 2); // the path checks say nothing more
+    }
+    EXPECT_EQ(content(), whole);
+    ASSERT_EQ(events.lines().size(), 1) << events.lines().join(u'\n').toStdString();
+    EXPECT_TRUE(events.lines()[0].contains(QStringLiteral("cannot be written"))) << events.lines()[0].toStdString();
+
+    pin(log, 9);
+    log.write(dfBearing(45));
+    log.write(dfBearing(45));
+    EXPECT_EQ(content(), whole + lineAt(9) + lineAt(9));
+    ASSERT_EQ(events.lines().size(), 2) << events.lines().join(u'\n').toStdString();
+    EXPECT_TRUE(events.lines()[1].contains(QStringLiteral("written again (7 bearing(s)"))) << events.lines()[1].toStdString();
+}
+
+TEST_F(BearingLogFile, ALogThatCannotBeOpenedIsTriedAgainUntilItCanBe)
+{
+    const QString folder = dir.filePath(QStringLiteral("later"));
+    path = folder + QStringLiteral("/bearings.csv");
+    BearingLog log(path);
+    log.write(dfBearing(45));
+    log.write(dfBearing(45));
+    ASSERT_EQ(events.lines().size(), 1) << events.lines().join(u'\n').toStdString();
+    EXPECT_TRUE(events.lines()[0].contains(QStringLiteral("cannot be written")));
+
+    ASSERT_TRUE(QDir().mkpath(folder));
+    ASSERT_TRUE(QTest::qWaitFor([this] { return content() == kHeader; }, 1000));
+    pin(log, 5);
+    log.write(dfBearing(45));
+    EXPECT_EQ(content(), kHeader + lineAt(5));
+    EXPECT_EQ(events.matching(QStringLiteral("written again (2 bearing(s)")).size(), 1) << events.lines().join(u'\n').toStdString();
+}
+
+TEST_F(BearingLogFile, ALogRenamedOrRemovedIsStartedAgainAtItsPathWithinASecond)
+{
+    BearingLog log(path);
+    pin(log, 1);
+    log.write(dfBearing(45));
+    const QString rotated = path + QStringLiteral(".1");
+    ASSERT_TRUE(QFile::rename(path, rotated));
+    EXPECT_TRUE(QTest::qWaitFor([this] { return QFile::exists(path); }, 1000));
+    pin(log, 2);
+    log.write(dfBearing(45));
+    EXPECT_EQ(content(), kHeader + lineAt(2));
+    QFile old(rotated);
+    ASSERT_TRUE(old.open(QIODevice::ReadOnly));
+    EXPECT_EQ(old.readAll(), kHeader + lineAt(1));
+
+    ASSERT_TRUE(QFile::remove(path));
+    EXPECT_TRUE(QTest::qWaitFor([this] { return QFile::exists(path); }, 1000));
+    EXPECT_EQ(content(), kHeader);
+    EXPECT_EQ(events.matching(QStringLiteral("a new one is started")).size(), 2) << events.lines().join(u'\n').toStdString();
+}
+
+} // namespace

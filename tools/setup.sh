@@ -18,8 +18,9 @@ cd "$here"
 packages=(build-essential cmake ninja-build pkg-config qt6-base-dev qt6-serialport-dev libqt6serialport6
           libgtest-dev libgmock-dev fonts-liberation)
 if [ "$mode" = test ]; then
-    # Independent consumers of the served map, and a client to fetch it with.
-    packages+=(gdal-bin curl python3)
+    # Independent consumers of the served map, and a client to fetch it with; gnuplot for the
+    # bearing log's plot.
+    packages+=(gdal-bin curl python3 gnuplot-nox)
 fi
 
 source tools/packages.sh

@@ -19,8 +19,8 @@ packages=(build-essential cmake ninja-build pkg-config qt6-base-dev qt6-serialpo
           libgtest-dev libgmock-dev fonts-liberation)
 if [ "$mode" = test ]; then
     # Independent consumers of the served map, and a client to fetch it with; gnuplot for the
-    # bearing log's plot.
-    packages+=(gdal-bin curl python3 gnuplot-nox)
+    # bearing log's plot; nginx for the cache in front of the station.
+    packages+=(gdal-bin curl python3 gnuplot-nox nginx-light)
 fi
 
 source tools/packages.sh

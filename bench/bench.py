@@ -1,7 +1,8 @@
 #!/usr/bin/python3
 """One bench run of the station's map server and bearing path, with nginx and Python's http.server
-serving the same document bytes as references. Started by bench/run.sh, which installs and builds
-what it needs; prints the figures and writes them to bench/results.md.
+serving the same document bytes as references, and the station behind nginx as a one-second cache
+(bench/cache.py). Started by bench/run.sh, which installs and builds what it needs; prints the figures
+and writes them to bench/results.md.
 
 Everything runs on loopback, on free ports, bounded in requests and time; every process it starts is
 stopped at the end.
@@ -19,6 +20,9 @@ import subprocess
 import sys
 import time
 import tty
+import types
+
+import cache
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 ROOT = os.path.dirname(HERE)
@@ -117,7 +121,8 @@ class Process:
 
 
 def start_station(binary, port, open_files=None):
-    """The station on `port`, a pseudo-terminal as its DF unit on COM1; returns (process, pty master)."""
+    """The headless station on `port` (the bench builds no windows), a pseudo-terminal as its DF unit on
+    COM1; returns (process, pty master)."""
     config = os.path.join(WORK, "config")
     folder = os.path.join(config, "Tarnvale")
     shutil.rmtree(config, ignore_errors=True)
@@ -134,7 +139,7 @@ def start_station(binary, port, open_files=None):
     env = dict(os.environ, XDG_CONFIG_HOME=config, QT_QPA_PLATFORM="offscreen",
                XDG_RUNTIME_DIR=os.path.join(WORK, "runtime"))
     os.makedirs(env["XDG_RUNTIME_DIR"], mode=0o700, exist_ok=True)
-    station = Process("station", [binary], env, open_files)
+    station = Process("station", [binary, "--headless"], env, open_files)
     if not wait_for(lambda: answers(port), 20):
         raise SystemExit("the station did not start serving")
     station.slave = slave
@@ -198,6 +203,7 @@ def ab(port, clients, seconds, requests=1000000):
                           "-e", csv, f"http://127.0.0.1:{port}/"],
                          capture_output=True, text=True, timeout=seconds + 120).stdout
     rate = float(re.search(r"Requests per second:\s+([\d.]+)", out).group(1))
+    taken = float(re.search(r"Time taken for tests:\s+([\d.]+)", out).group(1))
     complete = int(re.search(r"Complete requests:\s+(\d+)", out).group(1))
     failed = int(re.search(r"Failed requests:\s+(\d+)", out).group(1))
     non2xx = re.search(r"Non-2xx responses:\s+(\d+)", out)
@@ -207,7 +213,8 @@ def ab(port, clients, seconds, requests=1000000):
         for line in f:
             p, ms = line.strip().split(",")
             percent[int(p)] = float(ms)
-    return {"rate": rate, "median": percent[50], "p99": percent[99], "complete": complete,
+    return {"rate": rate, "taken": taken, "median": percent[50], "p99": percent[99], "longest": percent[100],
+            "complete": complete,
             "failed": failed + (int(non2xx.group(1)) if non2xx else 0)}
 
 
@@ -386,7 +393,8 @@ def callgrind_per_request(binary, port, requests):
     config = os.path.join(WORK, "config")
     env = dict(os.environ, XDG_CONFIG_HOME=config, QT_QPA_PLATFORM="offscreen",
                XDG_RUNTIME_DIR=os.path.join(WORK, "runtime"))
-    station = Process("station-callgrind", ["valgrind", "--tool=callgrind", f"--callgrind-out-file={out}", binary],
+    station = Process("station-callgrind", ["valgrind", "--tool=callgrind", f"--callgrind-out-file={out}", binary,
+                                           "--headless"],
                       env)
     try:
         if not wait_for(lambda: answers(port), 60):
@@ -452,10 +460,14 @@ def main():
     parser.add_argument("--idle", type=int, default=30, help="seconds of idle CPU measurement")
     parser.add_argument("--only-silent", action="store_true",
                         help="measure only a map viewer behind silent connections; update that section of results.md")
+    parser.add_argument("--only-cache", action="store_true",
+                        help="measure only the station alone and behind the nginx cache; update that section")
     args = parser.parse_args()
     os.makedirs(WORK, exist_ok=True)
     if args.only_silent:
         return only_silent(args.binary)
+    if args.only_cache:
+        return only_cache(args)
     started = time.strftime("%Y-%m-%d %H:%M UTC", time.gmtime())
     before = machine()
 
@@ -504,6 +516,8 @@ def main():
                 print(f"{name:8s} c={clients:<3d} {r['rate']:9.0f} req/s  median {r['median']:.3f} ms"
                       f"  p99 {r['p99']:.3f} ms  ({r['complete']} requests, {r['failed']} failed)", flush=True)
 
+        behind_cache = cache.measure(TOOLS, WORK, port, args.seconds)
+
         latencies, timeouts = bearing_latency(port, master, args.sentences)
         print(f"bearing latency over {len(latencies)} sentences: median {statistics.median(latencies):.3f} ms,"
               f" p99 {percentile(latencies, 99):.3f} ms ({timeouts} not seen within 2 s)", flush=True)
@@ -519,13 +533,32 @@ def main():
 
     after = machine()
     write_results(started, before, after, args, port, throughput, memory, idle_cpu, df_open, latencies, timeouts,
-                  instructions, silent)
+                  instructions, silent, behind_cache)
     failed = sum(r["failed"] for r in throughput.values())
+    failed += behind_cache["alone"]["failed"] + behind_cache["cached"]["failed"]
     return 1 if failed or timeouts or not df_open or not silent["station"]["complete"] else 0
 
 
+def only_cache(args):
+    """The station alone and behind the cache, in one run; only that section of results.md changes."""
+    started = time.strftime("%Y-%m-%d %H:%M UTC", time.gmtime())
+    load = " ".join(f"{x:.2f}" for x in os.getloadavg())
+    port = free_port()
+    station, _master = start_station(args.binary, port)
+    try:
+        time.sleep(1.0)
+        result = cache.measure(TOOLS, WORK, port, args.seconds)
+    finally:
+        station.stop()
+    path = os.path.join(HERE, "results.md")
+    cache.write_section(path, cache.section(result, f"Measured alone with `bash bench/run.sh --only-cache`, {started}",
+                                            load))
+    print(f"\nupdated the cache section of {path}")
+    return 1 if result["alone"]["failed"] or result["cached"]["failed"] else 0
+
+
 def write_results(started, before, after, args, port, throughput, memory, idle_cpu, df_open, latencies, timeouts,
-                  instructions, silent):
+                  instructions, silent, behind_cache):
     m = before
     out = []
     out.append("# Bench results\n")
@@ -576,6 +609,7 @@ def write_results(started, before, after, args, port, throughput, memory, idle_c
         out.append(f"Instructions per map request, counted by callgrind (one client, 2000 requests after a warm-up,"
                    f" start-up not counted): {instructions:,.0f}.\n")
     out.append(silent_section(silent, started, before["load"], alone=False))
+    out.extend(cache.section(behind_cache, "Measured in this run", " ".join(f"{x:.2f}" for x in before["load"])))
     notes = os.path.join(HERE, "where-time-goes.md")
     if os.path.exists(notes):
         with open(notes) as f:
@@ -584,6 +618,10 @@ def write_results(started, before, after, args, port, throughput, memory, idle_c
     with open(os.path.join(HERE, "results.md"), "w") as f:
         f.write(text)
     print(f"\nwrote {os.path.join(HERE, 'results.md')}")
+
+
+# What bench/cache.py uses of this file.
+TOOLS = types.SimpleNamespace(ab=ab, Process=Process, free_port=free_port, wait_for=wait_for, answers=answers)
 
 
 if __name__ == "__main__":

@@ -1,12 +1,14 @@
 #!/usr/bin/env bash
 # The bench: builds a release binary of the station and measures, in one run on this machine, its map
 # requests against nginx and Python's http.server, its bearing latency, its memory and its idle CPU,
-# the instructions it spends per request (callgrind), and how soon a map viewer is answered while 2,000
-# silent connections are held open at the usual open-file limit. Prints the figures and writes them to
-# bench/results.md. Not part of the test suite; takes about three minutes.
+# the instructions it spends per request (callgrind), how soon a map viewer is answered while 2,000
+# silent connections are held open at the usual open-file limit, and the station behind nginx as a
+# one-second cache against the station alone. Prints the figures and writes them to bench/results.md.
+# Not part of the test suite; takes about three minutes.
 #
 #   bash bench/run.sh [--seconds N] [--sentences N] [--idle N]
 #   bash bench/run.sh --only-silent    only the silent-connection figure; updates its section of results.md
+#   bash bench/run.sh --only-cache     only the station alone and behind the cache; updates that section
 set -euo pipefail
 
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)

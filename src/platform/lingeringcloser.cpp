@@ -1,10 +1,7 @@
 #include "lingeringcloser.h"
 
-#include <QSocketNotifier>
-
 #include <algorithm>
 #include <chrono>
-#include <limits>
 
 #ifdef Q_OS_LINUX
 #include <cerrno>
@@ -16,6 +13,9 @@
 namespace platform {
 
 namespace {
+
+// How often the queue is looked at while connections linger and none is taken over.
+constexpr int kSweepMs = 50;
 
 qint64 nowMs()
 {
@@ -48,8 +48,7 @@ bool drained(int descriptor)
 LingeringCloser::LingeringCloser(QObject* parent)
     : QObject(parent)
 {
-    m_expiry.setSingleShot(true);
-    connect(&m_expiry, &QTimer::timeout, this, &LingeringCloser::expire);
+    connect(&m_sweep, &QTimer::timeout, this, &LingeringCloser::sweep);
 }
 
 LingeringCloser::~LingeringCloser()
@@ -57,7 +56,6 @@ LingeringCloser::~LingeringCloser()
 #ifdef Q_OS_LINUX
     for (const Entry& entry : m_entries)
         ::close(entry.descriptor);
-    delete m_notifier;
     if (m_queue >= 0)
         ::close(m_queue);
 #endif
@@ -78,11 +76,7 @@ bool LingeringCloser::ensureQueue()
     if (m_queue >= 0)
         return true;
     m_queue = ::epoll_create1(EPOLL_CLOEXEC);
-    if (m_queue < 0)
-        return false;
-    m_notifier = new QSocketNotifier(m_queue, QSocketNotifier::Read, this);
-    connect(m_notifier, &QSocketNotifier::activated, this, &LingeringCloser::readable);
-    return true;
+    return m_queue >= 0;
 #else
     return false;
 #endif
@@ -93,6 +87,7 @@ bool LingeringCloser::take(int descriptor, int milliseconds)
 #ifdef Q_OS_LINUX
     if (descriptor < 0 || !ensureQueue())
         return false;
+    collect();
     ::shutdown(descriptor, SHUT_WR);
     // Most peers have not closed yet; one that has is done with at once.
     if (drained(descriptor)) {
@@ -108,9 +103,9 @@ bool LingeringCloser::take(int descriptor, int milliseconds)
     if (m_slot.size() <= at)
         m_slot.resize(std::max(at + 1, 2 * m_slot.size()), -1);
     m_slot[at] = static_cast<int>(m_entries.size());
-    const qint64 deadline = nowMs() + milliseconds;
-    m_entries.push_back({descriptor, deadline});
-    scheduleExpiry(deadline);
+    m_entries.push_back({descriptor, nowMs() + milliseconds});
+    if (!m_sweep.isActive())
+        m_sweep.start(kSweepMs);
     return true;
 #else
     Q_UNUSED(descriptor);
@@ -119,9 +114,12 @@ bool LingeringCloser::take(int descriptor, int milliseconds)
 #endif
 }
 
-void LingeringCloser::readable()
+// Finishes the connections whose peer has closed (or that failed).
+void LingeringCloser::collect()
 {
 #ifdef Q_OS_LINUX
+    if (m_entries.empty())
+        return;
     epoll_event events[64];
     int ready = 0;
     do {
@@ -151,36 +149,24 @@ void LingeringCloser::finish(int descriptor)
     m_entries.pop_back();
     ::close(descriptor);
     if (m_entries.empty())
-        m_expiry.stop();
+        m_sweep.stop();
 #else
     Q_UNUSED(descriptor);
 #endif
 }
 
-// One timer for every deadline: it runs for the earliest.
-void LingeringCloser::scheduleExpiry(qint64 deadline)
+// While connections linger: those finished are collected, those past their time cut off.
+void LingeringCloser::sweep()
 {
-    if (m_expiry.isActive() && m_expiryAt <= deadline)
-        return;
-    m_expiryAt = deadline;
-    m_expiry.start(static_cast<int>(std::max<qint64>(0, deadline - nowMs())));
-}
-
-void LingeringCloser::expire()
-{
+    collect();
     const qint64 now = nowMs();
     std::vector<int> due;
-    qint64 next = std::numeric_limits<qint64>::max();
     for (const Entry& entry : m_entries) {
         if (entry.deadline <= now)
             due.push_back(entry.descriptor);
-        else
-            next = std::min(next, entry.deadline);
     }
     for (int descriptor : due)
         finish(descriptor);
-    if (!m_entries.empty())
-        scheduleExpiry(next);
 }
 
 } // namespace platform

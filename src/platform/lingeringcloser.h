@@ -5,16 +5,16 @@
 // answer it was sent); the descriptor is closed once the peer has closed its side, or after a time
 // limit for a peer that never does.
 //
-// One system readiness queue (epoll) watched by one notifier serves every such connection, so a closed
-// connection costs no socket object, notifier or timer of its own. Where that queue does not exist
-// (outside Linux) available() is false and connections are finished their usual way.
+// One system readiness queue (epoll) serves every such connection, so a closed connection costs no
+// socket object, notifier or timer of its own. The queue is looked at whenever another connection is
+// taken over and, while any lingers, every few milliseconds: under load the finished ones are collected
+// on the way, without an event of their own. Where that queue does not exist (outside Linux)
+// available() is false and connections are finished their usual way.
 
 #include <QObject>
 #include <QTimer>
 
 #include <vector>
-
-class QSocketNotifier;
 
 namespace platform {
 
@@ -45,15 +45,12 @@ private:
     };
 
     bool ensureQueue();
-    void readable();
-    void expire();
+    void collect();
+    void sweep();
     void finish(int descriptor);
-    void scheduleExpiry(qint64 deadline);
 
     int m_queue = -1;
-    QSocketNotifier* m_notifier = nullptr;
-    QTimer m_expiry;
-    qint64 m_expiryAt = 0;
+    QTimer m_sweep;
     std::vector<Entry> m_entries;
     std::vector<int> m_slot; // by descriptor: its index in m_entries, or -1
 };

@@ -6,7 +6,6 @@
 
 #include <QCoreApplication>
 #include <QEvent>
-#include <QMetaObject>
 #include <QPointer>
 #include <QSignalBlocker>
 #include <QTcpServer>
@@ -77,8 +76,8 @@ bool bytesWaitingInSystem(QTcpSocket* socket)
 #endif
 }
 
-// The event that delivers the send reports due.
-QEvent::Type reportEventType()
+// The event that delivers what fell due on the elements.
+QEvent::Type dueEventType()
 {
     static const auto type = static_cast<QEvent::Type>(QEvent::registerEventType());
     return type;
@@ -174,6 +173,15 @@ bool TcpSocketSet::fail(const QString& error)
 {
     m_error = error;
     return false;
+}
+
+int TcpSocketSet::firstClosed(int from) const
+{
+    for (int i = std::max(from, 1); i <= ubound(); ++i) {
+        if (m_elements[static_cast<size_t>(i)]->state == kClosed)
+            return i;
+    }
+    return 0;
 }
 
 int TcpSocketSet::state(int index) const
@@ -297,12 +305,9 @@ bool TcpSocketSet::accept(int index, qint32 requestId)
     const quint64 connection = e->connection;
     // Whatever happened before the element took the connection over is reported now.
     if (socket->state() != QAbstractSocket::ConnectedState)
-        QMetaObject::invokeMethod(this, [this, index, connection] { peerClosed(index, connection); }, Qt::QueuedConnection);
+        queue({index, connection, Due::PeerClose});
     else if (socket->bytesAvailable() > 0)
-        QMetaObject::invokeMethod(this, [this, index, connection] {
-            if (Element* el = current(index, connection))
-                readyRead(index, el->socket);
-        }, Qt::QueuedConnection);
+        queue({index, connection, Due::Arrival});
     return true;
 }
 
@@ -347,8 +352,7 @@ void TcpSocketSet::watch(int index, QTcpSocket* socket)
         Element* el = element(index);
         if (!el || el->socket != socket)
             return;
-        QMetaObject::invokeMethod(this, [this, index, connection = el->connection] { peerClosed(index, connection); },
-                                  Qt::QueuedConnection);
+        queue({index, el->connection, Due::PeerClose});
     });
 }
 
@@ -431,23 +435,45 @@ void TcpSocketSet::queueReport(int index, Element& e)
     if (e.reportQueued)
         return;
     e.reportQueued = true;
-    m_reportsDue.emplace_back(index, e.connection);
-    if (!m_reportEventPosted) {
-        m_reportEventPosted = true;
-        QCoreApplication::postEvent(this, new QEvent(reportEventType()));
+    queue({index, e.connection, Due::Reports});
+}
+
+void TcpSocketSet::queue(const DueEvent& due)
+{
+    m_due.push_back(due);
+    if (!m_dueEventPosted) {
+        m_dueEventPosted = true;
+        QCoreApplication::postEvent(this, new QEvent(dueEventType()));
     }
 }
 
 bool TcpSocketSet::event(QEvent* event)
 {
-    if (event->type() != reportEventType())
+    if (event->type() != dueEventType())
         return QObject::event(event);
-    m_reportEventPosted = false;
-    // Reports that fall due while these are delivered (a handler may let events run) come with the
-    // next event.
-    const std::vector<std::pair<int, quint64>> due = std::exchange(m_reportsDue, {});
-    for (const auto& [index, connection] : due)
-        reportSends(index, connection);
+    m_dueEventPosted = false;
+    // What falls due while these are delivered (a handler may let events run) comes with the next
+    // event. The list's storage is kept for it.
+    std::vector<DueEvent> due;
+    due.swap(m_due);
+    for (const DueEvent& d : due) {
+        switch (d.what) {
+        case Due::Reports:
+            reportSends(d.index, d.connection);
+            break;
+        case Due::Arrival:
+            if (Element* e = current(d.index, d.connection))
+                readyRead(d.index, e->socket);
+            break;
+        case Due::PeerClose:
+            peerClosed(d.index, d.connection);
+            break;
+        }
+    }
+    if (m_due.empty()) {
+        due.clear();
+        m_due.swap(due);
+    }
     return true;
 }
 
@@ -552,8 +578,7 @@ bool TcpSocketSet::letLinger(QTcpSocket* socket, bool untouched)
         return true;
     }
     const auto descriptor = static_cast<int>(socket->socketDescriptor());
-    const bool waiting = socket->bytesAvailable() > 0 || bytesWaitingInSystem(socket);
-    if (untouched && !waiting) {
+    if (untouched && socket->bytesAvailable() == 0 && !bytesWaitingInSystem(socket)) {
         socket->close(); // our end-of-stream; the descriptor is free again at once
         return true;
     }

@@ -49,6 +49,8 @@ public:
 
     // State code of an element (see above); 0 for an index that does not exist.
     int state(int index) const;
+    // The lowest element index from `from` on (1 at least) whose State is 0; 0 when there is none.
+    int firstClosed(int from) const;
 
     // LocalPort: stored as given; listen() checks it.
     void setLocalPort(int index, qint32 port);
@@ -126,6 +128,15 @@ private:
     void watch(int index, QTcpSocket* socket);
     void readyRead(int index, QTcpSocket* socket);
     void bytesWritten(int index, QTcpSocket* socket, qint64 bytes);
+    // What is delivered from the event loop, never from inside a call or a socket's own notification.
+    enum class Due : quint8 { Reports, Arrival, PeerClose };
+    struct DueEvent
+    {
+        int index = 0;
+        quint64 connection = 0; // delivered only while the element still holds this connection
+        Due what = Due::Reports;
+    };
+    void queue(const DueEvent& due);
     void queueReport(int index, Element& e);
     void reportSends(int index, quint64 connection);
     void peerClosed(int index, quint64 connection);
@@ -141,9 +152,9 @@ private:
     int m_lingerMs = 30000;
     int m_lingering = 0;
     LingeringCloser* m_closer = nullptr;
-    // Elements with send reports due, and the connection each was due for; one event delivers them.
-    std::vector<std::pair<int, quint64>> m_reportsDue;
-    bool m_reportEventPosted = false;
+    // Send reports, arrivals and peer closes due, in order; one event delivers them all.
+    std::vector<DueEvent> m_due;
+    bool m_dueEventPosted = false;
 };
 
 } // namespace platform

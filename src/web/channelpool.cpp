@@ -98,12 +98,10 @@ int ChannelPool::createChannel()
 
 void ChannelPool::HTTP_SERVER_ConnectionRequest(int, qint32 requestId)
 {
-    const int top = m_sockets.ubound();
-    int chosen = 0;
-    for (int i = 1; i <= top && chosen == 0; ++i) {
-        if (m_sockets.state(i) == 0 && !(isChannel(i) && m_closing[static_cast<size_t>(i)]))
-            chosen = i;
-    }
+    // The lowest index whose socket is closed (State 0), passing over channels inside their close loop.
+    int chosen = m_sockets.firstClosed(1);
+    while (chosen != 0 && isChannel(chosen) && m_closing[static_cast<size_t>(chosen)])
+        chosen = m_sockets.firstClosed(chosen + 1);
     if (chosen == 0)
         chosen = createChannel();
     // With every channel index in use the connection is not taken; the socket set closes it.

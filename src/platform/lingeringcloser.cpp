@@ -148,16 +148,19 @@ void LingeringCloser::finish(int descriptor)
     }
     m_entries.pop_back();
     ::close(descriptor);
-    if (m_entries.empty())
-        m_sweep.stop();
 #else
     Q_UNUSED(descriptor);
 #endif
 }
 
-// While connections linger: those finished are collected, those past their time cut off.
+// While connections linger: those finished are collected, those past their time cut off. The timer
+// stops once none is left (not at once: under load another comes a moment later).
 void LingeringCloser::sweep()
 {
+    if (m_entries.empty()) {
+        m_sweep.stop();
+        return;
+    }
     collect();
     const qint64 now = nowMs();
     std::vector<int> due;

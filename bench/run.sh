@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
-# The bench: builds a release binary of the station and measures, in one run on this machine, its map
-# requests against nginx and Python's http.server, its bearing latency, its memory and its idle CPU,
+# The bench: builds a release binary of the station and measures, in one run on this machine, the
+# headless station's map requests against nginx and Python's http.server (wrk, and ab), its bearing
+# latency, its memory (and the windowed station's at start) and its idle CPU,
 # the instructions it spends per request (callgrind), and how soon a map viewer is answered while 2,000
 # silent connections are held open at the usual open-file limit. Prints the figures and writes them to
-# bench/results.md. Not part of the test suite; takes about three minutes.
+# bench/results.md. Not part of the test suite; takes about eight minutes.
 #
 #   bash bench/run.sh [--seconds N] [--sentences N] [--idle N]
 #   bash bench/run.sh --only-silent    only the silent-connection figure; updates its section of results.md
@@ -13,7 +14,7 @@ here=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 cd "$here"
 
 packages=(build-essential cmake ninja-build pkg-config qt6-base-dev qt6-serialport-dev libqt6serialport6
-          fonts-liberation nginx-light apache2-utils python3 valgrind)
+          fonts-liberation nginx-light apache2-utils wrk python3 valgrind)
 source tools/packages.sh
 install_missing "${packages[@]}"
 # Installing nginx may start Debian's own instance; the bench starts its own on a free port.
@@ -21,7 +22,8 @@ install_missing "${packages[@]}"
 build=build-release
 echo "== Building the station (Release) in $build/"
 cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DTARNVALE_BUILD_TESTS=OFF >/dev/null
-cmake --build "$build" --target tarnvale-webserver
+# The windowed executable too: the bench compares its memory at start with the headless station's.
+cmake --build "$build" --target tarnvale-webserver tarnvale-webserver-windows
 
 # A thousand idle connections, ab's fifty and the client holding 2,000 silent ones need descriptors.
 ulimit -n "$(ulimit -Hn)" 2>/dev/null || true

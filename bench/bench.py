@@ -1,8 +1,8 @@
 #!/usr/bin/python3
-"""One bench run of the station's map server and bearing path, with nginx and Python's http.server
-serving the same document bytes as references, and the station behind nginx as a one-second cache
-(bench/cache.py). Started by bench/run.sh, which installs and builds what it needs; prints the figures
-and writes them to bench/results.md.
+"""One bench run of the headless station's map server and bearing path, with nginx and Python's
+http.server serving the same document bytes as references, loaded by wrk (the headline figures) and by
+ab, and the station behind nginx as a one-second cache (bench/cache.py). Started by bench/run.sh, which
+installs and builds what it needs; prints the figures and writes them to bench/results.md.
 
 Everything runs on loopback, on free ports, bounded in requests and time; every process it starts is
 stopped at the end.
@@ -30,6 +30,11 @@ WORK = os.path.join(HERE, "work")
 DEFAULT_SETTINGS = [" 1 ", " 1 ", " 0 ", " 0 ", " 0 ", " 0 ", " 0 ", " 0 ", " 0 ", "3", "4", "2", "5", "1", "1",
                     "1", "1", "1", "9", "4", "4", "5", "0", "0", "N", "W"]
 LEVELS = (1, 10, 50)
+SERVERS = ("station", "nginx", "python")
+# wrk figures are the median of this many runs per server and client count, the servers taking turns.
+WRK_RUNS = 3
+# The station's pause between header and body, which bounds its rate with few clients.
+PAUSE_MS = 1.0
 # A map viewer behind silent connections: both servers at the usual open-file limit, this many
 # connections opened and left silent by one client, then a fresh GET.
 OPEN_FILES = 1024
@@ -120,9 +125,9 @@ class Process:
         return self.proc.returncode
 
 
-def start_station(binary, port, open_files=None):
-    """The headless station on `port` (the bench builds no windows), a pseudo-terminal as its DF unit on
-    COM1; returns (process, pty master)."""
+def start_station(binary, port, open_files=None, windowed=False):
+    """The headless station (or with `windowed`, the windowed one on the offscreen platform) on `port`,
+    a pseudo-terminal as its DF unit on COM1; returns (process, pty master)."""
     config = os.path.join(WORK, "config")
     folder = os.path.join(config, "Tarnvale")
     shutil.rmtree(config, ignore_errors=True)
@@ -139,7 +144,7 @@ def start_station(binary, port, open_files=None):
     env = dict(os.environ, XDG_CONFIG_HOME=config, QT_QPA_PLATFORM="offscreen",
                XDG_RUNTIME_DIR=os.path.join(WORK, "runtime"))
     os.makedirs(env["XDG_RUNTIME_DIR"], mode=0o700, exist_ok=True)
-    station = Process("station", [binary, "--headless"], env, open_files)
+    station = Process("station", [binary] if windowed else [binary, "--headless"], env, open_files)
     if not wait_for(lambda: answers(port), 20):
         raise SystemExit("the station did not start serving")
     station.slave = slave
@@ -216,6 +221,37 @@ def ab(port, clients, seconds, requests=1000000):
     return {"rate": rate, "taken": taken, "median": percent[50], "p99": percent[99], "longest": percent[100],
             "complete": complete,
             "failed": failed + (int(non2xx.group(1)) if non2xx else 0)}
+
+
+def wrk_ms(value, unit):
+    return float(value) * {"us": 0.001, "ms": 1.0, "s": 1000.0}[unit]
+
+
+def wrk(port, clients, seconds):
+    """wrk: one thread, a new connection for every request ('Connection: close'), as ab does. Returns
+    requests/s, median and 99th percentile in ms (from sending the request to the end of the answer)."""
+    out = subprocess.run(["wrk", "-t1", f"-c{clients}", f"-d{seconds}s", "--latency", "--timeout", "10s",
+                          "-H", "Connection: close", f"http://127.0.0.1:{port}/"],
+                         capture_output=True, text=True, timeout=seconds + 120).stdout
+    rate = float(re.search(r"Requests/sec:\s+([\d.]+)", out).group(1))
+    complete = int(re.search(r"(\d+) requests in", out).group(1))
+    errors = re.search(r"Socket errors: connect (\d+), read (\d+), write (\d+), timeout (\d+)", out)
+    non2xx = re.search(r"Non-2xx or 3xx responses: (\d+)", out)
+    failed = (sum(int(n) for n in errors.groups()) if errors else 0) + (int(non2xx.group(1)) if non2xx else 0)
+    p50 = re.search(r"^\s+50%\s+([\d.]+)(us|ms|s)\s*$", out, re.M)
+    p99 = re.search(r"^\s+99%\s+([\d.]+)(us|ms|s)\s*$", out, re.M)
+    return {"rate": rate, "median": wrk_ms(*p50.groups()), "p99": wrk_ms(*p99.groups()), "complete": complete,
+            "failed": failed}
+
+
+def median_of(runs):
+    """One figure from several runs: the median of each measure, the requests and failures added up."""
+    return {"rate": statistics.median(r["rate"] for r in runs),
+            "median": statistics.median(r["median"] for r in runs),
+            "p99": statistics.median(r["p99"] for r in runs),
+            "complete": sum(r["complete"] for r in runs),
+            "failed": sum(r["failed"] for r in runs),
+            "rates": [r["rate"] for r in runs]}
 
 
 def bearing_latency(port, master, sentences):
@@ -382,6 +418,26 @@ def only_silent(binary):
     return 0 if figures["station"]["complete"] else 1
 
 
+def resident_after_start(binary):
+    """Resident memory a second after start of the headless station and of the windowed one (offscreen),
+    each alone; None for one that does not start."""
+    figures = {}
+    for name, windowed in (("headless", False), ("windowed", True)):
+        port = free_port()
+        try:
+            station, master = start_station(binary, port, windowed=windowed)
+        except SystemExit:
+            figures[name] = None
+            continue
+        try:
+            time.sleep(1.0)
+            figures[name] = station.rss_kib()
+        finally:
+            station.stop()
+            os.close(master)
+    return figures
+
+
 def callgrind_per_request(binary, port, requests):
     """Instructions the station executes per request, counted by callgrind over `requests` requests
     after a warm-up (start-up not counted)."""
@@ -394,8 +450,7 @@ def callgrind_per_request(binary, port, requests):
     env = dict(os.environ, XDG_CONFIG_HOME=config, QT_QPA_PLATFORM="offscreen",
                XDG_RUNTIME_DIR=os.path.join(WORK, "runtime"))
     station = Process("station-callgrind", ["valgrind", "--tool=callgrind", f"--callgrind-out-file={out}", binary,
-                                           "--headless"],
-                      env)
+                                            "--headless"], env)
     try:
         if not wait_for(lambda: answers(port), 60):
             return None
@@ -444,6 +499,7 @@ def machine():
         "nginx": version("nginx-light"),
         "python": platform.python_version(),
         "ab": version("apache2-utils"),
+        "wrk": version("wrk"),
         "load": os.getloadavg(),
     }
 
@@ -513,8 +569,21 @@ def main():
             for name, p in servers:
                 ab(p, clients, 1)  # warm-up
                 throughput[(name, clients)] = r = ab(p, clients, args.seconds)
-                print(f"{name:8s} c={clients:<3d} {r['rate']:9.0f} req/s  median {r['median']:.3f} ms"
+                print(f"ab  {name:8s} c={clients:<3d} {r['rate']:9.0f} req/s  median {r['median']:.3f} ms"
                       f"  p99 {r['p99']:.3f} ms  ({r['complete']} requests, {r['failed']} failed)", flush=True)
+
+        loaded = {}
+        for clients in LEVELS:
+            runs = {name: [] for name, _ in servers}
+            for run in range(WRK_RUNS):
+                for name, p in servers:
+                    if run == 0:
+                        wrk(p, clients, 1)  # warm-up
+                    runs[name].append(r := wrk(p, clients, args.seconds))
+                    print(f"wrk {name:8s} c={clients:<3d} run {run + 1}: {r['rate']:9.0f} req/s  median {r['median']:.3f} ms"
+                          f"  p99 {r['p99']:.3f} ms  ({r['complete']} requests, {r['failed']} errors)", flush=True)
+            for name, _ in servers:
+                loaded[(name, clients)] = median_of(runs[name])
 
         behind_cache = cache.measure(TOOLS, WORK, port, args.seconds)
 
@@ -525,16 +594,20 @@ def main():
         for p in reversed(processes):
             p.stop()
 
+    # Uses the settings the station above was started with.
     instructions = callgrind_per_request(args.binary, port, 2000) if shutil.which("valgrind") else None
     if instructions:
         print(f"callgrind: {instructions:,.0f} instructions per request (c=1, 2000 requests)", flush=True)
 
+    at_start = resident_after_start(args.binary)
+    print(f"resident after start: headless {at_start['headless']} KiB, windowed {at_start['windowed']} KiB", flush=True)
+
     silent = silent_figures(args.binary)
 
     after = machine()
-    write_results(started, before, after, args, port, throughput, memory, idle_cpu, df_open, latencies, timeouts,
-                  instructions, silent, behind_cache)
-    failed = sum(r["failed"] for r in throughput.values())
+    write_results(started, before, after, args, port, throughput, loaded, memory, at_start, idle_cpu, df_open,
+                  latencies, timeouts, instructions, silent, behind_cache)
+    failed = sum(r["failed"] for r in throughput.values()) + sum(r["failed"] for r in loaded.values())
     failed += behind_cache["alone"]["failed"] + behind_cache["cached"]["failed"]
     return 1 if failed or timeouts or not df_open or not silent["station"]["complete"] else 0
 
@@ -557,8 +630,8 @@ def only_cache(args):
     return 1 if result["alone"]["failed"] or result["cached"]["failed"] else 0
 
 
-def write_results(started, before, after, args, port, throughput, memory, idle_cpu, df_open, latencies, timeouts,
-                  instructions, silent, behind_cache):
+def write_results(started, before, after, args, port, throughput, loaded, memory, at_start, idle_cpu, df_open,
+                  latencies, timeouts, instructions, silent, behind_cache):
     m = before
     out = []
     out.append("# Bench results\n")
@@ -566,19 +639,45 @@ def write_results(started, before, after, args, port, throughput, memory, idle_c
     out.append("## Machine\n")
     out.append(f"- CPU: {m['cpu']}, {m['cores']} cores; memory {m['memory']}")
     out.append(f"- Debian {m['debian']}, kernel {m['kernel']}; Qt {m['qt']}, nginx-light {m['nginx']},"
-               f" Python {m['python']}, ab (apache2-utils) {m['ab']}")
+               f" Python {m['python']}, wrk {m['wrk']}, ab (apache2-utils) {m['ab']}")
     out.append(f"- Load average (1, 5, 15 min) at the start {before['load'][0]:.2f} {before['load'][1]:.2f}"
                f" {before['load'][2]:.2f}, at the end {after['load'][0]:.2f} {after['load'][1]:.2f}"
                f" {after['load'][2]:.2f}\n")
     out.append("## Map requests\n")
-    out.append(f"ab on loopback, HTTP/1.0, one request per connection (no keep-alive), {args.seconds} s per figure"
-               " after a 1 s warm-up; all three servers serve the same document bytes (the station's own map,"
-               f" {memory['document']} bytes). Ratios are to nginx.\n")
+    out.append(f"The headless station (`tarnvale-webserver --headless`), nginx with one worker and Python's http.server"
+               f" on loopback, all in this run, all serving the same document bytes (the station's own map,"
+               f" {memory['document']} bytes), one request per connection (no keep-alive).\n")
+    out.append(f"### wrk\n")
+    out.append(f"wrk with one thread and `Connection: close`, so a new connection for every request, {args.seconds} s"
+               f" per run after a 1 s warm-up; each figure is the median of {WRK_RUNS} runs, the servers taking turns"
+               " (the rates of the single runs are listed). Latency is from sending the request to the end of the"
+               " answer. Ratios of requests/s are to nginx and to Python's http.server.\n")
+    out.append("| clients | server | requests/s | ratio to nginx | ratio to python | runs (requests/s) | median ms |"
+               " 99th pct ms | requests | errors |")
+    out.append("|---:|---|---:|---:|---:|---|---:|---:|---:|---:|")
+    for clients in LEVELS:
+        nginx, python = loaded[("nginx", clients)], loaded[("python", clients)]
+        for name in SERVERS:
+            r = loaded[(name, clients)]
+            out.append(f"| {clients} | {name} | {r['rate']:.0f} | {ratio(r['rate'], nginx['rate'])} |"
+                       f" {ratio(r['rate'], python['rate'])} | {' / '.join(f'{x:.0f}' for x in r['rates'])} |"
+                       f" {r['median']:.3f} | {r['p99']:.3f} | {r['complete']} | {r['failed']} |")
+    out.append("")
+    one, ten = loaded[("station", 1)], loaded[("station", 10)]
+    bound = 10 / (one["median"] / 1000.0)
+    out.append(f"The station waits {PAUSE_MS:g} ms between header and body of every answer. With one client its median"
+               f" latency is {one['median']:.3f} ms, {one['median'] - PAUSE_MS:+.3f} ms from that pause. Ten clients can"
+               f" at most reach 10 divided by that latency, {bound:.0f} requests/s; the station reaches"
+               f" {ten['rate']:.0f}, {ten['rate'] / bound:.2f} of it.\n")
+    out.append("### ab\n")
+    out.append(f"ab, HTTP/1.0, one request per connection, {args.seconds} s per figure after a 1 s warm-up, one run."
+               " ab is single-threaded and caps the rate it can ask for (near nginx's figure here), so its ratios"
+               " flatter the slower servers. Ratios are to nginx.\n")
     out.append("| clients | server | requests/s | ratio | median ms | ratio | 99th pct ms | ratio | requests | failed |")
     out.append("|---:|---|---:|---:|---:|---:|---:|---:|---:|---:|")
     for clients in LEVELS:
         ref = throughput[("nginx", clients)]
-        for name in ("station", "nginx", "python"):
+        for name in SERVERS:
             r = throughput[(name, clients)]
             out.append(f"| {clients} | {name} | {r['rate']:.0f} | {ratio(r['rate'], ref['rate'])} | {r['median']:.3f} |"
                        f" {ratio(r['median'], ref['median'])} | {r['p99']:.3f} | {ratio(r['p99'], ref['p99'])} |"
@@ -594,12 +693,20 @@ def write_results(started, before, after, args, port, throughput, memory, idle_c
     out.append(f"| {len(latencies)} | {statistics.median(latencies):.3f} | {percentile(latencies, 99):.3f} |"
                f" {min(latencies):.3f} | {max(latencies):.3f} | {timeouts} |")
     out.append("")
-    out.append("## Memory and idle CPU (the station)\n")
+    out.append("## Memory and idle CPU (the headless station)\n")
     out.append("| | resident (VmRSS) |")
     out.append("|---|---:|")
     out.append(f"| after start | {memory['start'] / 1024:.1f} MiB |")
     out.append(f"| after {memory['served100k']:,} requests (ab, 10 clients) | {memory['after100k'] / 1024:.1f} MiB |")
     out.append(f"| with 1000 idle connections open | {memory['idle1000'] / 1024:.1f} MiB |")
+    out.append("")
+    out.append("Right after start, each alone (a second after it was started), the headless station and the windowed"
+               " one (`tarnvale-webserver` without `--headless`, on Qt's offscreen platform, which becomes the"
+               " windowed executable):\n")
+    out.append("| | headless | windowed |")
+    out.append("|---|---:|---:|")
+    out.append("| resident after start | " + " | ".join(
+        f"{at_start[k] / 1024:.1f} MiB" if at_start.get(k) else "did not start" for k in ("headless", "windowed")) + " |")
     out.append("")
     out.append(f"CPU (user + system, from /proc) over {args.idle} idle seconds with DF input on"
                f" (serial device {'open' if df_open else 'NOT open'}, no sentences) and test mode off:"

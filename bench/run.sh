@@ -1,10 +1,11 @@
 #!/usr/bin/env bash
-# The bench: builds a release binary of the station and measures, in one run on this machine, its map
-# requests against nginx and Python's http.server, its bearing latency, its memory and its idle CPU,
-# the instructions it spends per request (callgrind), how soon a map viewer is answered while 2,000
-# silent connections are held open at the usual open-file limit, and the station behind nginx as a
-# one-second cache against the station alone. Prints the figures and writes them to bench/results.md.
-# Not part of the test suite; takes about three minutes.
+# The bench: builds a release binary of the station and measures, in one run on this machine, the
+# headless station's map requests against nginx and Python's http.server (wrk, and ab), its bearing
+# latency, its memory (and the windowed station's at start) and its idle CPU, the instructions it
+# spends per request (callgrind), how soon a map viewer is answered while 2,000 silent connections are
+# held open at the usual open-file limit, and the station behind nginx as a one-second cache against
+# the station alone. Prints the figures and writes them to bench/results.md. Not part of the test
+# suite; takes about ten minutes.
 #
 #   bash bench/run.sh [--seconds N] [--sentences N] [--idle N]
 #   bash bench/run.sh --only-silent    only the silent-connection figure; updates its section of results.md
@@ -15,7 +16,7 @@ here=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 cd "$here"
 
 packages=(build-essential cmake ninja-build pkg-config qt6-base-dev qt6-serialport-dev libqt6serialport6
-          fonts-liberation nginx-light apache2-utils python3 valgrind)
+          fonts-liberation nginx-light apache2-utils wrk python3 valgrind)
 source tools/packages.sh
 install_missing "${packages[@]}"
 # Installing nginx may start Debian's own instance; the bench starts its own on a free port.
@@ -23,7 +24,8 @@ install_missing "${packages[@]}"
 build=build-release
 echo "== Building the station (Release) in $build/"
 cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DTARNVALE_BUILD_TESTS=OFF >/dev/null
-cmake --build "$build" --target tarnvale-webserver
+# The windowed executable too: the bench compares its memory at start with the headless station's.
+cmake --build "$build" --target tarnvale-webserver tarnvale-webserver-windows
 
 # A thousand idle connections, ab's fifty and the client holding 2,000 silent ones need descriptors.
 ulimit -n "$(ulimit -Hn)" 2>/dev/null || true

@@ -88,6 +88,17 @@ void TcpListener::close()
     QTcpServer::close();
 }
 
+bool TcpListener::setDescriptorTaker(std::function<void(qintptr)> take)
+{
+#ifdef Q_OS_UNIX
+    m_take = std::move(take);
+    return true;
+#else
+    Q_UNUSED(take);
+    return false;
+#endif
+}
+
 bool TcpListener::hasPendingConnections() const
 {
     return !m_accepted.empty() || QTcpServer::hasPendingConnections();
@@ -138,15 +149,19 @@ void TcpListener::acceptWaiting()
             ::fcntl(descriptor, F_SETFD, FD_CLOEXEC);
 #endif
         if (descriptor >= 0) {
-            // As QTcpServer does: a socket joins the pending connections, then newConnection().
-            auto* socket = new QTcpSocket(this);
-            if (!socket->setSocketDescriptor(descriptor)) {
-                ::close(descriptor);
-                delete socket;
-                continue;
+            if (m_take) {
+                m_take(descriptor);
+            } else {
+                // As QTcpServer does: a socket joins the pending connections, then newConnection().
+                auto* socket = new QTcpSocket(this);
+                if (!socket->setSocketDescriptor(descriptor)) {
+                    ::close(descriptor);
+                    delete socket;
+                    continue;
+                }
+                m_accepted.push_back(socket);
+                emit newConnection();
             }
-            m_accepted.push_back(socket);
-            emit newConnection();
             if (!guard)
                 return; // a consumer deleted it
             if (intoReserve(descriptor) && m_notifier) {

@@ -16,6 +16,7 @@
 #include <QTcpServer>
 
 #include <deque>
+#include <functional>
 
 class QSocketNotifier;
 class QTimer;
@@ -40,6 +41,12 @@ public:
     static constexpr int kReservedDescriptors = 16;
     void setReservedDescriptors(int count) { m_reserved = count; }
 
+    // Where the listener takes its own connections (Unix), hands each accepted descriptor to `take`,
+    // which owns it from then on, instead of making a QTcpSocket of it: a consumer that keeps its own
+    // sockets saves making and destroying one per connection. newConnection() is then not raised.
+    // Returns false where connections can only come as sockets (they then come as usual).
+    bool setDescriptorTaker(std::function<void(qintptr)> take);
+
     bool hasPendingConnections() const override;
     QTcpSocket* nextPendingConnection() override;
 
@@ -54,6 +61,7 @@ private:
     QSocketNotifier* m_notifier = nullptr;
     QTimer* m_retry = nullptr;
     std::deque<QTcpSocket*> m_accepted; // not yet taken by nextPendingConnection()
+    std::function<void(qintptr)> m_take;
     bool m_full = false;                // maxPendingConnections() reached: waiting for a taker
     int m_reserved = kReservedDescriptors;
 };

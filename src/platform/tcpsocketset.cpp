@@ -1,10 +1,13 @@
 #include "tcpsocketset.h"
 
 #include "connectionshedder.h"
+#include "lingeringcloser.h"
 #include "tcplistener.h"
 
-#include <QMetaObject>
+#include <QCoreApplication>
+#include <QEvent>
 #include <QPointer>
+#include <QSignalBlocker>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTimer>
@@ -17,7 +20,10 @@
 #ifdef Q_OS_WIN
 #include <winsock2.h>
 #else
+#include <cerrno>
+#include <fcntl.h>
 #include <sys/socket.h>
+#include <unistd.h>
 #endif
 
 namespace platform {
@@ -70,6 +76,35 @@ bool bytesWaitingInSystem(QTcpSocket* socket)
 #endif
 }
 
+// The event that delivers what fell due on the elements.
+QEvent::Type dueEventType()
+{
+    static const auto type = static_cast<QEvent::Type>(QEvent::registerEventType());
+    return type;
+}
+
+// Hands as much of `bytes` as the system takes at once straight to the connection; how much that was.
+qint64 sendDirectly(QTcpSocket* socket, const QByteArray& bytes)
+{
+#if defined(Q_OS_LINUX)
+    const auto descriptor = static_cast<int>(socket->socketDescriptor());
+    if (descriptor == -1)
+        return 0;
+    for (;;) {
+        const ssize_t sent = ::send(descriptor, bytes.constData(), static_cast<size_t>(bytes.size()),
+                                    MSG_DONTWAIT | MSG_NOSIGNAL);
+        if (sent >= 0)
+            return sent;
+        if (errno != EINTR)
+            return 0; // the socket's own write reports whatever is wrong
+    }
+#else
+    Q_UNUSED(socket);
+    Q_UNUSED(bytes);
+    return 0;
+#endif
+}
+
 // A single-shot timer owned by `owner`: destroyed with it, never firing after it.
 template <typename Action>
 void startOwnedTimer(QObject* owner, int milliseconds, Action action)
@@ -87,7 +122,8 @@ struct TcpSocketSet::Element
     qint32 localPort = 0;
     int state = kClosed;
     TcpListener* server = nullptr;
-    QTcpSocket* socket = nullptr;
+    QTcpSocket* socket = nullptr; // holds the current connection
+    QTcpSocket* spare = nullptr;  // the element's own socket while it holds none, kept for the next
     quint64 connection = 0;   // changes whenever the element takes or drops a connection
     std::deque<qint64> sends; // bytes of each send not yet reported, oldest first
     qint64 written = 0;       // bytes the socket handed to the system, not yet reported
@@ -99,11 +135,17 @@ struct TcpSocketSet::Element
 
 TcpSocketSet::TcpSocketSet(QObject* parent)
     : QObject(parent)
+    , m_closer(new LingeringCloser(this))
 {
     m_elements.push_back(std::make_unique<Element>());
 }
 
 TcpSocketSet::~TcpSocketSet() = default;
+
+int TcpSocketSet::lingeringCount() const
+{
+    return m_lingering + m_closer->count();
+}
 
 int TcpSocketSet::ubound() const { return static_cast<int>(m_elements.size()) - 1; }
 
@@ -131,6 +173,15 @@ bool TcpSocketSet::fail(const QString& error)
 {
     m_error = error;
     return false;
+}
+
+int TcpSocketSet::firstClosed(int from) const
+{
+    for (int i = std::max(from, 1); i <= ubound(); ++i) {
+        if (m_elements[static_cast<size_t>(i)]->state == kClosed)
+            return i;
+    }
+    return 0;
 }
 
 int TcpSocketSet::state(int index) const
@@ -172,6 +223,7 @@ bool TcpSocketSet::listen(int index)
         return false;
     }
     connect(server, &QTcpServer::newConnection, this, [this, index, server] { takeConnections(index, server); });
+    server->setDescriptorTaker([this, index](qintptr descriptor) { takeDescriptor(index, descriptor); });
     e->server = server;
     e->state = kListening;
     return true;
@@ -193,12 +245,42 @@ void TcpSocketSet::takeConnections(int index, QTcpServer* server)
         if (!socket)
             break;
         socket->setParent(this); // outlives a server that stops listening
-        const qint32 id = nextRequestId();
-        m_pending.insert(id, socket);
-        emit connectionRequest(index, id);
-        if (m_pending.remove(id)) // not taken over by the handler
-            dispose(socket, true);
+        offer(index, {-1, socket});
     }
+}
+
+void TcpSocketSet::takeDescriptor(int index, qintptr descriptor)
+{
+    offer(index, {descriptor, nullptr});
+}
+
+void TcpSocketSet::offer(int index, const Pending& pending)
+{
+    const qint32 id = nextRequestId();
+    m_pending.insert(id, pending);
+    emit connectionRequest(index, id);
+    const auto left = m_pending.constFind(id);
+    if (left != m_pending.constEnd()) { // not taken over by the handler
+        const Pending untaken = *left;
+        m_pending.erase(left);
+        closePending(untaken);
+    }
+}
+
+void TcpSocketSet::closePending(const Pending& pending)
+{
+    if (pending.socket) {
+        dispose(pending.socket, true);
+        return;
+    }
+#ifdef Q_OS_UNIX
+    const auto descriptor = static_cast<int>(pending.descriptor);
+    char byte = 0;
+    // Nothing arrived: closed at once with our end-of-stream. Otherwise it is finished like any other.
+    if (::recv(descriptor, &byte, 1, MSG_PEEK | MSG_DONTWAIT) > 0 && m_closer->take(descriptor, std::min(kDrainMs, m_lingerMs)))
+        return;
+    ::close(descriptor);
+#endif
 }
 
 bool TcpSocketSet::accept(int index, qint32 requestId)
@@ -206,45 +288,82 @@ bool TcpSocketSet::accept(int index, qint32 requestId)
     Element* e = element(index);
     if (!e || e->state != kClosed || e->server || e->socket)
         return fail(QStringLiteral("Element %1 cannot accept now").arg(index));
-    QTcpSocket* socket = m_pending.take(requestId);
-    if (!socket)
+    const auto found = m_pending.constFind(requestId);
+    if (found == m_pending.constEnd())
         return fail(QStringLiteral("No pending connection %1").arg(requestId));
+    const Pending pending = *found;
+    m_pending.erase(found);
 
     dropConnection(*e);
+    QTcpSocket* socket = socketFor(index, pending);
+    if (!socket)
+        return fail(QStringLiteral("Element %1 cannot take the connection").arg(index));
     e->socket = socket;
     e->state = kConnected;
     e->acceptedAt = acceptClock();
     e->heard = socket->bytesAvailable() > 0;
     const quint64 connection = e->connection;
-    connect(socket, &QTcpSocket::readyRead, this, [this, index, connection] { readyRead(index, connection); });
-    connect(socket, &QTcpSocket::bytesWritten, this,
-            [this, index, connection](qint64 bytes) { bytesWritten(index, connection, bytes); });
-    connect(socket, &QTcpSocket::errorOccurred, this, [this, index, connection](QAbstractSocket::SocketError error) {
-        Element* el = current(index, connection);
-        // A peer's close is reported as an error too; it is handled as the close it is.
-        if (el && el->state == kConnected && error != QAbstractSocket::RemoteHostClosedError)
-            el->state = kError;
-    });
-    // Raised later, so that bytes that came before the close are delivered first.
-    connect(socket, &QTcpSocket::disconnected, this, [this, index, connection] {
-        QMetaObject::invokeMethod(this, [this, index, connection] { peerClosed(index, connection); }, Qt::QueuedConnection);
-    });
     // Whatever happened before the element took the connection over is reported now.
     if (socket->state() != QAbstractSocket::ConnectedState)
-        QMetaObject::invokeMethod(this, [this, index, connection] { peerClosed(index, connection); }, Qt::QueuedConnection);
+        queue({index, connection, Due::PeerClose});
     else if (socket->bytesAvailable() > 0)
-        QMetaObject::invokeMethod(this, [this, index, connection] { readyRead(index, connection); }, Qt::QueuedConnection);
+        queue({index, connection, Due::Arrival});
     return true;
 }
 
-void TcpSocketSet::readyRead(int index, quint64 connection)
+// The socket that takes a pending connection: the one the listener made, or the element's own with
+// the accepted descriptor handed to it.
+QTcpSocket* TcpSocketSet::socketFor(int index, const Pending& pending)
 {
-    Element* e = current(index, connection);
-    if (!e || e->socket->bytesAvailable() == 0)
+    Element& e = *element(index);
+    if (pending.socket) {
+        watch(index, pending.socket);
+        return pending.socket;
+    }
+    QTcpSocket* socket = std::exchange(e.spare, nullptr);
+    if (!socket) {
+        socket = new QTcpSocket(this);
+        watch(index, socket);
+    }
+    if (!socket->setSocketDescriptor(pending.descriptor)) {
+#ifdef Q_OS_UNIX
+        ::close(static_cast<int>(pending.descriptor));
+#endif
+        e.spare = socket;
+        return nullptr;
+    }
+    return socket;
+}
+
+// The socket's notifications, for as long as it serves the element at `index`.
+void TcpSocketSet::watch(int index, QTcpSocket* socket)
+{
+    connect(socket, &QTcpSocket::readyRead, this, [this, index, socket] { readyRead(index, socket); });
+    connect(socket, &QTcpSocket::bytesWritten, this,
+            [this, index, socket](qint64 bytes) { bytesWritten(index, socket, bytes); });
+    connect(socket, &QTcpSocket::errorOccurred, this, [this, index, socket](QAbstractSocket::SocketError error) {
+        Element* el = element(index);
+        // A peer's close is reported as an error too; it is handled as the close it is.
+        if (el && el->socket == socket && el->state == kConnected && error != QAbstractSocket::RemoteHostClosedError)
+            el->state = kError;
+    });
+    // Raised later, so that bytes that came before the close are delivered first.
+    connect(socket, &QTcpSocket::disconnected, this, [this, index, socket] {
+        Element* el = element(index);
+        if (!el || el->socket != socket)
+            return;
+        queue({index, el->connection, Due::PeerClose});
+    });
+}
+
+void TcpSocketSet::readyRead(int index, QTcpSocket* socket)
+{
+    Element* e = element(index);
+    if (!e || e->socket != socket || socket->bytesAvailable() == 0)
         return;
     e->heard = true;
     if (e->state == kConnected)
-        emit dataArrival(index, clamp32(e->socket->bytesAvailable()));
+        emit dataArrival(index, clamp32(socket->bytesAvailable()));
 }
 
 void TcpSocketSet::peerClosed(int index, quint64 connection)
@@ -284,26 +403,78 @@ bool TcpSocketSet::sendData(int index, const QString& data)
     if (!e || !e->socket || e->state != kConnected)
         return fail(QStringLiteral("Element %1 is not connected").arg(index));
     const QByteArray bytes = data.toLatin1();
-    if (!bytes.isEmpty() && e->socket->write(bytes) != bytes.size())
-        return fail(e->socket->errorString());
+    // Straight to the system while nothing waits in the socket before these bytes; what the system
+    // does not take at once waits in the socket, which reports it through bytesWritten when it goes.
+    const qint64 direct = !bytes.isEmpty() && e->socket->bytesToWrite() == 0 ? sendDirectly(e->socket, bytes) : 0;
+    if (direct < bytes.size()) {
+        const qint64 rest = bytes.size() - direct;
+        if (e->socket->write(bytes.constData() + direct, rest) != rest)
+            return fail(e->socket->errorString());
+    }
     e->spoken = e->spoken || !bytes.isEmpty();
     e->sends.push_back(bytes.size());
-    if (bytes.isEmpty())
-        bytesWritten(index, e->connection, 0); // an empty send completes on its own
+    e->written += direct;
+    // Reported from the event loop, never from inside this call.
+    if (direct > 0 || bytes.isEmpty())
+        queueReport(index, *e);
     return true;
 }
 
-void TcpSocketSet::bytesWritten(int index, quint64 connection, qint64 bytes)
+void TcpSocketSet::bytesWritten(int index, QTcpSocket* socket, qint64 bytes)
 {
-    Element* e = current(index, connection);
-    if (!e)
+    Element* e = element(index);
+    if (!e || e->socket != socket)
         return;
     e->written += bytes;
     // Reported from the event loop, never from inside the socket's own notification.
-    if (!e->reportQueued) {
-        e->reportQueued = true;
-        QMetaObject::invokeMethod(this, [this, index, connection] { reportSends(index, connection); }, Qt::QueuedConnection);
+    queueReport(index, *e);
+}
+
+void TcpSocketSet::queueReport(int index, Element& e)
+{
+    if (e.reportQueued)
+        return;
+    e.reportQueued = true;
+    queue({index, e.connection, Due::Reports});
+}
+
+void TcpSocketSet::queue(const DueEvent& due)
+{
+    m_due.push_back(due);
+    if (!m_dueEventPosted) {
+        m_dueEventPosted = true;
+        QCoreApplication::postEvent(this, new QEvent(dueEventType()));
     }
+}
+
+bool TcpSocketSet::event(QEvent* event)
+{
+    if (event->type() != dueEventType())
+        return QObject::event(event);
+    m_dueEventPosted = false;
+    // What falls due while these are delivered (a handler may let events run) comes with the next
+    // event. The list's storage is kept for it.
+    std::vector<DueEvent> due;
+    due.swap(m_due);
+    for (const DueEvent& d : due) {
+        switch (d.what) {
+        case Due::Reports:
+            reportSends(d.index, d.connection);
+            break;
+        case Due::Arrival:
+            if (Element* e = current(d.index, d.connection))
+                readyRead(d.index, e->socket);
+            break;
+        case Due::PeerClose:
+            peerClosed(d.index, d.connection);
+            break;
+        }
+    }
+    if (m_due.empty()) {
+        due.clear();
+        m_due.swap(due);
+    }
+    return true;
 }
 
 // Splits the bytes written over the queued sends: each send gets progress reports that add up to its
@@ -311,7 +482,7 @@ void TcpSocketSet::bytesWritten(int index, quint64 connection, qint64 bytes)
 void TcpSocketSet::reportSends(int index, quint64 connection)
 {
     Element* e = current(index, connection);
-    if (!e)
+    if (!e || !e->reportQueued)
         return;
     e->reportQueued = false;
     while (!e->sends.empty()) {
@@ -380,8 +551,50 @@ void TcpSocketSet::dropConnection(Element& e)
     const bool untouched = !e.heard && !e.spoken;
     e.heard = false;
     e.spoken = false;
-    if (QTcpSocket* socket = std::exchange(e.socket, nullptr))
+    QTcpSocket* socket = std::exchange(e.socket, nullptr);
+    if (!socket)
+        return;
+    if (letLinger(socket, untouched)) {
+        e.spare = socket; // free for the element's next connection
+    } else {
         dispose(socket, untouched);
+    }
+}
+
+// The usual way to finish a connection: when nothing waits in the socket, the socket lets go of it
+// and the system connection is handed, as a descriptor of its own, to the lingering closer (or, when
+// nothing was sent either way and nothing waits, simply closed). The socket is then free at once.
+// False when the socket still holds bytes for the peer or the descriptor cannot be passed on.
+bool TcpSocketSet::letLinger(QTcpSocket* socket, bool untouched)
+{
+#ifdef Q_OS_UNIX
+    if (!LingeringCloser::available())
+        return false;
+    if (socket->bytesToWrite() > 0)
+        return false;
+    const QSignalBlocker quiet(socket); // nothing of this connection is reported any more
+    if (socket->state() != QAbstractSocket::ConnectedState) {
+        socket->close();
+        return true;
+    }
+    const auto descriptor = static_cast<int>(socket->socketDescriptor());
+    if (untouched && socket->bytesAvailable() == 0 && !bytesWaitingInSystem(socket)) {
+        socket->close(); // our end-of-stream; the descriptor is free again at once
+        return true;
+    }
+    // The socket closes its descriptor; the connection lives on in the copy.
+    const int kept = ::fcntl(descriptor, F_DUPFD_CLOEXEC, 0);
+    if (kept < 0)
+        return false;
+    socket->close();
+    if (!m_closer->take(kept, std::min(kDrainMs, m_lingerMs)))
+        ::close(kept);
+    return true;
+#else
+    Q_UNUSED(socket);
+    Q_UNUSED(untouched);
+    return false;
+#endif
 }
 
 // Lets a connection the program is done with finish on its own: what was handed over is sent, then

@@ -13,6 +13,12 @@
 //
 // A listening element that runs out of descriptors makes room through the process's
 // ConnectionShedder; the pool that serves the elements offers their silent connections to it.
+//
+// Each element keeps its socket from one connection to the next: an accepted descriptor is handed to
+// the element's socket, and a closed connection that has nothing left in the socket is passed on, as a
+// bare descriptor, to a LingeringCloser that finishes it. Bytes to send go straight to the system when
+// nothing waits before them. Send reports are delivered from the event loop, all that are due in one
+// event.
 
 #include <QHash>
 #include <QObject>
@@ -24,6 +30,8 @@ class QTcpServer;
 class QTcpSocket;
 
 namespace platform {
+
+class LingeringCloser;
 
 class TcpSocketSet : public QObject
 {
@@ -41,6 +49,8 @@ public:
 
     // State code of an element (see above); 0 for an index that does not exist.
     int state(int index) const;
+    // The lowest element index from `from` on (1 at least) whose State is 0; 0 when there is none.
+    int firstClosed(int from) const;
 
     // LocalPort: stored as given; listen() checks it.
     void setLocalPort(int index, qint32 port);
@@ -84,7 +94,10 @@ public:
     // that has not finished after this many milliseconds (a peer that stopped reading) is cut off.
     void setLingerTimeout(int milliseconds) { m_lingerMs = milliseconds; }
     // Closed connections still lingering.
-    int lingeringCount() const { return m_lingering; }
+    int lingeringCount() const;
+
+protected:
+    bool event(QEvent* event) override;
 
 signals:
     void connectionRequest(int index, qint32 requestId);
@@ -96,25 +109,52 @@ signals:
 
 private:
     struct Element;
+    // A connection accepted and offered through connectionRequest, not yet taken by an element.
+    struct Pending
+    {
+        qintptr descriptor = -1;
+        QTcpSocket* socket = nullptr; // where the listener hands over sockets instead of descriptors
+    };
+
     Element* element(int index) const;
     Element* current(int index, quint64 connection) const;
     bool fail(const QString& error);
 
     void takeConnections(int index, QTcpServer* server);
+    void takeDescriptor(int index, qintptr descriptor);
+    void offer(int index, const Pending& pending);
     qint32 nextRequestId();
-    void readyRead(int index, quint64 connection);
-    void bytesWritten(int index, quint64 connection, qint64 bytes);
+    QTcpSocket* socketFor(int index, const Pending& pending);
+    void watch(int index, QTcpSocket* socket);
+    void readyRead(int index, QTcpSocket* socket);
+    void bytesWritten(int index, QTcpSocket* socket, qint64 bytes);
+    // What is delivered from the event loop, never from inside a call or a socket's own notification.
+    enum class Due : quint8 { Reports, Arrival, PeerClose };
+    struct DueEvent
+    {
+        int index = 0;
+        quint64 connection = 0; // delivered only while the element still holds this connection
+        Due what = Due::Reports;
+    };
+    void queue(const DueEvent& due);
+    void queueReport(int index, Element& e);
     void reportSends(int index, quint64 connection);
     void peerClosed(int index, quint64 connection);
     void dropConnection(Element& e);
+    bool letLinger(QTcpSocket* socket, bool untouched);
     void dispose(QTcpSocket* socket, bool untouched);
+    void closePending(const Pending& pending);
 
     std::vector<std::unique_ptr<Element>> m_elements;
-    QHash<qint32, QTcpSocket*> m_pending;
+    QHash<qint32, Pending> m_pending;
     qint32 m_nextRequestId = 1;
     QString m_error;
     int m_lingerMs = 30000;
     int m_lingering = 0;
+    LingeringCloser* m_closer = nullptr;
+    // Send reports, arrivals and peer closes due, in order; one event delivers them all.
+    std::vector<DueEvent> m_due;
+    bool m_dueEventPosted = false;
 };
 
 } // namespace platform

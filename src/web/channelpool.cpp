@@ -6,7 +6,10 @@
 #include "platform/timerset.h"
 
 #include <QCoreApplication>
-#include <QTimer>
+
+#include <algorithm>
+#include <chrono>
+#include <limits>
 
 namespace web {
 
@@ -18,6 +21,12 @@ constexpr int kConnected = 7;
 // together). Past this depth a close loop no longer lets events run: the socket is closed at once
 // anyway, and the stack stays bounded however many channels end at the same moment.
 constexpr int kMaxNestedCloseLoops = 32;
+
+qint64 nowMs()
+{
+    return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
 
 } // namespace
 
@@ -35,6 +44,9 @@ ChannelPool::ChannelPool(platform::TcpSocketSet& sockets, platform::TimerSet& ti
     connect(&m_sockets, &TcpSocketSet::sendComplete, this, &ChannelPool::HTTP_SERVER_SendComplete);
     connect(&m_sockets, &TcpSocketSet::closed, this, &ChannelPool::HTTP_SERVER_Close);
     connect(&m_timers, &platform::TimerSet::fired, this, &ChannelPool::Timer_SEND_DATA_Timer);
+
+    m_idleSweep.setSingleShot(true);
+    connect(&m_idleSweep, &QTimer::timeout, this, &ChannelPool::closeIdleChannels);
 
     m_shedder = &platform::ConnectionShedder::instance();
     m_shedSource = m_shedder->addSource([this] { return silentChannels(); });
@@ -80,22 +92,16 @@ int ChannelPool::createChannel()
     timer.setEnabled(false);
     timer.setInterval(1);
 
-    m_idle.resize(static_cast<size_t>(n) + 1);
-    auto idle = std::make_unique<QTimer>();
-    idle->setSingleShot(true);
-    connect(idle.get(), &QTimer::timeout, this, [this, n] { HTTP_SERVER_Close(n); });
-    m_idle[static_cast<size_t>(n)] = std::move(idle);
+    m_idleDeadline.resize(static_cast<size_t>(n) + 1, 0);
     return n;
 }
 
 void ChannelPool::HTTP_SERVER_ConnectionRequest(int, qint32 requestId)
 {
-    const int top = m_sockets.ubound();
-    int chosen = 0;
-    for (int i = 1; i <= top && chosen == 0; ++i) {
-        if (m_sockets.state(i) == 0 && !(isChannel(i) && m_closing[static_cast<size_t>(i)]))
-            chosen = i;
-    }
+    // The lowest index whose socket is closed (State 0), passing over channels inside their close loop.
+    int chosen = m_sockets.firstClosed(1);
+    while (chosen != 0 && isChannel(chosen) && m_closing[static_cast<size_t>(chosen)])
+        chosen = m_sockets.firstClosed(chosen + 1);
     if (chosen == 0)
         chosen = createChannel();
     // With every channel index in use the connection is not taken; the socket set closes it.
@@ -104,8 +110,39 @@ void ChannelPool::HTTP_SERVER_ConnectionRequest(int, qint32 requestId)
 
     m_records[static_cast<size_t>(chosen)].TOTAL_LENGTH = 0;
     m_records[static_cast<size_t>(chosen)].BYTES_SENT = 0;
-    if (m_sockets.accept(chosen, requestId))
-        m_idle[static_cast<size_t>(chosen)]->start(m_idleTimeoutMs);
+    if (m_sockets.accept(chosen, requestId)) {
+        const qint64 deadline = nowMs() + m_idleTimeoutMs;
+        m_idleDeadline[static_cast<size_t>(chosen)] = deadline;
+        sweepIdleAt(deadline);
+    }
+}
+
+// The idle time-out of every channel is kept by one timer, set for the earliest deadline (a deadline
+// later than the one it is set for leaves it as it is).
+void ChannelPool::sweepIdleAt(qint64 deadline)
+{
+    if (m_idleSweep.isActive() && m_idleSweepAt <= deadline)
+        return;
+    m_idleSweepAt = deadline;
+    m_idleSweep.start(static_cast<int>(std::max<qint64>(0, deadline - nowMs())));
+}
+
+void ChannelPool::closeIdleChannels()
+{
+    const qint64 now = nowMs();
+    for (size_t i = 1; i < m_idleDeadline.size(); ++i) {
+        // Closing lets events run: every deadline is read afresh.
+        const qint64 deadline = m_idleDeadline[i];
+        if (deadline != 0 && deadline <= now)
+            HTTP_SERVER_Close(static_cast<int>(i));
+    }
+    qint64 next = std::numeric_limits<qint64>::max();
+    for (size_t i = 1; i < m_idleDeadline.size(); ++i) {
+        if (m_idleDeadline[i] != 0)
+            next = std::min(next, m_idleDeadline[i]);
+    }
+    if (next != std::numeric_limits<qint64>::max())
+        sweepIdleAt(next);
 }
 
 void ChannelPool::HTTP_SERVER_Close(int index)
@@ -114,7 +151,7 @@ void ChannelPool::HTTP_SERVER_Close(int index)
         return;
     m_closing[static_cast<size_t>(index)] = true;
     m_timers[index].setEnabled(false);
-    m_idle[static_cast<size_t>(index)]->stop();
+    m_idleDeadline[static_cast<size_t>(index)] = 0;
     do {
         m_sockets.close(index);
         if (m_closeDepth < kMaxNestedCloseLoops) {

@@ -11,11 +11,9 @@
 #include <QObject>
 #include <QPointer>
 #include <QString>
+#include <QTimer>
 #include <functional>
-#include <memory>
 #include <vector>
-
-class QTimer;
 
 namespace platform {
 class TcpSocketSet;
@@ -75,13 +73,17 @@ public:
 private:
     bool isChannel(int index) const;
     int createChannel();
+    void closeIdleChannels();
+    void sweepIdleAt(qint64 deadline);
 
     platform::TcpSocketSet& m_sockets;
     platform::TimerSet& m_timers;
     std::function<QString()> m_document;
     std::vector<HTTP_CHANNEL> m_records;
     std::vector<bool> m_closing;                  // channel inside its close loop: not to be chosen
-    std::vector<std::unique_ptr<QTimer>> m_idle;  // per channel, from accept to close
+    std::vector<qint64> m_idleDeadline;          // per channel, from accept to close (ms; 0: none)
+    QTimer m_idleSweep;                          // one timer for every channel's deadline: the earliest
+    qint64 m_idleSweepAt = 0;
     int m_idleTimeoutMs = kIdleTimeoutMs;
     int m_channelLimit = kMaxChannels;
     int m_closeDepth = 0;

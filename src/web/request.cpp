@@ -2,6 +2,8 @@
 
 #include "platform/numbertext.h"
 
+#include <QStringBuilder>
+
 namespace web {
 
 bool matchesPattern(QStringView text, QStringView pattern)
@@ -36,17 +38,18 @@ bool isDocumentRequest(QStringView arrival)
     return matchesPattern(arrival, u"GET * HTTP/1.?*");
 }
 
+// Made for every request: each header is put together in a single allocation.
 QString documentHeader(qint32 bodyLength)
 {
-    return QStringLiteral("HTTP/1.0 200 OK\r\nServer: ") + QLatin1String(kServerName)
-        + QStringLiteral("\r\nContent-Type: */*\r\nContent-Length: ") + platform::numberText(bodyLength)
-        + QStringLiteral("\r\n\r\n");
+    return QStringLiteral("HTTP/1.0 200 OK\r\nServer: ") % QLatin1String(kServerName)
+        % QStringLiteral("\r\nContent-Type: */*\r\nContent-Length: ") % platform::numberText(bodyLength)
+        % QStringLiteral("\r\n\r\n");
 }
 
 QString errorHeader()
 {
-    return QStringLiteral("HTTP/1.0 Error 404 : File Not Found\r\nServer: ") + QLatin1String(kServerName)
-        + QStringLiteral("\r\n\r\n");
+    return QStringLiteral("HTTP/1.0 Error 404 : File Not Found\r\nServer: ") % QLatin1String(kServerName)
+        % QStringLiteral("\r\n\r\n");
 }
 
 } // namespace web

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 namespace {
 
 const QString kStartLong = QStringLiteral("-119.74167");
@@ -50,6 +52,51 @@ TEST(KmlDocument, EmptyCoordinateTextLeavesItsFieldEmpty)
     const QString document = geo::fillKml(geo::buildKmlTemplate(), QString(), kStartLat, kEndLong, kEndLat);
     EXPECT_TRUE(document.contains(QStringLiteral("<coordinates>,+34.41850,0</coordinates>")));
     EXPECT_EQ(document, expectedDocument(QString(), kStartLat, kEndLong, kEndLat));
+}
+
+namespace {
+
+// The four replacements in their order, each over the whole text, as the document is defined.
+QString fillInTurn(QString text, const QString& sLong, const QString& sLat, const QString& eLong, const QString& eLat)
+{
+    return text.replace(QStringLiteral("START_LONG"), sLong)
+        .replace(QStringLiteral("START_LAT"), sLat)
+        .replace(QStringLiteral("END_LONG"), eLong)
+        .replace(QStringLiteral("END_LAT"), eLat);
+}
+
+} // namespace
+
+TEST(KmlDocument, OnePassGivesWhatTheFourReplacementsGiveWhateverTheTexts)
+{
+    using Texts = std::tuple<QString, QString, QString, QString>;
+    const Texts cases[] = {
+        {kStartLong, kStartLat, kEndLong, kEndLat},
+        {QString(), QString(), QString(), QString()},
+        // Texts holding placeholders: later ones are filled in them, earlier and their own are not.
+        {QStringLiteral("END_LAT"), QStringLiteral("START_LONG"), QStringLiteral("START_LAT"), QStringLiteral("END_LONG")},
+        {QStringLiteral("xSTART_LATyEND_LONGz"), QStringLiteral("END_LAT_END_LAT"), QStringLiteral("END_LAT"),
+         QStringLiteral("1")},
+        // A placeholder made only by a later replacement: "END" and "_LAT" meet once END_LONG is filled.
+        {QStringLiteral("END_LONG_LAT"), QStringLiteral("a"), QStringLiteral("END"), QStringLiteral("!")},
+        {QStringLiteral("START_LA"), QStringLiteral("T"), QStringLiteral("_"), QStringLiteral("END_LA")},
+    };
+    const QString kmlTemplate = geo::buildKmlTemplate();
+    for (const auto& [sLong, sLat, eLong, eLat] : cases) {
+        EXPECT_EQ(geo::fillKml(kmlTemplate, sLong, sLat, eLong, eLat), fillInTurn(kmlTemplate, sLong, sLat, eLong, eLat))
+            << sLong.toStdString() << " " << sLat.toStdString() << " " << eLong.toStdString() << " " << eLat.toStdString();
+    }
+
+    // Templates whose placeholders touch other word characters, or each other, or stand at the ends.
+    for (const QString& other : {QStringLiteral("START_LONGSTART_LAT,END_LONG"), QStringLiteral("XSTART_LAT END_LAT_"),
+                                 QStringLiteral("START_END_LONGLAT"), QStringLiteral("END_LAT"), QStringLiteral("_A_ START_LONG _"),
+                                 QStringLiteral("no placeholder at all"), QString()}) {
+        for (const auto& [sLong, sLat, eLong, eLat] : cases) {
+            EXPECT_EQ(geo::fillKml(other, sLong, sLat, eLong, eLat), fillInTurn(other, sLong, sLat, eLong, eLat))
+                << other.toStdString() << " / " << sLong.toStdString() << " " << sLat.toStdString() << " "
+                << eLong.toStdString() << " " << eLat.toStdString();
+        }
+    }
 }
 
 TEST(KmlDocument, ReplacementsDoNotRescanInsertedText)

@@ -281,3 +281,87 @@ TEST_F(Listening, KeepsAcceptingAfterRunningOutOfDescriptors)
     EXPECT_TRUE(QTest::qWaitFor([&] { return requests == 1 && sockets.state(1) == 7; }, 3000));
     auto later = connectClient(2);
 }
+
+TEST_F(Listening, SendReportsComeFromTheEventLoopNeverFromInsideSendData)
+{
+    // Sends made by the arrival's handler: nothing is reported before the handler has returned.
+    size_t eventsInsideHandler = 0;
+    readOnArrival = false;
+    QObject::connect(&sockets, &TcpSocketSet::dataArrival, [&](int i, qint32) {
+        (void)sockets.getData(i);
+        const size_t before = events.size();
+        ASSERT_TRUE(sockets.sendData(i, QStringLiteral("header")));
+        ASSERT_TRUE(sockets.sendData(i, QStringLiteral("body")));
+        eventsInsideHandler = events.size() - before;
+    });
+    auto client = connectClient(1);
+    client->write("GET / HTTP/1.0\r\n\r\n");
+    ASSERT_TRUE(QTest::qWaitFor([&] { return count('S') == 2; }));
+    EXPECT_EQ(eventsInsideHandler, 0u);
+
+    // In order: the arrival, then each send's progress adding up to its size before its completion.
+    std::string kinds;
+    for (const Event& e : events)
+        kinds += e.kind;
+    EXPECT_EQ(kinds.front(), 'D');
+    EXPECT_EQ(kinds.substr(1), "PSPS") << kinds;
+    EXPECT_EQ(events[1].bytes, 6);
+    EXPECT_EQ(events[3].bytes, 4);
+    EXPECT_EQ(testsupport::readUntilClosed(*client, 200), QByteArray("headerbody"));
+}
+
+TEST_F(Listening, AClosedConnectionLingersWithoutItsElementUntilThePeerHasClosed)
+{
+    sockets.setLingerTimeout(400);
+    // Several connections one after the other on element 1: each is answered in full and ends
+    // cleanly, the element is free at once, and no descriptor is left behind.
+    const auto serveOne = [&] {
+        auto client = connectClient(1);
+        client->write("GET");
+        ASSERT_TRUE(QTest::qWaitFor([&] { return count('D') >= 1; }));
+        ASSERT_TRUE(sockets.sendData(1, QStringLiteral("answer")));
+        ASSERT_TRUE(QTest::qWaitFor([&] { return count('S') == 1; }));
+        sockets.close(1);
+        EXPECT_EQ(sockets.state(1), 0);
+        EXPECT_EQ(testsupport::readUntilClosed(*client, 2000), QByteArray("answer"));
+        EXPECT_EQ(client->error(), QAbstractSocket::RemoteHostClosedError); // an end, not a reset
+        events.clear();
+    };
+    serveOne();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return sockets.lingeringCount() == 0; }));
+    const int descriptors = testsupport::openDescriptors();
+    for (int i = 0; i < 20; ++i)
+        serveOne();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return sockets.lingeringCount() == 0; }));
+    EXPECT_EQ(testsupport::openDescriptors(), descriptors);
+    EXPECT_EQ(sockets.ubound(), 1);
+
+    // A peer that has everything but never closes its side is cut off after the time limit.
+    testsupport::RawClient stays(port);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return sockets.state(1) == 7; }));
+    ASSERT_TRUE(stays.send("GET"));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return count('D') >= 1; }));
+    ASSERT_TRUE(sockets.sendData(1, QStringLiteral("answer")));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return count('S') == 1; }));
+    sockets.close(1);
+    bool reset = true;
+    EXPECT_EQ(stays.readUntilEnd(2000, &reset), QByteArray("answer"));
+    EXPECT_FALSE(reset);
+    EXPECT_EQ(sockets.lingeringCount(), 1);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return sockets.lingeringCount() == 0; }, 3000));
+}
+
+TEST_F(Listening, ASmallAnswerReachesAPeerThatIsStillSendingWhenClosed)
+{
+    auto client = connectClient(1);
+    QByteArray atPeer;
+    QObject::connect(client.get(), &QTcpSocket::readyRead, [&] { atPeer += client->readAll(); });
+    client->write(QByteArray(4 * 1024 * 1024, 'g'));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return count('D') >= 1; }));
+    ASSERT_TRUE(sockets.sendData(1, QStringLiteral("short answer")));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return count('S') == 1; }));
+    sockets.close(1);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return client->state() == QAbstractSocket::UnconnectedState; }, 10000));
+    EXPECT_EQ(atPeer, QByteArray("short answer"));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return sockets.lingeringCount() == 0; }));
+}

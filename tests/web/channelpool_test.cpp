@@ -2,6 +2,7 @@
 #include "served.h"
 
 #include <QThread>
+#include <QTimer>
 #include <QTest>
 
 using webtest::readUntilClosed;
@@ -168,5 +169,26 @@ TEST_F(Served, ATickWithNothingLeftToSendForBytesStillOwedEndsTheChannel)
     EXPECT_EQ(sockets.state(1), 0);
     EXPECT_FALSE(timers[1].isEnabled());
     EXPECT_EQ(pool.records()[1].TOTAL_LENGTH, 0);
+    EXPECT_TRUE(readUntilClosed(*client).isEmpty());
+}
+
+TEST_F(Served, TheCloseLoopLetsPendingEventsRunAndTheRecordIsResetOnlyAfterState0)
+{
+    auto client = connectClient();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return sockets.state(1) == 7; }));
+    pool.record(1).TOTAL_LENGTH = 42;
+    pool.record(1).BYTES_SENT = 7;
+    // Pending when the close starts: runs inside the close loop, after the socket's Close.
+    int stateSeen = -1;
+    qint32 lengthSeen = -1;
+    QTimer::singleShot(0, &pool, [&] {
+        stateSeen = sockets.state(1);
+        lengthSeen = pool.records()[1].TOTAL_LENGTH;
+    });
+    pool.HTTP_SERVER_Close(1);
+    EXPECT_EQ(stateSeen, 0);
+    EXPECT_EQ(lengthSeen, 42);
+    EXPECT_EQ(pool.records()[1].TOTAL_LENGTH, 0);
+    EXPECT_EQ(pool.records()[1].BYTES_SENT, 0);
     EXPECT_TRUE(readUntilClosed(*client).isEmpty());
 }

@@ -110,3 +110,20 @@ TEST_F(Served, ConnectionsWithoutACompletedAnswerAreClosedAfterTheIdleTime)
     }
     EXPECT_TRUE(fetch("GET / HTTP/1.0\r\n\r\n").startsWith("HTTP/1.0 200 OK"));
 }
+
+TEST_F(Served, EachIdleConnectionIsClosedAtItsOwnTimeOut)
+{
+    pool.setIdleTimeout(300);
+    auto early = connectClient();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return connectedChannels() == 1; }));
+    QTest::qWait(200);
+    auto late = connectClient();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return connectedChannels() == 2; }));
+
+    // The first one goes at its time-out; the second, accepted 200 ms later, is still served then.
+    ASSERT_TRUE(QTest::qWaitFor([&] { return sockets.state(1) == 0; }, 3000));
+    EXPECT_EQ(sockets.state(2), 7);
+    late->write("GET / HTTP/1.0\r\n\r\n");
+    EXPECT_TRUE(readUntilClosed(*late).endsWith("<kml>served</kml>"));
+    EXPECT_EQ(early->state(), QAbstractSocket::UnconnectedState);
+}

@@ -2,6 +2,7 @@
 #include "served.h"
 #include "web/request.h"
 
+#include <QElapsedTimer>
 #include <QTest>
 
 using webtest::kError;
@@ -148,4 +149,53 @@ TEST_F(Paced, ASecondRequestOnTheSameChannelIsAnsweredAfterTheFirstAndEndsIt)
     EXPECT_GE(got.size(), header.size() + length);
     EXPECT_LT(got.size(), header.size() + length + 2048 + header.size());
     EXPECT_TRUE(QTest::qWaitFor([&] { return sockets.state(1) == 0; }));
+}
+
+TEST_F(Paced, EventsOfAResponseComeInTheirOrderWithTheTickAFullMillisecondAfterEachCompletion)
+{
+    // Every event on channel 1 as this test sees it, after the pool has handled it.
+    struct Seen
+    {
+        char kind; // D arrival, P progress, S completion, T tick
+        qint64 bytes;
+        qint64 atNs;
+    };
+    std::vector<Seen> seen;
+    QElapsedTimer clock;
+    clock.start();
+    using platform::TcpSocketSet;
+    QObject::connect(&sockets, &TcpSocketSet::dataArrival, [&](int i, qint32) {
+        if (i == 1)
+            seen.push_back({'D', 0, clock.nsecsElapsed()});
+    });
+    QObject::connect(&sockets, &TcpSocketSet::sendProgress, [&](int i, qint32 n, qint32) {
+        if (i == 1)
+            seen.push_back({'P', n, clock.nsecsElapsed()});
+    });
+    QObject::connect(&sockets, &TcpSocketSet::sendComplete, [&](int i) {
+        if (i == 1)
+            seen.push_back({'S', 0, clock.nsecsElapsed()});
+    });
+    QObject::connect(&timers, &platform::TimerSet::fired, [&](int i) {
+        if (i == 1)
+            seen.push_back({'T', 0, clock.nsecsElapsed()});
+    });
+
+    document = QString(5000, QLatin1Char('o'));
+    const QByteArray answer = serve("GET / HTTP/1.0\r\n\r\n");
+    EXPECT_EQ(answer, (web::documentHeader(5000) + document).toLatin1());
+
+    // The arrival's handler has returned before anything of its header is reported; each piece goes
+    // out on a tick after the previous completion, never from inside it.
+    std::string kinds;
+    for (const Seen& s : seen)
+        kinds += s.kind;
+    ASSERT_EQ(kinds, "DPSTPSTPSTPS");
+    const std::vector<qint64> pieces = {web::documentHeader(5000).size(), 2048, 2048, 904};
+    for (size_t i = 0; i < pieces.size(); ++i)
+        EXPECT_EQ(seen[1 + 3 * i].bytes, pieces[i]) << i;
+    // Each tick comes at least 1 ms after the completion that armed it (which came after its progress).
+    for (size_t i = 3; i < seen.size(); i += 3)
+        EXPECT_GE(seen[i].atNs - seen[i - 2].atNs, 1000000) << i;
+    EXPECT_FALSE(timers[1].isEnabled());
 }

@@ -49,7 +49,8 @@ if(TARNVALE_DPKG_SHLIBDEPS)
     set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
     set(CPACK_DEBIAN_WINDOWS_PACKAGE_DEPENDS "${windows_depends}")
 else()
-    set(CPACK_DEBIAN_HEADLESS_PACKAGE_DEPENDS "libqt6core6, libqt6network6, libqt6serialport6, libc6, libstdc++6")
+    set(CPACK_DEBIAN_HEADLESS_PACKAGE_DEPENDS
+        "libqt6core6, libqt6network6, libqt6serialport6, libqt6httpserver6, libqt6websockets6, libc6, libstdc++6")
     set(CPACK_DEBIAN_WINDOWS_PACKAGE_DEPENDS "${windows_depends}, libqt6gui6, libqt6widgets6")
 endif()
 # The digit fields are drawn in Liberation Sans where Arial is missing.

@@ -20,8 +20,8 @@ packages=(build-essential cmake ninja-build pkg-config qt6-base-dev qt6-serialpo
           libgtest-dev libgmock-dev fonts-liberation)
 if [ "$mode" = test ]; then
     # Independent consumers of the served map, and a client to fetch it with; gnuplot for the
-    # bearing log's plot; nginx for the cache in front of the station.
-    packages+=(gdal-bin curl python3 gnuplot-nox nginx-light)
+    # bearing log's plot; nginx for the cache in front of the station; a real browser for the live map.
+    packages+=(gdal-bin curl python3 gnuplot-nox nginx-light chromium chromium-driver python3-selenium)
 fi
 
 source tools/packages.sh

@@ -2,8 +2,9 @@
 #
 #   cmake --install <build> [--prefix /usr]   programs, DF simulator, menu entry and icon
 #   cd <build> && cpack -G DEB                 two packages:
-#     tarnvale-webserver-headless_<version>_<arch>.deb   the station as a service and the DF simulator;
-#                                                        QtCore, QtNetwork and QtSerialPort only
+#     tarnvale-webserver-headless_<version>_<arch>.deb   the station as a service (with its live map)
+#                                                        and the DF simulator; QtCore, QtNetwork,
+#                                                        QtSerialPort, QtHttpServer and Leaflet only
 #     tarnvale-webserver_<version>_<arch>.deb            the windowed station, menu entry and icon, on
 #                                                        top of the headless package
 
@@ -30,9 +31,10 @@ set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 set(CPACK_DEBIAN_HEADLESS_PACKAGE_NAME "tarnvale-webserver-headless")
 set(CPACK_COMPONENT_HEADLESS_DESCRIPTION "Base station of a radio direction finder, serving bearings as KML (service)
 Tarnvale WebServer reads bearing sentences from a DF unit on a serial port and serves the station and
-its bearing line as a KML document over HTTP, for a map viewer to show. This package runs it as a
-service without a screen (tarnvale-webserver --headless) and needs no GUI library. It also holds
-tarnvale-df-simulator, which stands in for a DF unit to check a set-up without one.")
+its bearing line as a KML document over HTTP, for a map viewer to show, and on request its own live
+map page for any browser. This package runs it as a service without a screen
+(tarnvale-webserver --headless) and needs no GUI library. It also holds tarnvale-df-simulator, which
+stands in for a DF unit to check a set-up without one.")
 
 set(CPACK_DEBIAN_WINDOWS_PACKAGE_NAME "tarnvale-webserver")
 set(CPACK_COMPONENT_WINDOWS_DESCRIPTION "Base station of a radio direction finder, serving bearings as KML
@@ -44,12 +46,17 @@ window and the options window, with a menu entry, to the headless station.")
 # (dpkg-dev); without it they are named plainly. Platform plugins are loaded at run time, so no library
 # scan finds them: xcb and offscreen come with libqt6gui6, qt6-qpa-plugins adds the others.
 set(windows_depends "tarnvale-webserver-headless (= ${PROJECT_VERSION}), qt6-qpa-plugins")
+# The live map (--web-map) is part of the station in both packages: its page draws with the system's
+# Leaflet, which the headless package therefore brings.
+set(headless_depends "libjs-leaflet")
 find_program(TARNVALE_DPKG_SHLIBDEPS dpkg-shlibdeps)
 if(TARNVALE_DPKG_SHLIBDEPS)
     set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+    set(CPACK_DEBIAN_HEADLESS_PACKAGE_DEPENDS "${headless_depends}")
     set(CPACK_DEBIAN_WINDOWS_PACKAGE_DEPENDS "${windows_depends}")
 else()
-    set(CPACK_DEBIAN_HEADLESS_PACKAGE_DEPENDS "libqt6core6, libqt6network6, libqt6serialport6, libc6, libstdc++6")
+    set(CPACK_DEBIAN_HEADLESS_PACKAGE_DEPENDS
+        "libqt6core6, libqt6network6, libqt6serialport6, libqt6httpserver6, libqt6websockets6, libc6, libstdc++6, ${headless_depends}")
     set(CPACK_DEBIAN_WINDOWS_PACKAGE_DEPENDS "${windows_depends}, libqt6gui6, libqt6widgets6")
 endif()
 # The digit fields are drawn in Liberation Sans where Arial is missing.

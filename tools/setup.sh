@@ -16,11 +16,12 @@ here=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 cd "$here"
 
 packages=(build-essential cmake ninja-build pkg-config qt6-base-dev qt6-serialport-dev libqt6serialport6
+          qt6-httpserver-dev qt6-websockets-dev libqt6httpserver6 libjs-leaflet
           libgtest-dev libgmock-dev fonts-liberation)
 if [ "$mode" = test ]; then
     # Independent consumers of the served map, and a client to fetch it with; gnuplot for the
-    # bearing log's plot; nginx for the cache in front of the station.
-    packages+=(gdal-bin curl python3 gnuplot-nox nginx-light)
+    # bearing log's plot; nginx for the cache in front of the station; a real browser for the live map.
+    packages+=(gdal-bin curl python3 gnuplot-nox nginx-light chromium chromium-driver python3-selenium)
 fi
 
 source tools/packages.sh

@@ -5,6 +5,7 @@
 #include "web/urlhost.h"
 
 #include <QCommandLineParser>
+#include <QUrl>
 
 #include <cstdio>
 
@@ -37,6 +38,12 @@ Options:
     --host NAME         The station's host name or address in the link (default: this machine's
                         host name); an IPv6 address is written in brackets.
     --refresh SECONDS   How often the viewer fetches the map again (default 2).
+  --web-map PORT        Also serve a live map page on PORT (every interface), for any browser: the
+                        station, its bearing line and the DF state, updated as they change. PORT
+                        must differ from the website port; one that cannot be used ends the run
+                        (status 3).
+  --tiles URL           The live map's base map tiles: an http or https address with {z}, {x} and
+                        {y} in it (default: OpenStreetMap's standard tiles).
   -h, --help            Show this help and exit.
   -v, --version         Show the version and exit.
 
@@ -44,7 +51,8 @@ The windowed station also takes Qt's own options, such as -platform offscreen.
 
 Exit status: 0 after an orderly shutdown (closing the window, SIGTERM, SIGINT or SIGHUP);
 1 when the settings file can be neither read nor created, or could not be written;
-2 for a usage error; 3 when a headless station cannot use its website port.
+2 for a usage error; 3 when a headless station cannot use its website port, or a station its live
+map port.
 )";
 
 void print(std::FILE* stream, const QString& text)
@@ -52,6 +60,15 @@ void print(std::FILE* stream, const QString& text)
     const QByteArray bytes = text.toLocal8Bit();
     std::fwrite(bytes.constData(), 1, static_cast<size_t>(bytes.size()), stream);
     std::fflush(stream);
+}
+
+// A tile address as map libraries take it: http(s)://host/.../{z}/{x}/{y}.png and the like.
+bool isTileAddress(const QString& text)
+{
+    const QUrl url(text);
+    const bool web = url.scheme() == QStringLiteral("http") || url.scheme() == QStringLiteral("https");
+    return url.isValid() && web && !url.host().isEmpty() && text.contains(QStringLiteral("{z}"))
+        && text.contains(QStringLiteral("{x}")) && text.contains(QStringLiteral("{y}"));
 }
 
 } // namespace
@@ -69,7 +86,9 @@ CommandLine parseCommandLine(const QStringList& arguments)
     const QCommandLineOption networkLink(QStringLiteral("network-link"));
     const QCommandLineOption host(QStringLiteral("host"), QString(), QStringLiteral("NAME"));
     const QCommandLineOption refresh(QStringLiteral("refresh"), QString(), QStringLiteral("SECONDS"));
-    parser.addOptions({help, version, headless, settingsDir, bearingLog, networkLink, host, refresh});
+    const QCommandLineOption webMap(QStringLiteral("web-map"), QString(), QStringLiteral("PORT"));
+    const QCommandLineOption tiles(QStringLiteral("tiles"), QString(), QStringLiteral("URL"));
+    parser.addOptions({help, version, headless, settingsDir, bearingLog, networkLink, host, refresh, webMap, tiles});
     for (const char* name : kQtValueOptions)
         parser.addOption(QCommandLineOption(QLatin1String(name), QString(), QStringLiteral("value")));
     for (const char* name : kQtFlagOptions)
@@ -103,6 +122,20 @@ CommandLine parseCommandLine(const QStringList& arguments)
     result.bearingLog = parser.value(bearingLog);
     if (parser.isSet(bearingLog) && result.bearingLog.isEmpty())
         return usageError(QStringLiteral("--bearing-log needs a file"));
+    if (parser.isSet(webMap)) {
+        bool number = false;
+        result.webMapPort = parser.value(webMap).toInt(&number);
+        if (!number || result.webMapPort < 1 || result.webMapPort > 65535)
+            return usageError(QStringLiteral("--web-map needs a port from 1 to 65535, not '%1'").arg(parser.value(webMap)));
+    }
+    if (parser.isSet(tiles)) {
+        result.tilesUrl = parser.value(tiles);
+        if (!parser.isSet(webMap))
+            return usageError(QStringLiteral("--tiles goes with --web-map"));
+        if (!isTileAddress(result.tilesUrl))
+            return usageError(QStringLiteral("--tiles needs an http or https address with {z}, {x} and {y}, not '%1'")
+                                  .arg(result.tilesUrl));
+    }
 
     if (!parser.isSet(networkLink)) {
         if (parser.isSet(host) || parser.isSet(refresh))

@@ -23,6 +23,9 @@ struct CommandLine
     QString linkRefresh = QStringLiteral("2"); // --refresh in seconds, written plainly ("2.5")
 
     QString bearingLog; // --bearing-log: the file every drawn bearing is appended to; empty: none
+
+    int webMapPort = 0; // --web-map: the live map's port, 0 for none
+    QString tilesUrl;   // --tiles: the live map's tile address, empty for the default
 };
 
 CommandLine parseCommandLine(const QStringList& arguments);

@@ -3,6 +3,7 @@
 #include "bearinglog.h"
 #include "commandline.h"
 #include "stationcore.h"
+#include "webmap.h"
 
 #include "platform/eventlog.h"
 #include "platform/filelimit.h"
@@ -25,6 +26,10 @@ int runStation(StationCore& station, const CommandLine& commandLine, const std::
     platform::logEvent(QStringLiteral("Tarnvale WebServer %1 starting%2")
                            .arg(QStringLiteral(TARNVALE_VERSION), commandLine.headless ? QStringLiteral(" headless") : QString()));
     platform::raiseOpenFileLimit();
+
+    WebMap webMap;
+    if (const int status = webMap.start(station, commandLine); status != 0)
+        return status;
 
     std::unique_ptr<BearingLog> bearingLog;
     if (!commandLine.bearingLog.isEmpty()) {

@@ -75,11 +75,11 @@ void LiveStation::startSimulator(const QStringList& arguments)
     ASSERT_TRUE(simulator->linked()) << simulator->errors().toStdString();
 }
 
-void LiveStation::startStation()
+void LiveStation::startStation(const QStringList& arguments)
 {
     station = std::make_unique<testsupport::StationProcess>(QStringLiteral(TARNVALE_EXECUTABLE),
                                                             QFileInfo(folder.folder()).path(),
-                                                            QStringList{QStringLiteral("--headless")});
+                                                            QStringList{QStringLiteral("--headless")} + arguments);
     ASSERT_TRUE(testsupport::waitUntilServing(settings.websitePort)) << "no map on port " << settings.websitePort;
 }
 

@@ -55,8 +55,8 @@ protected:
     void writeSettings() const { folder.writeLines(settings.fileLines()); }
     // Starts the simulator linked as the settings' COM port (the station opens it at start-up).
     void startSimulator(const QStringList& arguments);
-    // Starts the station and waits until it serves its map.
-    void startStation();
+    // Starts the station (with `arguments` besides --headless) and waits until it serves its map.
+    void startStation(const QStringList& arguments = {});
     // Fetches the map until it shows `expected` (true) or the time is up; `between` runs before each fetch.
     bool mapShows(const ExpectedMap& expected, int timeoutMs = 5000, const std::function<void()>& between = {});
 

@@ -1,0 +1,150 @@
+#include "connectionguard.h"
+
+#include "connectionshedder.h"
+
+#include <QTcpSocket>
+
+#ifdef Q_OS_WIN
+#include <winsock2.h>
+#else
+#include <sys/socket.h>
+#endif
+
+namespace platform {
+
+namespace {
+
+// Whether the peer's bytes wait in the system, not yet read by the socket: closing then resets the
+// connection.
+bool bytesWaitingInSystem(const QTcpSocket* socket)
+{
+    const qintptr descriptor = socket->socketDescriptor();
+    if (descriptor == -1)
+        return false;
+    char byte = 0;
+#ifdef Q_OS_WIN
+    return ::recv(static_cast<SOCKET>(descriptor), &byte, 1, MSG_PEEK) > 0;
+#else
+    return ::recv(static_cast<int>(descriptor), &byte, 1, MSG_PEEK) > 0;
+#endif
+}
+
+// A request head ends at its first empty line (CR LF CR LF, or bare LF LF from lax clients).
+bool endsHead(const QByteArray& bytes)
+{
+    return bytes.contains("\r\n\r\n") || bytes.contains("\n\n");
+}
+
+} // namespace
+
+ConnectionGuard::ConnectionGuard(QTcpSocket* socket, qint64 maxRequestBytes, int idleMs)
+    : QObject(socket)
+    , m_socket(socket)
+    , m_acceptedAt(acceptClock())
+    , m_maxRequestBytes(maxRequestBytes)
+    , m_idleMs(idleMs)
+{
+    // One byte over the limit is enough to tell; the module never holds more of a request than that.
+    socket->setReadBufferSize(maxRequestBytes + 1);
+    m_idle.setSingleShot(true);
+    connect(&m_idle, &QTimer::timeout, this, [this] {
+        if (m_closing)
+            m_socket->abort(); // the peer did not take its answer and close in time
+        else
+            finish();
+    });
+    connect(socket, &QTcpSocket::readyRead, this, &ConnectionGuard::arrived);
+    connect(socket, &QTcpSocket::bytesWritten, this, &ConnectionGuard::written);
+    m_idle.start(m_idleMs);
+}
+
+QByteArray ConnectionGuard::closingAnswer(int status, const char* reason)
+{
+    return QByteArrayLiteral("HTTP/1.1 ") + QByteArray::number(status) + ' ' + reason
+        + QByteArrayLiteral("\r\nContent-Length: 0\r\nConnection: close\r\n\r\n");
+}
+
+bool ConnectionGuard::isSilent() const
+{
+    return !m_heard && !m_spoken && !m_closing && m_socket->state() == QAbstractSocket::ConnectedState
+        && m_socket->bytesAvailable() == 0 && m_socket->bytesToWrite() == 0 && !bytesWaitingInSystem(m_socket);
+}
+
+void ConnectionGuard::arrived()
+{
+    if (m_closing) {
+        m_socket->readAll(); // read and dropped: the module sees none of it
+        return;
+    }
+    const QByteArray fresh = m_socket->peek(m_socket->bytesAvailable());
+    if (fresh.isEmpty())
+        return;
+    m_heard = true;
+    m_idle.start(m_idleMs);
+    m_unanswered += fresh.size();
+    if (!m_headEnded) {
+        const QByteArray seen = m_headTail + fresh;
+        m_headEnded = endsHead(seen);
+        m_headTail = seen.right(3);
+    }
+    if (m_unanswered > m_maxRequestBytes) {
+        // Past its head a client is sending a body, which nothing here accepts.
+        finish(m_headEnded ? closingAnswer(413, "Payload Too Large")
+                           : closingAnswer(431, "Request Header Fields Too Large"));
+    }
+}
+
+void ConnectionGuard::written()
+{
+    m_spoken = true;
+    if (m_closing) {
+        if (m_socket->bytesToWrite() == 0)
+            shutDownSending();
+        return;
+    }
+    // Answered: whatever comes next is a new request.
+    m_unanswered = 0;
+    m_headEnded = false;
+    m_headTail.clear();
+    m_idle.start(m_idleMs);
+}
+
+void ConnectionGuard::finish(const QByteArray& answer)
+{
+    if (m_closing)
+        return;
+    const bool silent = isSilent();
+    m_closing = true;
+    if (m_socket->state() != QAbstractSocket::ConnectedState)
+        return;
+    if (silent && answer.isEmpty()) {
+        m_socket->disconnectFromHost(); // nothing to finish: the descriptor is free at once
+        return;
+    }
+    m_socket->readAll();
+    if (!answer.isEmpty())
+        m_socket->write(answer);
+    if (m_socket->bytesToWrite() == 0)
+        shutDownSending();
+    m_idle.start(kLingerMs);
+}
+
+// Our end-of-stream while the peer may still send: closing a socket with unread bytes waiting makes
+// the system reset the connection, and the peer may then lose the answer it was sent. Once the peer
+// has closed its end too, the socket reports the end of the connection.
+void ConnectionGuard::shutDownSending()
+{
+    if (m_sentEnd)
+        return;
+    m_sentEnd = true;
+    const qintptr descriptor = m_socket->socketDescriptor();
+    if (descriptor == -1)
+        return;
+#ifdef Q_OS_WIN
+    ::shutdown(static_cast<SOCKET>(descriptor), SD_SEND);
+#else
+    ::shutdown(static_cast<int>(descriptor), SHUT_WR);
+#endif
+}
+
+} // namespace platform

@@ -1,0 +1,124 @@
+#include "httplistener.h"
+
+#include "connectionguard.h"
+#include "connectionshedder.h"
+
+#include <QMetaMethod>
+#include <QTcpSocket>
+
+#include <algorithm>
+
+namespace platform {
+
+namespace {
+
+// Connections may arrive in bursts (a page fetching its script, style and images at once).
+constexpr int kListenBacklog = 1024;
+
+} // namespace
+
+HttpListener::HttpListener(QObject* parent)
+    : TcpListener(parent)
+{
+    // Qt's HTTP server module takes connections on this signal, which QTcpServer raises only from its
+    // own accepting; the listener accepts by itself.
+    connect(this, &QTcpServer::newConnection, this, [this] {
+        static const QMetaMethod available = QMetaMethod::fromSignal(&QTcpServer::pendingConnectionAvailable);
+        if (hasPendingConnections())
+            available.invoke(this, Qt::DirectConnection);
+    });
+    m_shedder = &ConnectionShedder::instance();
+    m_shedSource = m_shedder->addSource([this] {
+        std::vector<SheddableConnection> silent;
+        prune();
+        for (const QPointer<ConnectionGuard>& guard : m_guards) {
+            if (guard && guard->isSilent()) {
+                silent.push_back({guard->acceptedAt(), [guard] {
+                    if (!guard || !guard->isSilent())
+                        return false;
+                    guard->finish();
+                    return true;
+                }});
+            }
+        }
+        return silent;
+    });
+}
+
+HttpListener::~HttpListener()
+{
+    if (m_shedder)
+        m_shedder->removeSource(m_shedSource);
+}
+
+bool HttpListener::listenOnPort(int port)
+{
+    // Qt takes a 16-bit port and would turn 99999 into another one.
+    if (port < 1 || port > 65535)
+        return false;
+    setListenBacklogSize(kListenBacklog);
+    return listen(QHostAddress::Any, static_cast<quint16>(port));
+}
+
+void HttpListener::prune() const
+{
+    m_guards.erase(std::remove_if(m_guards.begin(), m_guards.end(),
+                                  [](const QPointer<ConnectionGuard>& guard) { return !guard; }),
+                   m_guards.end());
+}
+
+int HttpListener::connectionCount() const
+{
+    prune();
+    // Closing ones are on their way out and no longer count.
+    return static_cast<int>(std::count_if(m_guards.begin(), m_guards.end(),
+                                          [](const QPointer<ConnectionGuard>& guard) { return !guard->isClosing(); }));
+}
+
+ConnectionGuard* HttpListener::guardOf(QTcpSocket* socket)
+{
+    return socket ? socket->findChild<ConnectionGuard*>(QString(), Qt::FindDirectChildrenOnly) : nullptr;
+}
+
+int HttpListener::closeSilent(int count)
+{
+    prune();
+    int closed = 0;
+    // Copied: closing lets the socket report its end, which may change the list.
+    const std::vector<QPointer<ConnectionGuard>> guards = m_guards;
+    for (const QPointer<ConnectionGuard>& guard : guards) {
+        if (closed >= count)
+            break;
+        if (guard && guard->isSilent()) {
+            guard->finish();
+            ++closed;
+        }
+    }
+    return closed;
+}
+
+bool HttpListener::makeRoomForOne()
+{
+    return connectionCount() < m_maxConnections || closeSilent(1) == 1;
+}
+
+QTcpSocket* HttpListener::nextPendingConnection()
+{
+    while (QTcpSocket* socket = TcpListener::nextPendingConnection()) {
+        if (socket->state() != QAbstractSocket::ConnectedState) {
+            socket->deleteLater(); // gone before anyone took it
+            continue;
+        }
+        auto* guard = new ConnectionGuard(socket, m_maxRequestBytes, m_idleMs);
+        if (makeRoomForOne()) {
+            m_guards.emplace_back(guard);
+            return socket;
+        }
+        // Every connection is in use: this one is told so and never reaches the server module.
+        connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
+        guard->finish(ConnectionGuard::closingAnswer(503, "Service Unavailable"));
+    }
+    return nullptr;
+}
+
+} // namespace platform

@@ -1,0 +1,69 @@
+#pragma once
+// The listening socket of a web application built on an HTTP server module that sets no limits of its
+// own (Qt's QAbstractHttpServer binds to it, and takes its connections through
+// pendingConnectionAvailable(), which this listener raises along with newConnection()). Every
+// connection it hands out is already watched by a ConnectionGuard, so before the module reads a byte:
+// - at most maxConnections() are open at once: one more closes the oldest connection that has sent
+//   nothing, or, when every one is in use, is answered 503 and closed;
+// - a client may send at most maxRequestBytes() before it is answered (431, or 413 past the head);
+// - a connection on which nothing moves for the idle time is closed;
+// - connections that have sent nothing are offered to the process's ConnectionShedder, so that running
+//   out of descriptors on any port of the program can make room here too, and this port's can make
+//   room elsewhere (TcpListener).
+
+#include "tcplistener.h"
+
+#include <QPointer>
+#include <vector>
+
+namespace platform {
+
+class ConnectionGuard;
+class ConnectionShedder;
+
+class HttpListener : public TcpListener
+{
+    Q_OBJECT
+
+public:
+    static constexpr int kMaxConnections = 256;
+    static constexpr qint64 kMaxRequestBytes = 8 * 1024;
+    // As for the website port: a client gets a minute to ask.
+    static constexpr int kIdleTimeoutMs = 60000;
+
+    explicit HttpListener(QObject* parent = nullptr);
+    ~HttpListener() override;
+
+    // Every interface (IPv4 and IPv6) on `port`, which must lie in 1 to 65535.
+    bool listenOnPort(int port);
+
+    // Limits for the connections accepted from now on.
+    void setMaxConnections(int count) { m_maxConnections = count; }
+    void setMaxRequestBytes(qint64 bytes) { m_maxRequestBytes = bytes; }
+    void setIdleTimeout(int milliseconds) { m_idleMs = milliseconds; }
+    int maxConnections() const { return m_maxConnections; }
+
+    // Connections handed out and not yet closed.
+    int connectionCount() const;
+
+    QTcpSocket* nextPendingConnection() override;
+
+    // The watch kept over a connection this listener handed out; null for any other socket.
+    static ConnectionGuard* guardOf(QTcpSocket* socket);
+
+    // Closes up to `count` connections that have sent nothing, oldest first; how many it closed.
+    int closeSilent(int count);
+
+private:
+    void prune() const;
+    bool makeRoomForOne();
+
+    mutable std::vector<QPointer<ConnectionGuard>> m_guards; // oldest first
+    int m_maxConnections = kMaxConnections;
+    qint64 m_maxRequestBytes = kMaxRequestBytes;
+    int m_idleMs = kIdleTimeoutMs;
+    QPointer<ConnectionShedder> m_shedder;
+    int m_shedSource = 0;
+};
+
+} // namespace platform

@@ -1,0 +1,57 @@
+#include "webmap.h"
+
+#include "commandline.h"
+#include "lastbearing.h"
+#include "mapstatus.h"
+#include "networklink.h"
+#include "stationcore.h"
+
+#include "geo/geojson.h"
+#include "platform/eventlog.h"
+#include "platform/paths.h"
+#include "web/livemap.h"
+
+#include <QDir>
+
+namespace station {
+
+WebMap::WebMap() = default;
+WebMap::~WebMap() = default;
+
+int WebMap::start(StationCore& station, const CommandLine& commandLine)
+{
+    if (commandLine.webMapPort == 0)
+        return 0;
+    // The port the start-up will listen on: the settings file's, or the default file's when it is
+    // missing or damaged (the start-up then writes the default file).
+    const QString settingsFile = platform::settingsFilePath();
+    if (commandLine.webMapPort == websitePortForLink(settingsFile).port) {
+        CommandLine wrong;
+        wrong.action = CommandLine::Action::UsageError;
+        wrong.error = QStringLiteral("--web-map %1 is the website port (set in %2): choose another port for the live map")
+                          .arg(commandLine.webMapPort)
+                          .arg(QDir::toNativeSeparators(settingsFile));
+        return answerWithoutRunning(wrong);
+    }
+
+    m_last = std::make_unique<LastBearing>(station);
+    const auto status = [&station, last = m_last.get()] { return geo::statusGeoJson(mapStatus(station, *last)); };
+    m_map = std::make_unique<web::LiveMap>(status, web::MapAssets(commandLine.tilesUrl));
+    if (!m_map->listen(commandLine.webMapPort)) {
+        platform::logEvent(QStringLiteral("Live map port %1 cannot be used: %2")
+                               .arg(commandLine.webMapPort)
+                               .arg(m_map->errorString()));
+        m_map.reset();
+        // As for a website port that a station without an operator cannot use: a supervisor tries again.
+        return StationCore::kExitWebsitePortUnusable;
+    }
+    platform::logEvent(QStringLiteral("Serving the live map on port %1 (open http://<this machine>:%1/ in a browser)")
+                           .arg(commandLine.webMapPort));
+    if (!m_map->assets().hasLeaflet()) {
+        platform::logEvent(QStringLiteral("Live map: no Leaflet in %1 (package libjs-leaflet): its page cannot draw the map")
+                               .arg(m_map->assets().leafletDir()));
+    }
+    return 0;
+}
+
+} // namespace station

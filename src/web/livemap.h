@@ -1,0 +1,54 @@
+#pragma once
+// The station's own live map, on a port of its own beside the website port (which goes on serving
+// only the KML document): a small web application on Qt's HTTP server module.
+//   /             the page: a Leaflet map with the station, the bearing line and the DF state
+//   /status.json  the station and its line as GeoJSON
+//   /live         the same status as Server-Sent Events, sent again on every change
+//   the page's script and style, and Leaflet's script, style and images (MapAssets)
+// Any other path is 404, a method other than GET and HEAD 405, a request with a body 413. The module
+// itself sets no limits: it is bound to an HttpListener, which keeps every connection within them.
+
+#include "livefeed.h"
+#include "mapassets.h"
+
+#include <QAbstractHttpServer>
+#include <QByteArray>
+
+#include <functional>
+
+namespace platform {
+class HttpListener;
+}
+
+namespace web {
+
+class LiveMap : public QAbstractHttpServer
+{
+    Q_OBJECT
+
+public:
+    // `status` gives the station's status as GeoJSON at the moment it is asked.
+    LiveMap(std::function<QByteArray()> status, MapAssets assets, QObject* parent = nullptr);
+    ~LiveMap() override;
+
+    // Listens on every interface on `port`; false (errorString() says why) when it cannot.
+    bool listen(int port);
+    QString errorString() const { return m_error; }
+    platform::HttpListener* listener() const { return m_listener; }
+
+    LiveFeed& feed() { return m_feed; }
+    const MapAssets& assets() const { return m_assets; }
+
+protected:
+    bool handleRequest(const QHttpServerRequest& request, QTcpSocket* socket) override;
+    void missingHandler(const QHttpServerRequest& request, QTcpSocket* socket) override;
+
+private:
+    std::function<QByteArray()> m_status;
+    MapAssets m_assets;
+    LiveFeed m_feed;
+    platform::HttpListener* m_listener = nullptr; // owned by the module once bound
+    QString m_error;
+};
+
+} // namespace web

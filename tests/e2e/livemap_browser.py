@@ -1,0 +1,225 @@
+#!/usr/bin/env python3
+"""The live map in a real browser: headless Chromium opens the page of a headless station fed by the DF
+unit simulator, with every host but this one unreachable (no tile server, no internet). The line the
+page draws ends where the KML document's line ends, a new bearing shows in the page within a second,
+and the station, the line and the coordinate grid show without any tile.
+
+    livemap_browser.py --station PATH --simulator PATH [--screenshot FILE]
+
+Exit status: 0 passed, 1 failed, 77 when Chromium, its driver or Selenium is missing."""
+
+import argparse
+import os
+import re
+import signal
+import socket
+import subprocess
+import sys
+import tempfile
+import threading
+import time
+import urllib.request
+
+SKIP = 77
+CHROMIUM = '/usr/bin/chromium'
+CHROMEDRIVER = '/usr/bin/chromedriver'
+
+try:
+    from selenium import webdriver
+    from selenium.webdriver.chrome.service import Service
+except ImportError:
+    webdriver = None
+
+failures = []
+
+
+def check(condition, what):
+    print(('ok      ' if condition else 'FAILED  ') + what, flush=True)
+    if not condition:
+        failures.append(what)
+    return condition
+
+
+def wait_for(condition, timeout, interval=0.02):
+    end = time.monotonic() + timeout
+    while time.monotonic() < end:
+        value = condition()
+        if value:
+            return value
+        time.sleep(interval)
+    return condition()
+
+
+def free_port(avoid=()):
+    while True:
+        with socket.socket(socket.AF_INET, socket.SOCK_STREAM) as s:
+            s.bind(('127.0.0.1', 0))
+            port = s.getsockname()[1]
+        if port not in avoid:
+            return port
+
+
+def settings_lines(website_port):
+    """The default settings file with the website port changed: COM1, calibration 0, 34 25.111 N,
+    119 44.500 W."""
+    lines = [' 1 '] + [' %s ' % d for d in '%05d' % website_port] + [' 0 '] * 3
+    lines += list('342511111944500') + ['N', 'W']
+    return ''.join(line + '\r\n' for line in lines)
+
+
+def kml_line_end(website_port):
+    """The far end of the served KML line as (latitude, longitude), or None."""
+    try:
+        with urllib.request.urlopen('http://127.0.0.1:%d/' % website_port, timeout=3) as response:
+            document = response.read().decode('ascii')
+    except OSError:
+        return None
+    match = re.search(r'<LineString>.*?<coordinates>(\S+) (\S+)</coordinates>', document)
+    if not match:
+        return None
+    longitude, latitude, _ = match.group(2).split(',')
+    return float(latitude), float(longitude)
+
+
+class Feeder:
+    """Writes the current bearing to the simulator five times a second, as a DF unit repeats it."""
+
+    def __init__(self, simulator):
+        self.simulator = simulator
+        self.bearing = 45
+        self.running = True
+        self.thread = threading.Thread(target=self.run, daemon=True)
+        self.thread.start()
+
+    def run(self):
+        while self.running:
+            try:
+                self.simulator.stdin.write(b'%d\n' % self.bearing)
+                self.simulator.stdin.flush()
+            except (BrokenPipeError, ValueError):
+                return
+            time.sleep(0.2)
+
+
+def page_line_end(driver):
+    end = driver.execute_script(
+        'var t = window.tarnvale; if (!t || !t.status) return null;'
+        'var points = t.line.getLatLngs(); return [points[1].lat, points[1].lng];')
+    return tuple(end) if end else None
+
+
+def run(arguments):
+    folder = tempfile.TemporaryDirectory(prefix='tarnvale-browser-')
+    settings = os.path.join(folder.name, 'Tarnvale')
+    os.makedirs(settings)
+    website_port = free_port()
+    map_port = free_port({website_port})
+    with open(os.path.join(settings, 'Tarnvale_Demo.ini'), 'w', newline='') as f:
+        f.write(settings_lines(website_port))
+    environment = dict(os.environ, XDG_CONFIG_HOME=folder.name)
+    environment.pop('DISPLAY', None)
+    environment.pop('QT_QPA_PLATFORM', None)
+
+    simulator = subprocess.Popen([arguments.simulator, '--port', '1', '--link-folder', settings, '--file', '-',
+                                  '--period', '200'], stdin=subprocess.PIPE, stdout=subprocess.PIPE,
+                                 stderr=subprocess.STDOUT, env=environment)
+    feeder = Feeder(simulator)
+    check(wait_for(lambda: os.path.islink(os.path.join(settings, 'COM1')), 10), 'the simulator is linked as COM1')
+    log = open(os.path.join(folder.name, 'station.log'), 'w+')
+    station = subprocess.Popen([arguments.station, '--headless', '--web-map', str(map_port)], stderr=log,
+                               env=environment)
+    driver = None
+    try:
+        kml_end = wait_for(lambda: kml_line_end(website_port), 15)
+        if not check(kml_end is not None, 'the station serves its KML document'):
+            return
+        kml_end = wait_for(lambda: (lambda e: e if e and e != (34.41852, -119.74167) else None)(kml_line_end(website_port)), 10)
+        check(kml_end is not None, 'the KML line is drawn for the bearing')
+
+        options = webdriver.ChromeOptions()
+        options.binary_location = CHROMIUM
+        for argument in ('--headless=new', '--no-sandbox', '--disable-gpu', '--disable-dev-shm-usage',
+                         '--window-size=900,650', '--host-resolver-rules=MAP * ~NOTFOUND, EXCLUDE 127.0.0.1'):
+            options.add_argument(argument)
+        options.set_capability('goog:loggingPrefs', {'browser': 'ALL'})
+        driver = webdriver.Chrome(service=Service(CHROMEDRIVER), options=options)
+        driver.set_page_load_timeout(30)
+        driver.get('http://127.0.0.1:%d/' % map_port)
+
+        shown = wait_for(lambda: page_line_end(driver), 10)
+        check(shown is not None, 'the page shows the station\'s status')
+        kml_end = kml_line_end(website_port)
+        check(page_line_end(driver) == kml_end,
+              'the line in the page ends where the KML line ends: %s and %s' % (page_line_end(driver), kml_end))
+        check(driver.find_element('id', 'df').text == 'DF = DETECTED', 'the page says DF = DETECTED')
+        check(driver.find_element('id', 'bearing').text == 'Bearing: 45\u00b0', 'the page shows the bearing 45')
+        check(driver.find_element('id', 'time').text.startswith('Last bearing: '), 'the page shows the time')
+
+        # A new bearing: the moment the KML document has it, the page has a second to show it.
+        feeder.bearing = 90
+        new_end = wait_for(lambda: (lambda e: e if e and e != kml_end else None)(kml_line_end(website_port)), 10,
+                           interval=0.01)
+        station_has_it = time.monotonic()
+        page_has_it = wait_for(lambda: page_line_end(driver) == new_end, 3, interval=0.01)
+        delay = time.monotonic() - station_has_it
+        check(new_end is not None and page_has_it, 'the page follows the new bearing to the KML line\'s new end')
+        check(delay < 1.0, 'the new bearing shows in the page within 1 s (%.3f s)' % delay)
+        check(wait_for(lambda: driver.find_element('id', 'bearing').text == 'Bearing: 90\u00b0', 1),
+              'the page shows the bearing 90')
+
+        # No tile came: the map is still drawn from the station's own data.
+        entries = driver.get_log('browser')
+        tiles_failed = [e for e in entries if 'tile.openstreetmap.org' in e['message']]
+        check(len(tiles_failed) > 0 and all('ERR_NAME_NOT_RESOLVED' in e['message'] for e in tiles_failed),
+              'tile requests went nowhere (%d refused)' % len(tiles_failed))
+        others = [e for e in entries if e['level'] == 'SEVERE' and 'tile.openstreetmap.org' not in e['message']]
+        check(not others, 'no other error in the page: %s' % others)
+        check(driver.execute_script('return window.tarnvale.grid.getLayers().length') >= 4,
+              'the coordinate grid is drawn')
+        check(driver.execute_script('return document.querySelectorAll(".leaflet-overlay-pane path").length') >= 2,
+              'the station and its line are drawn')
+        check(driver.execute_script('return document.querySelectorAll(".leaflet-tile-loaded").length') == 0,
+              'no tile was shown')
+        if arguments.screenshot:
+            feeder.bearing = 52
+            wait_for(lambda: driver.find_element('id', 'bearing').text == 'Bearing: 52\u00b0', 3)
+            driver.save_screenshot(arguments.screenshot)
+    finally:
+        if driver:
+            driver.quit()
+        station.send_signal(signal.SIGTERM)
+        try:
+            status = station.wait(15)
+        except subprocess.TimeoutExpired:
+            station.kill()
+            status = None
+        check(status == 0, 'the station ends cleanly on SIGTERM (status %s)' % status)
+        log.seek(0)
+        text = log.read()
+        check('Serving the live map on port %d' % map_port in text, 'the station says where the live map is')
+        feeder.running = False
+        simulator.send_signal(signal.SIGTERM)
+        try:
+            simulator.wait(10)
+        except subprocess.TimeoutExpired:
+            simulator.kill()
+        if failures:
+            print(text)
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
+    parser.add_argument('--station', required=True)
+    parser.add_argument('--simulator', required=True)
+    parser.add_argument('--screenshot')
+    arguments = parser.parse_args()
+    if webdriver is None or not os.access(CHROMIUM, os.X_OK) or not os.access(CHROMEDRIVER, os.X_OK):
+        print('skipped: needs chromium, chromium-driver and python3-selenium')
+        return SKIP
+    run(arguments)
+    print('%d passed, %d failed' % (1 if not failures else 0, 1 if failures else 0))
+    return 1 if failures else 0
+
+
+if __name__ == '__main__':
+    sys.exit(main())

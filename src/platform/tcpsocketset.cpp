@@ -30,12 +30,6 @@ namespace platform {
 
 namespace {
 
-constexpr int kClosed = 0;
-constexpr int kListening = 2;
-constexpr int kConnected = 7;
-constexpr int kPeerClosing = 8;
-constexpr int kError = 9;
-
 // After our side has sent everything and its end-of-stream, the peer gets this long to close its own.
 constexpr int kDrainMs = 2000;
 // Connections may arrive in bursts (a map viewer refreshing many layers at once).
@@ -120,7 +114,7 @@ void startOwnedTimer(QObject* owner, int milliseconds, Action action)
 struct TcpSocketSet::Element
 {
     qint32 localPort = 0;
-    int state = kClosed;
+    SocketState::Code state = SocketState::Closed;
     TcpListener* server = nullptr;
     QTcpSocket* socket = nullptr; // holds the current connection
     QTcpSocket* spare = nullptr;  // the element's own socket while it holds none, kept for the next
@@ -178,16 +172,16 @@ bool TcpSocketSet::fail(const QString& error)
 int TcpSocketSet::firstClosed(int from) const
 {
     for (int i = std::max(from, 1); i <= ubound(); ++i) {
-        if (m_elements[static_cast<size_t>(i)]->state == kClosed)
+        if (m_elements[static_cast<size_t>(i)]->state == SocketState::Closed)
             return i;
     }
     return 0;
 }
 
-int TcpSocketSet::state(int index) const
+SocketState::Code TcpSocketSet::state(int index) const
 {
     const Element* e = element(index);
-    return e ? e->state : kClosed;
+    return e ? e->state : SocketState::Closed;
 }
 
 void TcpSocketSet::setLocalPort(int index, qint32 port)
@@ -225,7 +219,7 @@ bool TcpSocketSet::listen(int index)
     connect(server, &QTcpServer::newConnection, this, [this, index, server] { takeConnections(index, server); });
     server->setDescriptorTaker([this, index](qintptr descriptor) { takeDescriptor(index, descriptor); });
     e->server = server;
-    e->state = kListening;
+    e->state = SocketState::Listening;
     return true;
 }
 
@@ -286,7 +280,7 @@ void TcpSocketSet::closePending(const Pending& pending)
 bool TcpSocketSet::accept(int index, qint32 requestId)
 {
     Element* e = element(index);
-    if (!e || e->state != kClosed || e->server || e->socket)
+    if (!e || e->state != SocketState::Closed || e->server || e->socket)
         return fail(QStringLiteral("Element %1 cannot accept now").arg(index));
     const auto found = m_pending.constFind(requestId);
     if (found == m_pending.constEnd())
@@ -299,7 +293,7 @@ bool TcpSocketSet::accept(int index, qint32 requestId)
     if (!socket)
         return fail(QStringLiteral("Element %1 cannot take the connection").arg(index));
     e->socket = socket;
-    e->state = kConnected;
+    e->state = SocketState::Connected;
     e->acceptedAt = acceptClock();
     e->heard = socket->bytesAvailable() > 0;
     const quint64 connection = e->connection;
@@ -344,8 +338,8 @@ void TcpSocketSet::watch(int index, QTcpSocket* socket)
     connect(socket, &QTcpSocket::errorOccurred, this, [this, index, socket](QAbstractSocket::SocketError error) {
         Element* el = element(index);
         // A peer's close is reported as an error too; it is handled as the close it is.
-        if (el && el->socket == socket && el->state == kConnected && error != QAbstractSocket::RemoteHostClosedError)
-            el->state = kError;
+        if (el && el->socket == socket && el->state == SocketState::Connected && error != QAbstractSocket::RemoteHostClosedError)
+            el->state = SocketState::Error;
     });
     // Raised later, so that bytes that came before the close are delivered first.
     connect(socket, &QTcpSocket::disconnected, this, [this, index, socket] {
@@ -362,22 +356,22 @@ void TcpSocketSet::readyRead(int index, QTcpSocket* socket)
     if (!e || e->socket != socket || socket->bytesAvailable() == 0)
         return;
     e->heard = true;
-    if (e->state == kConnected)
+    if (e->state == SocketState::Connected)
         emit dataArrival(index, clamp32(socket->bytesAvailable()));
 }
 
 void TcpSocketSet::peerClosed(int index, quint64 connection)
 {
     Element* e = current(index, connection);
-    if (!e || e->state == kPeerClosing)
+    if (!e || e->state == SocketState::PeerClosing)
         return;
-    if (e->state == kConnected && e->socket->bytesAvailable() > 0) {
+    if (e->state == SocketState::Connected && e->socket->bytesAvailable() > 0) {
         emit dataArrival(index, clamp32(e->socket->bytesAvailable()));
         e = current(index, connection); // the handler may have closed the element
         if (!e)
             return;
     }
-    e->state = kPeerClosing;
+    e->state = SocketState::PeerClosing;
     emit closed(index);
 }
 
@@ -400,7 +394,7 @@ bool TcpSocketSet::getData(int index, QString& data)
 bool TcpSocketSet::sendData(int index, const QString& data)
 {
     Element* e = element(index);
-    if (!e || !e->socket || e->state != kConnected)
+    if (!e || !e->socket || e->state != SocketState::Connected)
         return fail(QStringLiteral("Element %1 is not connected").arg(index));
     const QByteArray bytes = data.toLatin1();
     // Straight to the system while nothing waits in the socket before these bytes; what the system
@@ -519,7 +513,7 @@ void TcpSocketSet::close(int index)
         e->server = nullptr;
     }
     dropConnection(*e);
-    e->state = kClosed;
+    e->state = SocketState::Closed;
 }
 
 std::vector<TcpSocketSet::SilentConnection> TcpSocketSet::silentConnections() const
@@ -527,7 +521,7 @@ std::vector<TcpSocketSet::SilentConnection> TcpSocketSet::silentConnections() co
     std::vector<SilentConnection> silent;
     for (int i = 1; i <= ubound(); ++i) {
         const Element& e = *m_elements[static_cast<size_t>(i)];
-        if (e.socket && e.state == kConnected && !e.heard && !e.spoken)
+        if (e.socket && e.state == SocketState::Connected && !e.heard && !e.spoken)
             silent.push_back({i, e.connection, e.acceptedAt});
     }
     std::sort(silent.begin(), silent.end(),
@@ -538,7 +532,7 @@ std::vector<TcpSocketSet::SilentConnection> TcpSocketSet::silentConnections() co
 bool TcpSocketSet::isSilent(const SilentConnection& silent) const
 {
     const Element* e = current(silent.index, silent.connection);
-    return e && e->state == kConnected && !e->heard && !e->spoken && e->socket->bytesAvailable() == 0
+    return e && e->state == SocketState::Connected && !e->heard && !e->spoken && e->socket->bytesAvailable() == 0
         && !bytesWaitingInSystem(e->socket);
 }
 

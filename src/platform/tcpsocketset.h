@@ -3,8 +3,8 @@
 // elements 1 and up are created on demand at the next index and never removed, each holding at most
 // one accepted connection at a time.
 //
-// State codes: 0 closed, 1 open, 2 listening, 3 connection pending, 4 resolving host, 5 host resolved,
-// 6 connecting, 7 connected, 8 peer is closing, 9 error.
+// State codes (SocketState): 0 closed, 1 open, 2 listening, 3 connection pending, 4 resolving host,
+// 5 host resolved, 6 connecting, 7 connected, 8 peer is closing, 9 error.
 //
 // Events carry the element's index first. Every sendData() is followed by exactly one sendComplete(),
 // and the sendProgress() reports of a send add up to all its bytes before it. Bytes that arrived
@@ -31,6 +31,23 @@ class QTcpSocket;
 
 namespace platform {
 
+// An element's State, by name; the codes are the numbers the station shows ("WEBSITE SERVER STATE 2").
+struct SocketState
+{
+    enum Code : int {
+        Closed = 0,
+        Open = 1,
+        Listening = 2,
+        ConnectionPending = 3,
+        ResolvingHost = 4,
+        HostResolved = 5,
+        Connecting = 6,
+        Connected = 7,
+        PeerClosing = 8,
+        Error = 9,
+    };
+};
+
 class LingeringCloser;
 
 class TcpSocketSet : public QObject
@@ -48,7 +65,7 @@ public:
     [[nodiscard]] bool load(int index);
 
     // State code of an element (see above); 0 for an index that does not exist.
-    int state(int index) const;
+    SocketState::Code state(int index) const;
     // The lowest element index from `from` on (1 at least) whose State is 0; 0 when there is none.
     int firstClosed(int from) const;
 

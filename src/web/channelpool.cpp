@@ -15,8 +15,6 @@ namespace web {
 
 namespace {
 
-constexpr int kConnected = 7;
-
 // Close loops nest when the events they let run close further channels (a burst of responses ending
 // together). Past this depth a close loop no longer lets events run: the socket is closed at once
 // anyway, and the stack stays bounded however many channels end at the same moment.
@@ -159,7 +157,7 @@ void ChannelPool::HTTP_SERVER_Close(int index)
             QCoreApplication::processEvents();
             --m_closeDepth;
         }
-    } while (m_sockets.state(index) != 0);
+    } while (m_sockets.state(index) != platform::SocketState::Closed);
     HTTP_CHANNEL& record = m_records[static_cast<size_t>(index)];
     record.TOTAL_LENGTH = 0;
     record.BYTES_SENT = 0;
@@ -168,7 +166,7 @@ void ChannelPool::HTTP_SERVER_Close(int index)
 
 void ChannelPool::HTTP_SERVER_DataArrival(int index, qint32)
 {
-    if (!isChannel(index) || m_sockets.state(index) != kConnected)
+    if (!isChannel(index) || m_sockets.state(index) != platform::SocketState::Connected)
         return;
     QString arrival;
     if (!m_sockets.getData(index, arrival)) {
@@ -215,7 +213,7 @@ void ChannelPool::HTTP_SERVER_SendComplete(int index)
 
 void ChannelPool::Timer_SEND_DATA_Timer(int index)
 {
-    if (!isChannel(index) || m_sockets.state(index) != kConnected)
+    if (!isChannel(index) || m_sockets.state(index) != platform::SocketState::Connected)
         return;
     HTTP_CHANNEL& record = m_records[static_cast<size_t>(index)];
     // Bytes still owed but nothing left to send: the response can never complete, so it ends here

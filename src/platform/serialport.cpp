@@ -89,7 +89,10 @@ bool SerialPort::open(bool quiet)
             return;
         if (error == QSerialPort::ResourceError || error == QSerialPort::ReadError
             || error == QSerialPort::PermissionError || error == QSerialPort::DeviceNotFoundError) {
-            m_error = port->errorString();
+            // Qt reports a vanished device as a resource error whose text is often a stale errno
+            // ("Resource temporarily unavailable"), which reads as a passing hiccup.
+            m_error = error == QSerialPort::ResourceError ? QStringLiteral("the device was removed or closed")
+                                                          : port->errorString();
             release();
             emit lost();
             emit onComm();

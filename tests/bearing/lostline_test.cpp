@@ -16,7 +16,7 @@ class LostLine : public StationOnPty
 protected:
     void loseTheDevice()
     {
-        pty.closeMaster();
+        pty.unplug();
         ASSERT_TRUE(QTest::qWaitFor([this] { return station.serialLineLost(); }, 3000));
         EXPECT_FALSE(station.serialPort().portOpen());
     }
@@ -74,7 +74,7 @@ TEST_F(LostLine, TheComPortSelectorDuringTheOutageTriesTheNextPortAtOnce)
     EXPECT_TRUE(QTest::qWaitFor([this] { return state().BEARING_DEGREES == 200; }, 3000));
 
     // A next port that does not open: the selector's failure steps, and no more tries.
-    replacement.closeMaster();
+    replacement.unplug();
     ASSERT_TRUE(QTest::qWaitFor([this] { return station.serialLineLost(); }, 3000));
     ASSERT_TRUE(QFile::link(settings.folder() + u"/nowhere"_s, settings.folder() + u"/COM3"_s));
     station.options().CmdButton_COMM_PORT_Click();

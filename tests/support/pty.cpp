@@ -40,11 +40,14 @@ Pty::~Pty()
     closeMaster();
 }
 
-bool Pty::linkAs(const QString& folder, int portNumber) const
+bool Pty::linkAs(const QString& folder, int portNumber)
 {
     const QString link = folder + QStringLiteral("/COM%1").arg(portNumber);
     QFile::remove(link);
-    return QFile::link(m_slavePath, link);
+    if (!QFile::link(m_slavePath, link))
+        return false;
+    m_links << link;
+    return true;
 }
 
 bool Pty::write(const QByteArray& bytes)
@@ -82,6 +85,18 @@ void Pty::closeMaster()
     if (m_master >= 0)
         ::close(m_master);
     m_master = -1;
+}
+
+void Pty::unplug()
+{
+    closeMaster();
+    // Only links still pointing here: another device may have been linked under the name since. A
+    // link is left leading nowhere rather than removed, as a missing COMn means /dev/ttyS<n-1>.
+    for (const QString& link : std::as_const(m_links)) {
+        if (QFile::symLinkTarget(link) == m_slavePath && QFile::remove(link))
+            QFile::link(link + QStringLiteral(".unplugged"), link);
+    }
+    m_links.clear();
 }
 
 } // namespace testsupport

@@ -4,6 +4,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <QStringList>
 
 namespace testsupport {
 
@@ -19,7 +20,7 @@ public:
     QString slavePath() const { return m_slavePath; }
 
     // Links the slave as `folder`/COMn.
-    bool linkAs(const QString& folder, int portNumber) const;
+    bool linkAs(const QString& folder, int portNumber);
 
     // Writes bytes to the master side (they arrive at whoever opened the slave).
     bool write(const QByteArray& bytes);
@@ -30,9 +31,15 @@ public:
     // Closes the master side: the far end goes away.
     void closeMaster();
 
+    // The device pulled out: the master closed and the links made by linkAs led nowhere, as a USB
+    // adapter's /dev/serial/by-id/ name goes with the adapter. A station retrying a link left as it was
+    // could open whichever pseudo-terminal another test is given next under the same number.
+    void unplug();
+
 private:
     int m_master = -1;
     QString m_slavePath;
+    QStringList m_links;
 };
 
 } // namespace testsupport

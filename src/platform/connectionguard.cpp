@@ -1,6 +1,7 @@
 #include "connectionguard.h"
 
 #include "connectionshedder.h"
+#include "socketpeek.h"
 
 #include <QTcpSocket>
 
@@ -13,21 +14,6 @@
 namespace platform {
 
 namespace {
-
-// Whether the peer's bytes wait in the system, not yet read by the socket: closing then resets the
-// connection.
-bool bytesWaitingInSystem(const QTcpSocket* socket)
-{
-    const qintptr descriptor = socket->socketDescriptor();
-    if (descriptor == -1)
-        return false;
-    char byte = 0;
-#ifdef Q_OS_WIN
-    return ::recv(static_cast<SOCKET>(descriptor), &byte, 1, MSG_PEEK) > 0;
-#else
-    return ::recv(static_cast<int>(descriptor), &byte, 1, MSG_PEEK) > 0;
-#endif
-}
 
 // A request head ends at its first empty line (CR LF CR LF, or bare LF LF from lax clients).
 bool endsHead(const QByteArray& bytes)

@@ -1,7 +1,8 @@
 #include "lingeringcloser.h"
 
+#include "timer.h"
+
 #include <algorithm>
-#include <chrono>
 
 #ifdef Q_OS_LINUX
 #include <cerrno>
@@ -16,12 +17,6 @@ namespace {
 
 // How often the queue is looked at while connections linger and none is taken over.
 constexpr int kSweepMs = 50;
-
-qint64 nowMs()
-{
-    return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now().time_since_epoch())
-        .count();
-}
 
 #ifdef Q_OS_LINUX
 // Reads and drops what the peer sent. True once the connection is over: the peer's end-of-stream or
@@ -103,7 +98,7 @@ bool LingeringCloser::take(int descriptor, int milliseconds)
     if (m_slot.size() <= at)
         m_slot.resize(std::max(at + 1, 2 * m_slot.size()), -1);
     m_slot[at] = static_cast<int>(m_entries.size());
-    m_entries.push_back({descriptor, nowMs() + milliseconds});
+    m_entries.push_back({descriptor, steadyMs() + milliseconds});
     if (!m_sweep.isActive())
         m_sweep.start(kSweepMs);
     return true;
@@ -162,7 +157,7 @@ void LingeringCloser::sweep()
         return;
     }
     collect();
-    const qint64 now = nowMs();
+    const qint64 now = steadyMs();
     std::vector<int> due;
     for (const Entry& entry : m_entries) {
         if (entry.deadline <= now)

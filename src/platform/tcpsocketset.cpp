@@ -2,6 +2,7 @@
 
 #include "connectionshedder.h"
 #include "lingeringcloser.h"
+#include "socketpeek.h"
 #include "tcplistener.h"
 
 #include <QCoreApplication>
@@ -51,22 +52,6 @@ void shutdownSending(QTcpSocket* socket)
     ::shutdown(static_cast<SOCKET>(descriptor), SD_SEND);
 #else
     ::shutdown(static_cast<int>(descriptor), SHUT_WR);
-#endif
-}
-
-// Whether the peer's bytes wait in the system, not yet read by the socket. Closing a socket with
-// unread bytes makes the system reset the connection.
-bool bytesWaitingInSystem(QTcpSocket* socket)
-{
-    const qintptr descriptor = socket->socketDescriptor();
-    if (descriptor == -1)
-        return false;
-    char byte = 0;
-    // The socket does not block, so this returns at once; 0 is the peer's end-of-stream.
-#ifdef Q_OS_WIN
-    return ::recv(static_cast<SOCKET>(descriptor), &byte, 1, MSG_PEEK) > 0;
-#else
-    return ::recv(static_cast<int>(descriptor), &byte, 1, MSG_PEEK) > 0;
 #endif
 }
 

@@ -11,6 +11,9 @@
 
 namespace platform {
 
+// Milliseconds on the monotonic clock, for deadlines that a change of the wall clock must not move.
+qint64 steadyMs();
+
 class Timer : public QObject
 {
     Q_OBJECT

@@ -8,7 +8,6 @@
 #include <QCoreApplication>
 
 #include <algorithm>
-#include <chrono>
 #include <limits>
 
 namespace web {
@@ -19,12 +18,6 @@ namespace {
 // together). Past this depth a close loop no longer lets events run: the socket is closed at once
 // anyway, and the stack stays bounded however many channels end at the same moment.
 constexpr int kMaxNestedCloseLoops = 32;
-
-qint64 nowMs()
-{
-    return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now().time_since_epoch())
-        .count();
-}
 
 } // namespace
 
@@ -109,7 +102,7 @@ void ChannelPool::HTTP_SERVER_ConnectionRequest(int, qint32 requestId)
     m_records[static_cast<size_t>(chosen)].TOTAL_LENGTH = 0;
     m_records[static_cast<size_t>(chosen)].BYTES_SENT = 0;
     if (m_sockets.accept(chosen, requestId)) {
-        const qint64 deadline = nowMs() + m_idleTimeoutMs;
+        const qint64 deadline = platform::steadyMs() + m_idleTimeoutMs;
         m_idleDeadline[static_cast<size_t>(chosen)] = deadline;
         sweepIdleAt(deadline);
     }
@@ -122,12 +115,12 @@ void ChannelPool::sweepIdleAt(qint64 deadline)
     if (m_idleSweep.isActive() && m_idleSweepAt <= deadline)
         return;
     m_idleSweepAt = deadline;
-    m_idleSweep.start(static_cast<int>(std::max<qint64>(0, deadline - nowMs())));
+    m_idleSweep.start(static_cast<int>(std::max<qint64>(0, deadline - platform::steadyMs())));
 }
 
 void ChannelPool::closeIdleChannels()
 {
-    const qint64 now = nowMs();
+    const qint64 now = platform::steadyMs();
     for (size_t i = 1; i < m_idleDeadline.size(); ++i) {
         // Closing lets events run: every deadline is read afresh.
         const qint64 deadline = m_idleDeadline[i];

@@ -1,11 +1,11 @@
 #!/usr/bin/env bash
 # The bench: builds a release binary of the station and measures, in one run on this machine, the
-# headless station's map requests against nginx and Python's http.server (wrk, and ab), its bearing
-# latency, its memory (and the windowed station's at start) and its idle CPU, the instructions it
-# spends per request (callgrind), how soon a map viewer is answered while 2,000 silent connections are
-# held open at the usual open-file limit, and the station behind nginx as a one-second cache against
-# the station alone. Prints the figures and writes them to bench/results.md. Not part of the test
-# suite; takes about ten minutes.
+# headless station's map requests against a bare Qt server, nginx and Python's http.server (wrk, and
+# ab), its bearing latency, its memory (and the windowed station's at start) and its idle CPU, the
+# instructions it spends per request (callgrind), how soon a map viewer is answered while 2,000 silent
+# connections are held open at the usual open-file limit, and the station behind nginx as a one-second
+# cache against the station alone. Prints the figures and writes them to bench/results.md. Not part
+# of the test suite; takes about ten minutes.
 #
 #   bash bench/run.sh [--seconds N] [--sentences N] [--idle N]
 #   bash bench/run.sh --only-silent    only the silent-connection figure; updates its section of results.md
@@ -25,7 +25,7 @@ build=build-release
 echo "== Building the station (Release) in $build/"
 cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DTARNVALE_BUILD_TESTS=OFF >/dev/null
 # The windowed executable too: the bench compares its memory at start with the headless station's.
-cmake --build "$build" --target tarnvale-webserver tarnvale-webserver-windows
+cmake --build "$build" --target tarnvale-webserver tarnvale-webserver-windows tarnvale-bench-bare-qt
 
 # A thousand idle connections, ab's fifty and the client holding 2,000 silent ones need descriptors.
 ulimit -n "$(ulimit -Hn)" 2>/dev/null || true
@@ -35,4 +35,4 @@ if [ "$(ulimit -n)" != unlimited ] && [ "$(ulimit -n)" -lt 4096 ]; then
 fi
 
 echo "== Measuring (bench/work/ holds the run's files)"
-exec /usr/bin/python3 bench/bench.py "$build/src/tarnvale-webserver" "$@"
+exec /usr/bin/python3 bench/bench.py "$build/src/tarnvale-webserver" --bare "$build/bench/bare-qt/tarnvale-bench-bare-qt" "$@"

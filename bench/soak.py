@@ -31,6 +31,7 @@ import threading
 import time
 
 from bench import DEFAULT_SETTINGS, HERE, WORK, Process, fetch, free_port, wait_for
+import sections
 
 # Growth allowed after the first minute, over the largest value seen in it.
 MEMORY_BOUND_KIB = 2048  # heap growth as the first waves of connections come and go
@@ -304,6 +305,7 @@ unset multiplot
     lines += ["What the station said about its serial line (first lines):", "", "```"] + events[:8] + ["```", ""]
     with open(os.path.join(HERE, "soak.md"), "w") as f:
         f.write("\n".join(lines))
+    sections.update("soak.md")
     print("\n".join(lines))
 
 

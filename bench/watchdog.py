@@ -17,6 +17,7 @@ import time
 import tty
 
 from bench import DEFAULT_SETTINGS, HERE, WORK, free_port, wait_for, fetch
+import sections
 
 
 def main():
@@ -80,11 +81,13 @@ def main():
     print(summary)
     with open(os.path.join(HERE, "watchdog.md"), "w") as f:
         f.write("# DF watchdog\n\n"
-                "From the write of a sentence's CR to the pseudo-terminal that is the headless station's COM1 to"
-                " its \"DF status: DF = SILENT\" line, one sentence a trial, then silence (the watchdog's interval"
-                " is 1000 ms).\n\n"
+                f"`bash bench/watchdog.sh`, {time.strftime('%Y-%m-%d %H:%M UTC', time.gmtime())}. From the write"
+                " of a sentence's CR to the pseudo-terminal that is the headless station's COM1 to its"
+                " \"DF status: DF = SILENT\" line, one sentence a trial, then silence (the watchdog's interval is"
+                " 1000 ms).\n\n"
                 "| trials | min ms | median ms | max ms | under 1000 ms |\n|---:|---:|---:|---:|---:|\n"
                 f"| {len(delays)} | {min(delays):.1f} | {statistics.median(delays):.1f} | {max(delays):.1f} | {early} |\n")
+    sections.update("watchdog.md")
     return 1 if early else 0
 
 

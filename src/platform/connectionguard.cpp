@@ -1,15 +1,9 @@
 #include "connectionguard.h"
 
 #include "connectionshedder.h"
-#include "socketpeek.h"
+#include "socketcalls.h"
 
 #include <QTcpSocket>
-
-#ifdef Q_OS_WIN
-#include <winsock2.h>
-#else
-#include <sys/socket.h>
-#endif
 
 namespace platform {
 
@@ -123,14 +117,7 @@ void ConnectionGuard::shutDownSending()
     if (m_sentEnd)
         return;
     m_sentEnd = true;
-    const qintptr descriptor = m_socket->socketDescriptor();
-    if (descriptor == -1)
-        return;
-#ifdef Q_OS_WIN
-    ::shutdown(static_cast<SOCKET>(descriptor), SD_SEND);
-#else
-    ::shutdown(static_cast<int>(descriptor), SHUT_WR);
-#endif
+    shutdownSending(m_socket);
 }
 
 } // namespace platform

@@ -2,7 +2,7 @@
 
 #include "connectionshedder.h"
 #include "lingeringcloser.h"
-#include "socketpeek.h"
+#include "socketcalls.h"
 #include "tcplistener.h"
 
 #include <QCoreApplication>
@@ -39,20 +39,6 @@ constexpr int kListenBacklog = 1024;
 qint32 clamp32(qint64 value)
 {
     return static_cast<qint32>(std::min<qint64>(value, std::numeric_limits<qint32>::max()));
-}
-
-// Sends our end-of-stream while the peer may still send: closing a socket that has unread bytes
-// waiting makes the system reset the connection, and the peer may then lose the answer it was sent.
-void shutdownSending(QTcpSocket* socket)
-{
-    const qintptr descriptor = socket->socketDescriptor();
-    if (descriptor == -1)
-        return;
-#ifdef Q_OS_WIN
-    ::shutdown(static_cast<SOCKET>(descriptor), SD_SEND);
-#else
-    ::shutdown(static_cast<int>(descriptor), SHUT_WR);
-#endif
 }
 
 // The event that delivers what fell due on the elements.

@@ -1,4 +1,4 @@
-#include "socketpeek.h"
+#include "socketcalls.h"
 
 #include <QTcpSocket>
 
@@ -20,6 +20,18 @@ bool bytesWaitingInSystem(const QTcpSocket* socket)
     return ::recv(static_cast<SOCKET>(descriptor), &byte, 1, MSG_PEEK) > 0;
 #else
     return ::recv(static_cast<int>(descriptor), &byte, 1, MSG_PEEK) > 0;
+#endif
+}
+
+void shutdownSending(const QTcpSocket* socket)
+{
+    const qintptr descriptor = socket->socketDescriptor();
+    if (descriptor == -1)
+        return;
+#ifdef Q_OS_WIN
+    ::shutdown(static_cast<SOCKET>(descriptor), SD_SEND);
+#else
+    ::shutdown(static_cast<int>(descriptor), SHUT_WR);
 #endif
 }
 

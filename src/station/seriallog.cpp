@@ -35,7 +35,13 @@ void SerialLog::note()
     if (m_pending)
         return;
     m_pending = true;
-    QMetaObject::invokeMethod(this, &SerialLog::tell, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(this, &SerialLog::flush, Qt::QueuedConnection);
+}
+
+void SerialLog::flush()
+{
+    if (m_pending)
+        tell();
 }
 
 void SerialLog::tell()

@@ -21,6 +21,9 @@ class SerialLog : public QObject
 public:
     explicit SerialLog(platform::SerialPort& port, QObject* parent = nullptr);
 
+    // Tells what the current event did now rather than after it: the station's last words come last.
+    void flush();
+
 private:
     void note();
     void tell();

@@ -149,6 +149,7 @@ void StationCore::shutDown()
         saveSettings();
     m_controls.setVisible(ControlId::Form_OPTIONS, false);
     (void)m_comm.setPortOpen(false);
+    m_serialLog.flush();
     platform::logEvent(QStringLiteral("Station closed"));
     emit closed();
 }

@@ -100,6 +100,8 @@ TEST_F(Headless, ServesTheMapByteForByteAndSaysWhatItDoes)
     EXPECT_EQ(log.count(QStringLiteral("DF status: DF = DETECTED")), 1) << log.toStdString();
     EXPECT_TRUE(log.contains(QStringLiteral("Shutting down on SIGTERM\n")));
     EXPECT_TRUE(log.contains(QStringLiteral("Settings written to %1\n").arg(settingsFile)));
+    // A supervisor reading the log finds the station's last word last.
+    EXPECT_TRUE(log.endsWith(QStringLiteral("Serial port COM1 closed\nStation closed\n"))) << log.toStdString();
 }
 
 TEST_F(Headless, AMissingComPortIsOneLineNamingTheDeviceAndTheMapIsStillServed)

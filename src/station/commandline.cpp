@@ -50,9 +50,9 @@ Options:
 The windowed station also takes Qt's own options, such as -platform offscreen.
 
 Exit status: 0 after an orderly shutdown (closing the window, SIGTERM, SIGINT or SIGHUP);
-1 when the settings file can be neither read nor created, or could not be written;
-2 for a usage error; 3 when a headless station cannot use its website port, or a station its live
-map port.
+1 when the settings file can be neither read nor created, or could not be written, or when the
+windows cannot be shown (no display, or the windowed station not installed); 2 for a usage error;
+3 when a headless station cannot use its website port, or a station its live map port.
 )";
 
 void print(std::FILE* stream, const QString& text)

@@ -177,6 +177,22 @@ TEST(CommandLine, HelpVersionAndUsageErrors)
     EXPECT_EQ(run({QStringLiteral("--headless"), QStringLiteral("stray")}), 2);
 }
 
+TEST(CommandLine, WithoutADisplayTheWindowedStationPointsToHeadlessAndTouchesNothing)
+{
+    QTemporaryDir config;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
+        environment.remove(QString::fromLatin1(name));
+    environment.insert(QStringLiteral("XDG_CONFIG_HOME"), config.path());
+    QProcess process;
+    process.setProcessEnvironment(environment);
+    process.start(kExecutable, {});
+    ASSERT_TRUE(process.waitForFinished(10000));
+    EXPECT_EQ(process.exitCode(), 1); // a supervisor must not take it for a clean stop
+    EXPECT_TRUE(process.readAllStandardError().contains("run it with --headless"));
+    EXPECT_TRUE(QDir(config.path()).isEmpty());
+}
+
 TEST(CommandLine, SettingsDirIsCreatedAndUsedAndNothingIsWrittenElsewhere)
 {
     testsupport::SettingsFolder home;

@@ -78,8 +78,7 @@ void ConnectionGuard::written()
 {
     m_spoken = true;
     if (m_closing) {
-        if (m_socket->bytesToWrite() == 0)
-            shutDownSending();
+        lingerOrDrain();
         return;
     }
     // Answered: whatever comes next is a new request.
@@ -104,8 +103,19 @@ void ConnectionGuard::finish(const QByteArray& answer)
     m_socket->readAll();
     if (!answer.isEmpty())
         m_socket->write(answer);
-    if (m_socket->bytesToWrite() == 0)
-        shutDownSending();
+    lingerOrDrain();
+}
+
+// While the answer is still going out the peer has the idle time from its last progress, as any
+// connection has (a phone on a weak link must not lose the end of a large file); once all of it is
+// out, our end-of-stream, and the peer has a short while to close its end.
+void ConnectionGuard::lingerOrDrain()
+{
+    if (m_socket->bytesToWrite() > 0) {
+        m_idle.start(m_idleMs);
+        return;
+    }
+    shutDownSending();
     m_idle.start(kLingerMs);
 }
 

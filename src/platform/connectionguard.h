@@ -5,7 +5,8 @@
 //   than the byte limit without having been answered;
 // - closes the connection when nothing has moved either way for the idle time;
 // - closes it in a way that lets the answer reach the peer: our end-of-stream after the last byte,
-//   whatever the peer still sends read and dropped, the rest cut off after a short while.
+//   whatever the peer still sends read and dropped; a peer that stops taking the answer is cut off
+//   after the idle time, and one that does not close its end after a short while.
 // It is the socket's child, so it ends with the socket whoever deletes that.
 
 #include <QByteArray>
@@ -44,6 +45,7 @@ public:
 private:
     void arrived();
     void written();
+    void lingerOrDrain();
     void shutDownSending();
 
     QTcpSocket* m_socket;

@@ -40,7 +40,6 @@ public:
     // The time each line carries (tests pin it).
     void setClock(std::function<QDateTime()> clock) { m_clock = std::move(clock); }
 
-    QString path() const { return m_file.path(); }
 
 private:
     void checkPath();

@@ -69,7 +69,8 @@ LinkPort websitePortForLink(const QString& path)
     if (port < 1 || port > 65535) {
         return {kDefaultPort, QStringLiteral("Settings file %1 gives website port %2, which no station can listen on: "
                                              "the link uses the default website port %3")
-                                  .arg(shown, text).arg(kDefaultPort)};
+                                  .arg(shown, text).arg(kDefaultPort),
+                false};
     }
     return {static_cast<int>(port), QString()};
 }

@@ -17,6 +17,9 @@ struct LinkPort
 {
     int port = 10000;
     QString warning; // empty when the file gave the port
+    // False when the file's own port is one no station can listen on: the station then serves no map
+    // on its website port at all, and `port` is only the link's stand-in.
+    bool listened = true;
 };
 LinkPort websitePortForLink(const QString& path);
 

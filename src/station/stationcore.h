@@ -88,8 +88,6 @@ public:
     platform::Timer& timerDf() { return m_timerDf; }
     platform::Timer& timerTest() { return m_timerTest; }
     platform::Timer& timerLinkStat() { return m_timerLinkStat; }
-    // Once a second while the serial line is lost: the same port is opened again.
-    platform::Timer& timerReopen() { return m_timerReopen; }
     web::ChannelPool& channels() { return *m_channels; }
 
     // The test bearing generator reads the local time through this (tests pin the second).

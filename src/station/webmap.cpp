@@ -25,7 +25,8 @@ int WebMap::start(StationCore& station, const CommandLine& commandLine)
     // The port the start-up will listen on: the settings file's, or the default file's when it is
     // missing or damaged (the start-up then writes the default file).
     const QString settingsFile = platform::settingsFilePath();
-    if (commandLine.webMapPort == websitePortForLink(settingsFile).port) {
+    const LinkPort website = websitePortForLink(settingsFile);
+    if (website.listened && commandLine.webMapPort == website.port) {
         CommandLine wrong;
         wrong.action = CommandLine::Action::UsageError;
         wrong.error = QStringLiteral("--web-map %1 is the website port (set in %2): choose another port for the live map")

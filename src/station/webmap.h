@@ -28,8 +28,6 @@ public:
     // asked for); otherwise the status to exit with, said on standard error.
     int start(StationCore& station, const CommandLine& commandLine);
 
-    web::LiveMap* liveMap() const { return m_map.get(); }
-
 private:
     std::unique_ptr<LastBearing> m_last;
     std::unique_ptr<web::LiveMap> m_map;

@@ -64,6 +64,7 @@ TEST(NetworkLink, ThePortIsTheOneTheStartUpWouldListenOn)
         QStringList lines;
         int port;
         const char* warning; // part of the warning, or nullptr for none
+        bool listened = true; // whether a station listens on the file's port at all
     };
     QStringList digitTwelve = settingsWithPortDigits(QStringLiteral("20000"));
     digitTwelve[2] = QStringLiteral(" 12 "); // thousands: the digit check puts 5 there
@@ -74,8 +75,8 @@ TEST(NetworkLink, ThePortIsTheOneTheStartUpWouldListenOn)
         {settingsWithPortDigits(QStringLiteral("08080")), 8080, nullptr},
         {settingsWithPortDigits(QStringLiteral("00001")), 1, nullptr},
         {digitTwelve, 25000, nullptr},
-        {settingsWithPortDigits(QStringLiteral("65536")), 10000, "65536"},
-        {settingsWithPortDigits(QStringLiteral("00000")), 10000, "00000"},
+        {settingsWithPortDigits(QStringLiteral("65536")), 10000, "65536", false},
+        {settingsWithPortDigits(QStringLiteral("00000")), 10000, "00000", false},
         {settingsWithPortDigits(QStringLiteral("20000")).mid(0, 25), 10000, "damaged"},
         {refusedComPort, 10000, "damaged"},
     };
@@ -83,6 +84,8 @@ TEST(NetworkLink, ThePortIsTheOneTheStartUpWouldListenOn)
         folder.writeLines(c.lines);
         const station::LinkPort port = station::websitePortForLink(folder.settingsFile());
         EXPECT_EQ(port.port, c.port) << c.lines.mid(0, 6).join(u'|').toStdString();
+        // A live map on 10000 does not clash with a website port no station can listen on.
+        EXPECT_EQ(port.listened, c.listened) << c.lines.mid(0, 6).join(u'|').toStdString();
         if (c.warning) {
             EXPECT_TRUE(port.warning.contains(QLatin1String(c.warning))) << port.warning.toStdString();
             EXPECT_TRUE(port.warning.contains(QStringLiteral("10000"))) << port.warning.toStdString();

@@ -25,7 +25,6 @@ public:
     // `maxRequestBytes`: what a client may send before it is answered; `idleMs`: how long nothing may move.
     ConnectionGuard(QTcpSocket* socket, qint64 maxRequestBytes, int idleMs);
 
-    QTcpSocket* socket() const { return m_socket; }
     qint64 acceptedAt() const { return m_acceptedAt; }
     bool isClosing() const { return m_closing; }
 

@@ -109,7 +109,7 @@ QTcpSocket* HttpListener::nextPendingConnection()
             socket->deleteLater(); // gone before anyone took it
             continue;
         }
-        auto* guard = new ConnectionGuard(socket, m_maxRequestBytes, m_idleMs);
+        auto* guard = new ConnectionGuard(socket, kMaxRequestBytes, m_idleMs);
         if (makeRoomForOne()) {
             m_guards.emplace_back(guard);
             return socket;

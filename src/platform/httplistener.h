@@ -3,9 +3,9 @@
 // own (Qt's QAbstractHttpServer binds to it, and takes its connections through
 // pendingConnectionAvailable(), which this listener raises along with newConnection()). Every
 // connection it hands out is already watched by a ConnectionGuard, so before the module reads a byte:
-// - at most maxConnections() are open at once: one more closes the oldest connection that has sent
+// - at most kMaxConnections (by default) are open at once: one more closes the oldest connection that has sent
 //   nothing, or, when every one is in use, is answered 503 and closed;
-// - a client may send at most maxRequestBytes() before it is answered (431, or 413 past the head);
+// - a client may send at most kMaxRequestBytes before it is answered (431, or 413 past the head);
 // - a connection on which nothing moves for the idle time is closed;
 // - connections that have sent nothing are offered to the process's ConnectionShedder, so that running
 //   out of descriptors on any port of the program can make room here too, and this port's can make
@@ -37,11 +37,9 @@ public:
     // Every interface (IPv4 and IPv6) on `port`, which must lie in 1 to 65535.
     bool listenOnPort(int port);
 
-    // Limits for the connections accepted from now on.
+    // Limits for the connections accepted from now on (tests lower them).
     void setMaxConnections(int count) { m_maxConnections = count; }
-    void setMaxRequestBytes(qint64 bytes) { m_maxRequestBytes = bytes; }
     void setIdleTimeout(int milliseconds) { m_idleMs = milliseconds; }
-    int maxConnections() const { return m_maxConnections; }
 
     // Connections handed out and not yet closed.
     int connectionCount() const;
@@ -60,7 +58,6 @@ private:
 
     mutable std::vector<QPointer<ConnectionGuard>> m_guards; // oldest first
     int m_maxConnections = kMaxConnections;
-    qint64 m_maxRequestBytes = kMaxRequestBytes;
     int m_idleMs = kIdleTimeoutMs;
     QPointer<ConnectionShedder> m_shedder;
     int m_shedSource = 0;

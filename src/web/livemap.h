@@ -34,7 +34,6 @@ public:
     // Listens on every interface on `port`; false (errorString() says why) when it cannot.
     bool listen(int port);
     QString errorString() const { return m_error; }
-    platform::HttpListener* listener() const { return m_listener; }
 
     LiveFeed& feed() { return m_feed; }
     const MapAssets& assets() const { return m_assets; }

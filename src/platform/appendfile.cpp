@@ -1,5 +1,7 @@
 #include "appendfile.h"
 
+#include "regularfile.h"
+
 #include <QFile>
 
 #ifdef Q_OS_UNIX
@@ -67,8 +69,13 @@ AppendFile::~AppendFile()
 bool AppendFile::open(const QByteArray& header)
 {
     close();
+    m_refused = false;
     // A file size limit must fail the write, not end the station.
     ::signal(SIGXFSZ, SIG_IGN);
+    // Opening a FIFO or a device can wait or have effects of its own: what is no regular file is refused
+    // from a look at it alone.
+    if (const QString problem = notRegularFile(m_path); !problem.isEmpty())
+        return refuse(problem);
     const QByteArray name = QFile::encodeName(m_path);
     do {
         // Read as well: an unfinished last line is looked for. Not blocking: a FIFO fails at once.
@@ -80,15 +87,28 @@ bool AppendFile::open(const QByteArray& header)
     }
     struct stat info {};
     if (::fstat(m_fd, &info) != 0 || !S_ISREG(info.st_mode)) {
-        m_error = QStringLiteral("not a regular file");
         close();
-        return false;
+        return refuse(QStringLiteral("not a regular file"));
+    }
+    if (info.st_size > 0 && !header.isEmpty()) {
+        QByteArray start(header.size(), '\0');
+        if (::pread(m_fd, start.data(), static_cast<size_t>(start.size()), 0) != start.size() || start != header) {
+            close();
+            return refuse(QStringLiteral("it does not begin with the log's header line"));
+        }
     }
     ::fcntl(m_fd, F_SETFL, O_APPEND);
     const Tail tail = unfinishedTail(m_fd, info.st_size);
     m_cutPending = tail.cutAt;
     m_lineEndPending = tail.lineEnd;
     return append(QByteArray(), header);
+}
+
+bool AppendFile::refuse(const QString& why)
+{
+    m_error = why;
+    m_refused = true;
+    return false;
 }
 
 void AppendFile::close()
@@ -173,7 +193,13 @@ bool AppendFile::stillAtPath() const
 bool AppendFile::open(const QByteArray& header)
 {
     close();
+    m_refused = false;
+    if (const QString problem = notRegularFile(m_path); !problem.isEmpty())
+        return refuse(problem);
     QFile probe(m_path);
+    if (probe.size() > 0 && !header.isEmpty() && probe.open(QIODevice::ReadOnly) && probe.read(header.size()) != header)
+        return refuse(QStringLiteral("it does not begin with the log's header line"));
+    probe.close();
     if (!probe.open(QIODevice::Append)) {
         m_error = probe.errorString();
         return false;
@@ -204,6 +230,13 @@ bool AppendFile::append(const QByteArray& lines, const QByteArray& header)
 
 bool AppendFile::writeWhole(const QByteArray&)
 {
+    return false;
+}
+
+bool AppendFile::refuse(const QString& why)
+{
+    m_error = why;
+    m_refused = true;
     return false;
 }
 

@@ -18,10 +18,16 @@ BearingLog::BearingLog(const QString& path, QObject* parent)
     : QObject(parent)
     , m_file(QFileInfo(path).absoluteFilePath())
 {
-    if (reopen())
+    if (reopen()) {
         platform::logEvent(QStringLiteral("Logging bearings to %1").arg(shown(m_file.path())));
-    else
+    } else if (m_file.refused()) {
+        m_refused = true;
+        platform::logEvent(QStringLiteral("Bearing log %1 refused, it is not one (%2): the file is left as it is")
+                               .arg(shown(m_file.path()), m_file.errorString()));
+        return;
+    } else {
         tellFailure();
+    }
     m_check.setInterval(kCheckIntervalMs);
     connect(&m_check, &QTimer::timeout, this, &BearingLog::checkPath);
     m_check.start();

@@ -5,7 +5,10 @@
 //   utc_time,source,bearing,calibration,station_latitude,station_longitude,end_latitude,end_longitude
 //   2026-05-04T09:15:02.417Z,DF,45,10,+34.41852,-119.74167,+34.67427,-119.43163
 //
-// The file only ever holds whole lines (see platform::AppendFile). A file that cannot be written costs
+// The log writes only into a file of its own: new, empty, or beginning with its header line. Anything
+// else at the path (someone's notes, a FIFO, a device, a folder) is refused at the start and left as it
+// is, and the station does not run. The file only ever holds whole lines (see platform::AppendFile). A
+// file that cannot be written costs
 // one line on standard error, not one per bearing, and the station serves on; the next line that can
 // be written again says so. A log rotated away (renamed or removed) is noticed within a second and
 // started again at its path.
@@ -37,6 +40,10 @@ public:
 
     void write(const DrawnBearing& bearing);
 
+    // The path held something that is not this log's at the start (told on standard error); nothing is
+    // logged then, and the run is not to start.
+    bool refused() const { return m_refused; }
+
     // The time each line carries (tests pin it).
     void setClock(std::function<QDateTime()> clock) { m_clock = std::move(clock); }
 
@@ -49,6 +56,7 @@ private:
     platform::AppendFile m_file;
     QTimer m_check;
     std::function<QDateTime()> m_clock = [] { return QDateTime::currentDateTimeUtc(); };
+    bool m_refused = false;
     bool m_failing = false;   // told that the log cannot be written, not yet that it can again
     qint64 m_missed = 0;      // bearings not logged since
 };

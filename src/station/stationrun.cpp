@@ -17,6 +17,11 @@
 
 namespace station {
 
+namespace {
+// A bearing log path that holds something not the log's own: the run does not start.
+constexpr int kExitBearingLogRefused = 1;
+} // namespace
+
 int runStation(StationCore& station, const CommandLine& commandLine, const std::function<void()>& show)
 {
     QCoreApplication::setApplicationName(QStringLiteral("tarnvale-webserver"));
@@ -34,6 +39,8 @@ int runStation(StationCore& station, const CommandLine& commandLine, const std::
     std::unique_ptr<BearingLog> bearingLog;
     if (!commandLine.bearingLog.isEmpty()) {
         bearingLog = std::make_unique<BearingLog>(commandLine.bearingLog);
+        if (bearingLog->refused())
+            return kExitBearingLogRefused;
         QObject::connect(&station, &StationCore::bearingDrawn, bearingLog.get(), &BearingLog::write);
     }
 

@@ -59,7 +59,6 @@ TEST_F(AppendFileTest, AnUnfinishedLastLineIsCutOffAtOpenAndNoWholeLineWithIt)
     const std::pair<QByteArray, QByteArray> cases[] = {
         {kHeader + "1,a\n2,b", kHeader + "1,a\n3,c\n"},
         {kHeader + "1,a\n", kHeader + "1,a\n3,c\n"},
-        {"1,", kHeader + "3,c\n"},                           // nothing whole in it: starts again
         {kHeader + "1,a\n" + QByteArray(3000, 'x'), kHeader + "1,a\n3,c\n"},
     };
     for (const auto& [before, after] : cases) {
@@ -70,7 +69,7 @@ TEST_F(AppendFileTest, AnUnfinishedLastLineIsCutOffAtOpenAndNoWholeLineWithIt)
         EXPECT_EQ(content(), after) << before.left(40).toStdString();
     }
     // A long text without a line end is no line of ours: it stays, and the next line starts afresh.
-    const QByteArray foreign = "notes\n" + QByteArray(5000, 'y');
+    const QByteArray foreign = kHeader + "notes\n" + QByteArray(5000, 'y');
     put(foreign);
     platform::AppendFile file(path());
     ASSERT_TRUE(file.open(kHeader));
@@ -141,11 +140,29 @@ TEST_F(AppendFileTest, WhatCannotBeALogIsRefusedWithAReason)
     platform::AppendFile folder(dir.path());
     EXPECT_FALSE(folder.open(kHeader));
 
-    // A FIFO nobody reads would hold the station up: refused at once.
+    // A FIFO nobody reads would hold the station up, a device never ends: refused without a write.
     const QString fifo = dir.filePath(QStringLiteral("fifo"));
     ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
     platform::AppendFile pipe(fifo);
     EXPECT_FALSE(pipe.open(kHeader));
+    EXPECT_TRUE(pipe.refused());
+    const QString full = dir.filePath(QStringLiteral("full"));
+    ASSERT_TRUE(QFile::link(QStringLiteral("/dev/full"), full));
+    platform::AppendFile device(full);
+    EXPECT_FALSE(device.open(kHeader));
+    EXPECT_TRUE(device.refused());
+    EXPECT_EQ(device.errorString(), full + QStringLiteral(" leads to /dev/full, a character device, not a regular file"));
+
+    // Text without the header, even a crash's fragment of one, is someone else's.
+    for (const QByteArray& text : {QByteArray("1,"), QByteArray("when\n"), QByteArray("notes\n") + kHeader}) {
+        put(text);
+        platform::AppendFile file(path());
+        EXPECT_FALSE(file.open(kHeader));
+        EXPECT_TRUE(file.refused());
+        EXPECT_EQ(content(), text);
+    }
+    // A folder missing is no refusal: it may come.
+    EXPECT_FALSE(inMissingFolder.refused());
 }
 
 } // namespace

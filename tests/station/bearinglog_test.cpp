@@ -1,5 +1,5 @@
-// The bearing log: its lines, and a log that cannot be opened tried again until it can, told once each
-// way. (Full disks, size limits and rotation: the real station's tests in tests/e2e.)
+// The bearing log: its lines, a path holding what is not the log's own refused untouched, and a log
+// that cannot be opened tried again until it can, told once each way. (Full disks, size limits and rotation: the real station's tests in tests/e2e.)
 #include "station/bearinglog.h"
 #include "support/eventlines.h"
 
@@ -9,6 +9,8 @@
 #include <QTest>
 #include <QTimeZone>
 #include <gtest/gtest.h>
+
+#include <sys/stat.h>
 
 using station::BearingLog;
 using station::DrawnBearing;
@@ -98,6 +100,58 @@ TEST_F(BearingLogFile, ALogThatCannotBeOpenedIsTriedAgainUntilItCanBe)
     log.write(dfBearing(45));
     EXPECT_EQ(content(), kHeader + lineAt(5));
     EXPECT_EQ(events.matching(QStringLiteral("written again (2 bearing(s)")).size(), 1) << events.lines().join(u'\n').toStdString();
+}
+
+TEST_F(BearingLogFile, WhatIsNotTheLogsOwnIsRefusedAtTheStartAndLeftByteForByte)
+{
+    const QByteArray foreign[] = {"my notes", "keep this\nlose this", "utc_time,source\n1,2\n"};
+    for (const QByteArray& text : foreign) {
+        {
+            QFile f(path);
+            ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+            f.write(text);
+        }
+        events.clear();
+        BearingLog log(path);
+        EXPECT_TRUE(log.refused()) << text.toStdString();
+        log.write(dfBearing(45));
+        EXPECT_EQ(content(), text);
+        ASSERT_EQ(events.lines().size(), 2) << events.lines().join(u'\n').toStdString(); // refused, then cannot write
+        EXPECT_EQ(events.lines()[0], QStringLiteral("Bearing log %1 refused, it is not one (it does not begin with the log's "
+                                                    "header line): the file is left as it is").arg(path));
+    }
+    ASSERT_TRUE(QFile::remove(path));
+
+    // A FIFO nobody reads, and a folder: refused without being opened, and still what they were.
+    ASSERT_EQ(::mkfifo(QFile::encodeName(path).constData(), 0600), 0);
+    {
+        BearingLog log(path);
+        EXPECT_TRUE(log.refused());
+    }
+    struct stat info {};
+    ASSERT_EQ(::lstat(QFile::encodeName(path).constData(), &info), 0);
+    EXPECT_TRUE(S_ISFIFO(info.st_mode));
+    ASSERT_TRUE(QFile::remove(path));
+    ASSERT_TRUE(QDir().mkdir(path));
+    events.clear();
+    BearingLog folder(path);
+    EXPECT_TRUE(folder.refused());
+    EXPECT_EQ(events.matching(QStringLiteral("is a directory, not a regular file")).size(), 1)
+        << events.lines().join(u'\n').toStdString();
+    EXPECT_TRUE(QDir(path).isEmpty());
+
+    // The log's own file, even with an unfinished last line, is taken as before.
+    ASSERT_TRUE(QDir().rmdir(path));
+    {
+        QFile f(path);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(kHeader + lineAt(1) + "2026-05-04T09:0");
+    }
+    BearingLog own(path);
+    EXPECT_FALSE(own.refused());
+    pin(own, 3);
+    own.write(dfBearing(45));
+    EXPECT_EQ(content(), kHeader + lineAt(1) + lineAt(3));
 }
 
 } // namespace

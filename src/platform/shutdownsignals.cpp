@@ -5,6 +5,7 @@
 #include <csignal>
 #ifdef Q_OS_UNIX
 #include <fcntl.h>
+#include <pthread.h>
 #include <sys/socket.h>
 #include <unistd.h>
 #endif
@@ -41,8 +42,14 @@ ShutdownSignals::ShutdownSignals(QObject* parent)
     action.sa_handler = onShutdownSignal;
     sigemptyset(&action.sa_mask);
     action.sa_flags = SA_RESTART;
-    for (int signalNumber : {SIGTERM, SIGINT, SIGHUP})
+    sigset_t watched;
+    sigemptyset(&watched);
+    for (int signalNumber : {SIGTERM, SIGINT, SIGHUP}) {
         ::sigaction(signalNumber, &action, nullptr);
+        sigaddset(&watched, signalNumber);
+    }
+    // A supervisor's stop must reach the station even when its parent left these signals blocked.
+    ::pthread_sigmask(SIG_UNBLOCK, &watched, nullptr);
 }
 
 ShutdownSignals::~ShutdownSignals()
@@ -61,15 +68,19 @@ ShutdownSignals::~ShutdownSignals()
     }
 }
 
-void ShutdownSignals::drain()
+int ShutdownSignals::takePending()
 {
     unsigned char byte = 0;
     int last = 0;
-    while (::read(g_pipe[0], &byte, 1) == 1)
+    while (g_pipe[0] >= 0 && ::read(g_pipe[0], &byte, 1) == 1)
         last = byte;
-    if (last == 0)
-        return;
-    emit shutdownRequested(last);
+    return last;
+}
+
+void ShutdownSignals::drain()
+{
+    if (const int last = takePending(); last != 0)
+        emit shutdownRequested(last);
 }
 
 #else
@@ -79,6 +90,10 @@ ShutdownSignals::ShutdownSignals(QObject* parent)
 {
 }
 ShutdownSignals::~ShutdownSignals() = default;
+int ShutdownSignals::takePending()
+{
+    return 0;
+}
 void ShutdownSignals::drain() {}
 #endif
 

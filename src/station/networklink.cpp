@@ -53,7 +53,10 @@ LinkPort websitePortForLink(const QString& path)
 {
     const QString shown = QDir::toNativeSeparators(path);
     SettingsReading reading;
-    switch (readSettings(path, reading)) {
+    QString problem;
+    switch (readSettings(path, reading, &problem)) {
+    case ReadOutcome::NotRegular:
+        return {kDefaultPort, QStringLiteral("Settings file %1: the link uses the default website port %2").arg(problem).arg(kDefaultPort)};
     case ReadOutcome::Missing:
         return {kDefaultPort, QStringLiteral("Settings file %1 %2: the link uses the default website port %3")
                                   .arg(shown, QFile::exists(path) ? QStringLiteral("cannot be read") : QStringLiteral("does not exist"))

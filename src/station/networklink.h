@@ -11,8 +11,8 @@ namespace station {
 struct CommandLine;
 
 // The port map viewers reach the station on, by the settings file at `path`: its five port digits
-// after the start-up's digit check. A missing or damaged file, or a port outside 1 to 65535, gives
-// the default port 10000 and a warning for the operator.
+// after the start-up's digit check. A missing or damaged file, a path that leads to no regular file,
+// or a port outside 1 to 65535, gives the default port 10000 and a warning for the operator.
 struct LinkPort
 {
     int port = 10000;

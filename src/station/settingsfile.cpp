@@ -2,8 +2,8 @@
 
 #include "options/digitfields.h"
 #include "platform/numbertext.h"
+#include "platform/regularfile.h"
 
-#include <QFile>
 #include <QSaveFile>
 
 namespace station {
@@ -12,10 +12,10 @@ namespace {
 
 constexpr int kLineCount = 26;
 
-QStringList fileLines(QFile& file)
+QStringList fileLines(const QByteArray& bytes)
 {
     // CR LF is the file's form; a bare LF (a file edited on Linux) reads the same.
-    QString content = QString::fromLatin1(file.readAll());
+    QString content = QString::fromLatin1(bytes);
     content.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
     QStringList lines = content.split(u'\n');
     if (!content.isEmpty() && content.endsWith(u'\n'))
@@ -46,13 +46,26 @@ QString checkedDigit(int field, const QString& tag)
     return QString(QChar::fromLatin1(f.fallback));
 }
 
-ReadOutcome readSettings(const QString& path, SettingsTarget& target)
+ReadOutcome readSettings(const QString& path, SettingsTarget& target, QString* problem)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return ReadOutcome::Missing;
-    const QStringList lines = fileLines(file);
-    file.close();
+    const platform::SmallFile file = platform::readSmallFile(path);
+    switch (file.status) {
+    case platform::SmallFile::Status::Read:
+        return applySettings(file.content, target);
+    case platform::SmallFile::Status::NotRegular:
+        if (problem)
+            *problem = file.problem;
+        return ReadOutcome::NotRegular;
+    case platform::SmallFile::Status::Missing:
+    case platform::SmallFile::Status::Unreadable:
+        break;
+    }
+    return ReadOutcome::Missing;
+}
+
+ReadOutcome applySettings(const QByteArray& content, SettingsTarget& target)
+{
+    const QStringList lines = fileLines(content);
 
     // Lines 1 to 24 hold numbers; a line without one reads as 0 (line 1 then fails at the port).
     for (int line = 1; line <= 1 + options::kDigitFieldCount; ++line) {
@@ -100,6 +113,12 @@ QStringList settingsLines(int commPort, const QStringList& tags)
 
 bool writeSettingsLines(const QString& path, const QStringList& lines, QString* error)
 {
+    // The save would rename its new file over a FIFO or device that the operator put there.
+    if (const QString problem = platform::notRegularFile(path); !problem.isEmpty()) {
+        if (error)
+            *error = problem;
+        return false;
+    }
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly)) {
         if (error)

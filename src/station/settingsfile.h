@@ -24,9 +24,10 @@ public:
 };
 
 enum class ReadOutcome {
-    Applied, // all 26 lines read and applied
-    Missing, // the file could not be opened
-    Damaged, // a line missing, a number outside 16 bits, or a port number refused
+    Applied,    // all 26 lines read and applied
+    Missing,    // the file could not be opened
+    Damaged,    // a line missing, a number outside 16 bits, or a port number refused
+    NotRegular, // the path leads to no regular file (a FIFO, a device, a folder): it is not opened
 };
 
 // The start-up's digit check of field options::kDigitFields[field]: the tag itself when it is exactly
@@ -34,7 +35,11 @@ enum class ReadOutcome {
 QString checkedDigit(int field, const QString& tag);
 
 // Reads and applies one pass, stopping at the first damage (what was applied before it stays applied).
-ReadOutcome readSettings(const QString& path, SettingsTarget& target);
+// Only the file's first 64 KiB are read. For NotRegular, `problem` says what stands at the path.
+ReadOutcome readSettings(const QString& path, SettingsTarget& target, QString* problem = nullptr);
+
+// The same pass over a file's bytes as they were read.
+ReadOutcome applySettings(const QByteArray& content, SettingsTarget& target);
 
 // The 26 lines of the default file: COM1, website port 10000, calibration 0,
 // 34 degrees 25.111 minutes north, 119 degrees 44.500 minutes west.
@@ -44,7 +49,8 @@ QStringList defaultSettingsLines();
 QStringList settingsLines(int commPort, const QStringList& tags);
 
 // Replaces the file atomically with the lines, each ended by CR LF. On failure the previous file is
-// left whole and `error` says why.
+// left whole and `error` says why. A path that leads to no regular file is never written through nor
+// replaced.
 bool writeSettingsLines(const QString& path, const QStringList& lines, QString* error = nullptr);
 
 } // namespace station

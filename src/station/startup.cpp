@@ -8,10 +8,10 @@
 #include "platform/eventlog.h"
 #include "platform/messages.h"
 #include "platform/paths.h"
+#include "platform/regularfile.h"
 #include "web/listening.h"
 
 #include <QDir>
-#include <QFile>
 
 using namespace station;
 
@@ -38,10 +38,13 @@ private:
     options::OptionsCore& m_options;
 };
 
-QByteArray fileContent(const QString& path)
+// One pass of the reading over the file as it is now; only a regular file is read.
+ReadOutcome readPass(const QString& path, SettingsTarget& target, platform::SmallFile& file)
 {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    file = platform::readSmallFile(path);
+    if (file.status == platform::SmallFile::Status::NotRegular)
+        return ReadOutcome::NotRegular;
+    return file.status == platform::SmallFile::Status::Read ? applySettings(file.content, target) : ReadOutcome::Missing;
 }
 
 } // namespace
@@ -115,29 +118,45 @@ bool StationCore::startUp()
 bool StationCore::loadSettings()
 {
     const QString path = platform::settingsFilePath();
+    SettingsApplier target(m_controls, m_comm, m_options);
+    platform::SmallFile file;
+    ReadOutcome outcome = readPass(path, target, file);
+    if (outcome == ReadOutcome::NotRegular) {
+        // No damaged file: what the operator put there (a FIFO, a device, a folder) is not replaced,
+        // and nothing else is touched either.
+        settingsUnavailable(path, file.problem);
+        return false;
+    }
     if (platform::createsSettingsFolder())
         QDir().mkpath(platform::settingsFolder());
-    SettingsApplier target(m_controls, m_comm, m_options);
-    ReadOutcome outcome = readSettings(path, target);
     QString note;
     if (outcome != ReadOutcome::Applied) {
         // A missing or damaged file is replaced whole by the default file, which is then read.
         note = outcome == ReadOutcome::Missing ? QStringLiteral(" (missing: written with the defaults)")
                                                : QStringLiteral(" (damaged: replaced by the defaults)");
         if (writeSettingsLines(path, defaultSettingsLines()))
-            outcome = readSettings(path, target);
+            outcome = readPass(path, target, file);
     }
     if (outcome != ReadOutcome::Applied) {
-        m_messages.show(kSettingsUnavailableTitle,
-                        platform::joinedMessage(settingsUnavailableWarning(QDir::toNativeSeparators(path)),
-                                                settingsUnavailableInstruction(QDir::toNativeSeparators(platform::settingsFolder()))));
-        m_exitStatus = kExitSettingsUnavailable;
+        settingsUnavailable(path, outcome == ReadOutcome::NotRegular ? file.problem : QString());
         return false;
     }
     platform::logEvent(QStringLiteral("Settings file %1").arg(QDir::toNativeSeparators(path)) + note);
-    m_settingsAsRead = fileContent(path);
+    m_settingsAsRead = file.content;
     m_settingsLoaded = true;
     return true;
+}
+
+// The settings-file-not-available message; what stands at the path, when known, follows its two
+// sentences as a part of its own.
+void StationCore::settingsUnavailable(const QString& path, const QString& problem)
+{
+    QString text = platform::joinedMessage(settingsUnavailableWarning(QDir::toNativeSeparators(path)),
+                                           settingsUnavailableInstruction(QDir::toNativeSeparators(platform::settingsFolder())));
+    if (!problem.isEmpty())
+        text = platform::joinedMessage(text, problem);
+    m_messages.show(kSettingsUnavailableTitle, text);
+    m_exitStatus = kExitSettingsUnavailable;
 }
 
 void StationCore::shutDown()
@@ -155,21 +174,31 @@ void StationCore::shutDown()
 }
 
 // Only someone editing the file changes it while a headless station runs: their edit wins. A file
-// that has gone holds no edit, and is written anew.
-bool StationCore::settingsChangedOnDisk() const
+// that has gone holds no edit, and is written anew. One that cannot be read now may hold an edit all
+// the same: it is not overwritten blindly. (A path that now leads to no regular file is refused by the
+// write, which says so.)
+bool StationCore::leavesSettingsFileAlone() const
 {
     const QString path = platform::settingsFilePath();
-    return QFile::exists(path) && fileContent(path) != m_settingsAsRead;
+    const platform::SmallFile now = platform::readSmallFile(path);
+    if (now.status == platform::SmallFile::Status::Unreadable) {
+        platform::logEvent(QStringLiteral("Settings file %1 cannot be read (%2): left as it is")
+                               .arg(QDir::toNativeSeparators(path), now.problem));
+        return true;
+    }
+    if (now.status == platform::SmallFile::Status::Read && now.content != m_settingsAsRead) {
+        platform::logEvent(QStringLiteral("Settings file %1 changed since the start: left as it is")
+                               .arg(QDir::toNativeSeparators(path)));
+        return true;
+    }
+    return false;
 }
 
 void StationCore::saveSettings()
 {
     const QString path = platform::settingsFilePath();
-    if (m_headless && settingsChangedOnDisk()) {
-        platform::logEvent(QStringLiteral("Settings file %1 changed since the start: left as it is")
-                               .arg(QDir::toNativeSeparators(path)));
+    if (m_headless && leavesSettingsFileAlone())
         return;
-    }
     QStringList tags = m_options.tags({0, options::kDigitFieldCount});
     tags << m_controls.tag(ControlId::CmdButton_LAT_HEMI) << m_controls.tag(ControlId::CmdButton_LONG_HEMI);
     QString reason;

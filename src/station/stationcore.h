@@ -111,7 +111,8 @@ private:
     bool startUp();
     bool loadSettings();
     void saveSettings();
-    bool settingsChangedOnDisk() const;
+    bool leavesSettingsFileAlone() const;
+    void settingsUnavailable(const QString& path, const QString& problem);
     void showComPortMessage();
     void serialLineGone();
     void logDfStatus(station::ControlId id);

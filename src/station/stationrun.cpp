@@ -32,6 +32,19 @@ int runStation(StationCore& station, const CommandLine& commandLine, const std::
                            .arg(QStringLiteral(TARNVALE_VERSION), commandLine.headless ? QStringLiteral(" headless") : QString()));
     platform::raiseOpenFileLimit();
 
+    // Watched from before anything is read: a stop that comes first ends the run at once, with nothing
+    // read or written (a FIFO or device at a file's path cannot hold the station up either).
+    platform::ShutdownSignals shutdownSignals;
+    const auto stoppedEarly = [&shutdownSignals] {
+        const int signalNumber = shutdownSignals.takePending();
+        if (signalNumber != 0)
+            platform::logEvent(QStringLiteral("Shutting down on %1 before the start-up: nothing read or written")
+                                   .arg(platform::signalName(signalNumber)));
+        return signalNumber != 0;
+    };
+    if (stoppedEarly())
+        return 0;
+
     WebMap webMap;
     if (const int status = webMap.start(station, commandLine); status != 0)
         return status;
@@ -44,12 +57,13 @@ int runStation(StationCore& station, const CommandLine& commandLine, const std::
         QObject::connect(&station, &StationCore::bearingDrawn, bearingLog.get(), &BearingLog::write);
     }
 
-    platform::ShutdownSignals shutdownSignals;
     QObject::connect(&shutdownSignals, &platform::ShutdownSignals::shutdownRequested, &station, &StationCore::shutDownOnSignal);
     QObject::connect(&station, &StationCore::closed, QCoreApplication::instance(), [&station] {
         QCoreApplication::exit(station.exitStatus());
     }, Qt::QueuedConnection);
 
+    if (stoppedEarly())
+        return 0;
     if (!station.Form_Load() || station.isClosed())
         return station.exitStatus();
     if (show)

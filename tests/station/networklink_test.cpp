@@ -16,6 +16,8 @@
 #include <QXmlStreamReader>
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 namespace {
 
 // What a map viewer reads of the link: the elements under NetworkLink and its Link, in document order.
@@ -98,6 +100,12 @@ TEST(NetworkLink, ThePortIsTheOneTheStartUpWouldListenOn)
     EXPECT_EQ(missing.port, 10000);
     EXPECT_TRUE(missing.warning.contains(QStringLiteral("does not exist"))) << missing.warning.toStdString();
     EXPECT_FALSE(QFile::exists(folder.settingsFile()));
+
+    // A FIFO in the file's place is not waited on.
+    ASSERT_EQ(::mkfifo(QFile::encodeName(folder.settingsFile()).constData(), 0600), 0);
+    const station::LinkPort fifo = station::websitePortForLink(folder.settingsFile());
+    EXPECT_EQ(fifo.port, 10000);
+    EXPECT_TRUE(fifo.warning.contains(QStringLiteral("is a FIFO, not a regular file"))) << fifo.warning.toStdString();
 }
 
 // The real programs, as an operator runs them from a shell.

@@ -9,6 +9,7 @@
 
 #include <csignal>
 #include <sys/resource.h>
+#include <sys/stat.h>
 
 using station::ReadOutcome;
 
@@ -176,4 +177,30 @@ TEST(DigitCheck, AcceptsExactDigitTextsInRangeAndFallsBackOtherwise)
     EXPECT_EQ(station::checkedDigit(field("Label_LONG_DEGX1"), QStringLiteral("-1")), QStringLiteral("8"));
     EXPECT_EQ(station::checkedDigit(field("Label_LONG_MINX10"), QStringLiteral("10")), QStringLiteral("1"));
     EXPECT_EQ(station::checkedDigit(field("Label_LONG_MINX1"), QStringLiteral(" 7")), QStringLiteral("0"));
+}
+
+TEST(SettingsFile, APathThatIsNoRegularFileIsNeitherReadNorWrittenThrough)
+{
+    testsupport::SettingsFolder folder;
+    const QString path = folder.settingsFile();
+    ASSERT_EQ(::mkfifo(QFile::encodeName(path).constData(), 0600), 0);
+    RecordingTarget target;
+    QString problem;
+    // Returns at once, with no writer at the FIFO's other end.
+    EXPECT_EQ(station::readSettings(path, target, &problem), ReadOutcome::NotRegular);
+    EXPECT_EQ(problem, path + QStringLiteral(" is a FIFO, not a regular file"));
+    QString reason;
+    EXPECT_FALSE(station::writeSettingsLines(path, defaults(), &reason));
+    EXPECT_EQ(reason, problem);
+    struct stat info {};
+    ASSERT_EQ(::lstat(QFile::encodeName(path).constData(), &info), 0);
+    EXPECT_TRUE(S_ISFIFO(info.st_mode)); // not replaced by a regular file
+    ASSERT_TRUE(QFile::remove(path));
+
+    // A device that never ends costs one bounded read of nothing.
+    ASSERT_TRUE(QFile::link(QStringLiteral("/dev/zero"), path));
+    EXPECT_EQ(station::readSettings(path, target, &problem), ReadOutcome::NotRegular);
+    EXPECT_EQ(problem, path + QStringLiteral(" leads to /dev/zero, a character device, not a regular file"));
+    EXPECT_FALSE(station::writeSettingsLines(path, defaults()));
+    EXPECT_EQ(QFileInfo(path).symLinkTarget(), QStringLiteral("/dev/zero"));
 }

@@ -2,7 +2,9 @@
 #include "stationcore.h"
 
 #include "captions.h"
+#include "digitcheckwarnings.h"
 #include "settingsfile.h"
+#include "staletemporaries.h"
 
 #include "geo/kml.h"
 #include "platform/eventlog.h"
@@ -71,10 +73,18 @@ bool StationCore::startUp()
 
     m_controls.setCaption(ControlId::Form_STATION, kStationTitle);
 
-    for (int field = 0; field < options::kDigitFieldCount; ++field)
-        m_controls.setCaptionAndTag(digitFieldId(field), checkedDigit(field, m_controls.tag(digitFieldId(field))));
+    for (int field = 0; field < options::kDigitFieldCount; ++field) {
+        const QString tag = m_controls.tag(digitFieldId(field));
+        if (const QString warning = digitCheckWarning(field, tag); !warning.isEmpty())
+            platform::logEvent(warning);
+        m_controls.setCaptionAndTag(digitFieldId(field), checkedDigit(field, tag));
+    }
 
     m_options.POSITION();
+    if (const QString warning = longitudeWarning(m_options.tags(options::kLongitudeFields),
+                                                 m_controls.tag(ControlId::CmdButton_LONG_HEMI), m_state.START_LONGITUDE);
+        !warning.isEmpty())
+        platform::logEvent(warning);
     m_state.collapseLine();
     ENDPOINT();
 
@@ -129,6 +139,7 @@ bool StationCore::loadSettings()
     }
     if (platform::createsSettingsFolder())
         QDir().mkpath(platform::settingsFolder());
+    removeStaleTemporaries(path);
     QString note;
     if (outcome != ReadOutcome::Applied) {
         // A missing or damaged file is replaced whole by the default file, which is then read.

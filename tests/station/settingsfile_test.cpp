@@ -1,5 +1,7 @@
 #include "options/digitfields.h"
 #include "station/settingsfile.h"
+#include "station/staletemporaries.h"
+#include "support/eventlines.h"
 #include "support/settingsfolder.h"
 
 #include <QDir>
@@ -203,4 +205,53 @@ TEST(SettingsFile, APathThatIsNoRegularFileIsNeitherReadNorWrittenThrough)
     EXPECT_EQ(problem, path + QStringLiteral(" leads to /dev/zero, a character device, not a regular file"));
     EXPECT_FALSE(station::writeSettingsLines(path, defaults()));
     EXPECT_EQ(QFileInfo(path).symLinkTarget(), QStringLiteral("/dev/zero"));
+}
+
+TEST(SettingsTemporaries, OnlyOldRegularFilesOfSettingsLinesAreRemovedTheRestIsNamedOnce)
+{
+    testsupport::SettingsFolder folder;
+    testsupport::EventLines events;
+    const QDateTime now = QDateTime::currentDateTimeUtc();
+    const auto put = [&](const QString& name, const QByteArray& bytes, int minutesOld) {
+        QFile file(folder.folder() + u'/' + name);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(bytes);
+        ASSERT_TRUE(file.flush());
+        ASSERT_TRUE(file.setFileTime(now.addSecs(-60 * minutesOld), QFileDevice::FileModificationTime));
+    };
+    QByteArray whole;
+    for (const QString& line : defaults())
+        whole += line.toLatin1() + "\r\n";
+    put(QStringLiteral("Tarnvale_Demo.ini.a1B2c3"), whole, 11);                 // a whole file, never renamed
+    put(QStringLiteral("Tarnvale_Demo.ini.Qx9ZzY"), whole.left(37), 60);        // cut short in mid-line
+    put(QStringLiteral("Tarnvale_Demo.ini.000000"), QByteArray(), 600);         // killed before a byte
+    put(QStringLiteral("Tarnvale_Demo.ini.young1"), whole, 9);                  // a station may be writing it
+    put(QStringLiteral("Tarnvale_Demo.ini.notes1"), "my notes\r\n", 60);       // someone's text
+    put(QStringLiteral("Tarnvale_Demo.ini.lfonly"), QByteArray(whole).replace("\r\n", "\n"), 60); // not the station's line ends
+    put(QStringLiteral("Tarnvale_Demo.ini.27line"), whole + "N\r\n", 60);      // more than a settings file
+    put(QStringLiteral("Tarnvale_Demo.ini.backup"), whole, 60);
+    ASSERT_TRUE(QFile::rename(folder.folder() + QStringLiteral("/Tarnvale_Demo.ini.backup"),
+                              folder.folder() + QStringLiteral("/Tarnvale_Demo.ini.bak")));  // not the shape
+    put(QStringLiteral("Tarnvale_Demo.ini.1234567"), whole, 60);                 // seven characters
+    ASSERT_TRUE(QFile::link(folder.folder() + QStringLiteral("/Tarnvale_Demo.ini.bak"),
+                            folder.folder() + QStringLiteral("/Tarnvale_Demo.ini.linked")));
+    ASSERT_TRUE(QDir().mkdir(folder.folder() + QStringLiteral("/Tarnvale_Demo.ini.folder")));
+
+    const station::TemporariesFound found = station::removeStaleTemporaries(folder.settingsFile(), now);
+    QStringList removed = found.removed;
+    removed.sort();
+    EXPECT_EQ(removed.join(u' ').toStdString(), "Tarnvale_Demo.ini.000000 Tarnvale_Demo.ini.Qx9ZzY Tarnvale_Demo.ini.a1B2c3")
+        << events.lines().join(u'\n').toStdString();
+    QStringList left = found.leftAlone;
+    left.sort();
+    EXPECT_EQ(left.join(u' ').toStdString(), "Tarnvale_Demo.ini.27line Tarnvale_Demo.ini.folder Tarnvale_Demo.ini.lfonly "
+                                             "Tarnvale_Demo.ini.linked Tarnvale_Demo.ini.notes1 Tarnvale_Demo.ini.young1");
+    // One line for each, naming it; everything not removed is still there.
+    EXPECT_EQ(events.lines().size(), 9) << events.lines().join(u'\n').toStdString();
+    for (const QString& name : left)
+        EXPECT_EQ(events.matching(name + QStringLiteral(" looks like a temporary")).size(), 1) << name.toStdString();
+    QStringList remaining = QDir(folder.folder()).entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot);
+    EXPECT_EQ(remaining.size(), 8);
+    EXPECT_TRUE(remaining.contains(QStringLiteral("Tarnvale_Demo.ini.bak")));
+    EXPECT_TRUE(remaining.contains(QStringLiteral("Tarnvale_Demo.ini.1234567")));
 }

@@ -157,6 +157,40 @@ TEST_F(StationFixture, OutOfRangeDigitsFallBackAndAreWrittenBackReplaced)
     EXPECT_EQ(written[9], QStringLiteral("3"));
 }
 
+TEST_F(StationFixture, EachDigitReplacedAndALongitudeOffTheEarthIsOneLineOnStandardError)
+{
+    testsupport::EventLines events;
+    QStringList lines = settingsLinesFor(testsupport::freePort());
+    lines[9] = QStringLiteral("9"); // latitude degrees tens: 3 is used
+    const char* longitude[] = {"1", "9", "4", "12", "5", "0", "0", "0"}; // 194 degrees; minutes tens: 1 is used
+    for (int i = 0; i < 8; ++i)
+        lines[16 + i] = QString::fromLatin1(longitude[i]);
+    folder.writeLines(lines);
+    ASSERT_TRUE(start());
+
+    EXPECT_EQ(events.matching(QStringLiteral("Settings file line")).join(u'\n').toStdString(),
+              "Settings file line 10 (Label_LAT_DEGX10) holds 9, not a digit from 0 to 8: 3 is used instead\n"
+              "Settings file line 20 (Label_LONG_MINX10) holds 12, not a digit from 0 to 5: 1 is used instead\n"
+              "Settings file lines 17 to 24 give the longitude 194 degrees 15.000 minutes W, beyond 180 degrees and so "
+              "off the Earth: the map is given -194.25000");
+    // The check and the map stay as they are.
+    EXPECT_EQ(tagOf("Label_LAT_DEGX10"), QStringLiteral("3"));
+    EXPECT_EQ(station->state().START_LONGITUDE, QStringLiteral("-194.25000"));
+    EXPECT_TRUE(station->currentDocument().contains(QStringLiteral("-194.25000")));
+
+    // The last meridian itself is on the Earth, and a file the check takes whole says nothing.
+    lines = settingsLinesFor(testsupport::freePort());
+    const char* meridian[] = {"1", "8", "0", "0", "0", "0", "0", "0"};
+    for (int i = 0; i < 8; ++i)
+        lines[16 + i] = QString::fromLatin1(meridian[i]);
+    folder.writeLines(lines);
+    events.clear();
+    StationCore fresh(messages);
+    ASSERT_TRUE(fresh.Form_Load());
+    EXPECT_TRUE(events.matching(QStringLiteral("Settings file line")).isEmpty()) << events.lines().join(u'\n').toStdString();
+    fresh.shutDown();
+}
+
 TEST_F(StationFixture, ASettingsPathThatIsNoRegularFileIsNotReplacedAndTheStationDoesNotStart)
 {
     const QString path = folder.settingsFile();

@@ -31,10 +31,12 @@ Options:
                         instead of the per-user configuration folder's Tarnvale folder.
   --bearing-log FILE    Append a CSV line to FILE for every bearing drawn on the map (time in UTC,
                         DF or TEST, bearing, calibration, station, end point). A file renamed or
-                        removed (log rotation) is started again at the same path.
+                        removed (log rotation) is started again at the same path. FILE must be new,
+                        empty or a bearing log already: anything else is refused (status 1).
   --network-link        Print a KML network link to this station's map and exit, without starting
                         the station: save it as a .kml file and open it in the map viewer. The port
-                        is read from the settings file, which is left as it is.
+                        is read from the settings file, which is left as it is. Not with --headless,
+                        --bearing-log, --web-map or --tiles.
     --host NAME         The station's host name or address in the link (default: this machine's
                         host name); an IPv6 address is written in brackets.
     --refresh SECONDS   How often the viewer fetches the map again (default 2).
@@ -50,8 +52,10 @@ Options:
 The windowed station also takes Qt's own options, such as -platform offscreen.
 
 Exit status: 0 after an orderly shutdown (closing the window, SIGTERM, SIGINT or SIGHUP);
-1 when the settings file can be neither read nor created, or could not be written, or when the
-windows cannot be shown (no display, or the windowed station not installed); 2 for a usage error;
+1 when the settings file can be neither read nor created, or could not be written, or its path is
+no regular file (a FIFO, a device, a folder), when the --bearing-log file is not a bearing log, or
+when the windows cannot be shown (no display, or the windowed station not installed); 2 for a usage
+error;
 3 when a headless station cannot use its website port, or a station its live map port.
 )";
 
@@ -141,6 +145,12 @@ CommandLine parseCommandLine(const QStringList& arguments)
         if (parser.isSet(host) || parser.isSet(refresh))
             return usageError(QStringLiteral("--host and --refresh go with --network-link"));
         return result;
+    }
+    // The link is printed instead of running a station: an option for the station would be lost.
+    for (const QCommandLineOption* stationOption : {&headless, &bearingLog, &webMap, &tiles}) {
+        if (parser.isSet(*stationOption))
+            return usageError(QStringLiteral("--network-link prints a link and runs no station: it does not go with --%1")
+                                  .arg(stationOption->names().constFirst()));
     }
     QString why;
     if (parser.isSet(host)) {

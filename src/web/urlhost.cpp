@@ -26,11 +26,16 @@ bool isDigits(const QString& text)
 
 std::optional<QString> ipv6Host(QString host, QString* error)
 {
-    if (host.startsWith(u'[') && host.endsWith(u']'))
+    const bool bracketed = host.startsWith(u'[') && host.endsWith(u']');
+    if (bracketed)
         host = host.mid(1, host.size() - 2);
     const qsizetype percent = host.indexOf(u'%');
     const QString address = percent < 0 ? host : host.left(percent);
-    const QString zone = percent < 0 ? QString() : host.mid(percent + 1);
+    QString zone = percent < 0 ? QString() : host.mid(percent + 1);
+    // In brackets the address is taken as a URL writes it: the zone after "%25", itself escaped
+    // ("[fe80::1%25eth0]"). A bare address writes the zone after a plain "%" ("fe80::1%eth0").
+    if (bracketed && zone.size() > 2 && zone.startsWith(QStringLiteral("25")))
+        zone = QUrl::fromPercentEncoding(zone.mid(2).toUtf8());
     QHostAddress parsed;
     if (!parsed.setAddress(address) || parsed.protocol() != QAbstractSocket::IPv6Protocol)
         return failed(error, QStringLiteral("'%1' is not an IPv6 address").arg(address));

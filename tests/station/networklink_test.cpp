@@ -160,6 +160,7 @@ TEST_F(NetworkLinkProgram, PrintsTheLinkAndLeavesTheSettingsFileAsItWas)
     const std::tuple<QString, const char*, const char*> runs[] = {
         {QStringLiteral(TARNVALE_EXECUTABLE), "df-base.example", "http://df-base.example:8080/"},
         {QStringLiteral(TARNVALE_WINDOWS_EXECUTABLE), "fe80::1%eth0", "http://[fe80::1%25eth0]:8080/"},
+        {QStringLiteral(TARNVALE_EXECUTABLE), "[fe80::1%25eth0]", "http://[fe80::1%25eth0]:8080/"},
     };
     for (const auto& [program, host, href] : runs) {
         const Run r = run(program, {"--network-link", "--settings-dir", settingsDir.path(), "--host", host,
@@ -217,6 +218,11 @@ TEST_F(NetworkLinkProgram, BadValuesAreAUsageErrorWithNothingPrinted)
         {"--host", "station.example"},
         {"--refresh", "2"},
         {"--bearing-log", ""},
+        // The link is printed instead of running a station: station options would be lost.
+        {"--network-link", "--headless"},
+        {"--network-link", "--web-map", "8080"},
+        {"--network-link", "--bearing-log", "bearings.csv"},
+        {"--network-link", "--web-map", "8080", "--tiles", "https://tiles.example/{z}/{x}/{y}.png"},
     };
     for (const QStringList& arguments : cases) {
         const Run r = run(QStringLiteral(TARNVALE_EXECUTABLE), arguments);

@@ -30,6 +30,9 @@ TEST(UrlHost, NamesAndAddressesAreWrittenAsAUrlNeedsThem)
         {"::ffff:192.0.2.1", "[::ffff:192.0.2.1]"},
         {"fe80::1%eth0", "[fe80::1%25eth0]"},              // the zone's "%" is written "%25"
         {"fe80::1%a&b<c", "[fe80::1%25a%26b%3Cc]"},        // and nothing of it stays raw
+        {"[fe80::1%25eth0]", "[fe80::1%25eth0]"},          // in brackets, as a URL has it: escaped once
+        {"[fe80::1%25a%26b]", "[fe80::1%25a%26b]"},
+        {"[fe80::1%eth0]", "[fe80::1%25eth0]"},
         {"a1.b-2.c3", "a1.b-2.c3"},
     };
     for (const auto& [given, written] : cases) {

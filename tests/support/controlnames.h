@@ -1,5 +1,5 @@
 #pragma once
-// The station's controls by the names operators and older notes know them by.
+// The station's controls by their object names, as the windows' widgets carry them ("Label_DF_STATUS").
 
 #include "station/controls.h"
 

@@ -46,7 +46,7 @@ OpenFileLimit currentOpenFileLimit()
     return {fromRlim(limit.rlim_cur), fromRlim(limit.rlim_max)};
 }
 
-OpenFileLimit raiseOpenFileLimit(qint64 wanted)
+OpenFileLimit raiseOpenFileLimit(qint64 wanted, bool reportShortfall)
 {
     const OpenFileLimit before = currentOpenFileLimit();
     const qint64 soft = chosenSoftLimit(before, wanted);
@@ -61,7 +61,7 @@ OpenFileLimit raiseOpenFileLimit(qint64 wanted)
         }
     }
     const OpenFileLimit after = currentOpenFileLimit();
-    if (after.hard != OpenFileLimit::kUnlimited && after.hard < wanted) {
+    if (reportShortfall && after.hard != OpenFileLimit::kUnlimited && after.hard < wanted) {
         logEvent(QStringLiteral("Open-file limit: the hard limit of %1 is below the %2 open files the station "
                                 "may need for its connections; raise it (ulimit -Hn, systemd LimitNOFILE=)")
                      .arg(after.hard)
@@ -77,7 +77,7 @@ OpenFileLimit currentOpenFileLimit()
     return {};
 }
 
-OpenFileLimit raiseOpenFileLimit(qint64)
+OpenFileLimit raiseOpenFileLimit(qint64, bool)
 {
     return {};
 }

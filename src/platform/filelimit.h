@@ -26,8 +26,8 @@ qint64 chosenSoftLimit(OpenFileLimit current, qint64 wanted = kWantedOpenFiles);
 OpenFileLimit currentOpenFileLimit();
 
 // Raises the process's soft open-file limit to chosenSoftLimit() and says on standard error (one line)
-// when the hard limit keeps it below `wanted` or the system refuses. Returns the limits in force
-// afterwards (both 0 where the system has no such limit).
-OpenFileLimit raiseOpenFileLimit(qint64 wanted = kWantedOpenFiles);
+// when the system refuses, and, with `reportShortfall`, when the hard limit keeps it below `wanted`.
+// Returns the limits in force afterwards (both 0 where the system has no such limit).
+OpenFileLimit raiseOpenFileLimit(qint64 wanted = kWantedOpenFiles, bool reportShortfall = true);
 
 } // namespace platform

@@ -57,7 +57,7 @@ int HttpListener::streamLimit(OpenFileLimit limit)
     const bool noLimit = limit.soft == 0 && limit.hard == 0; // where the system keeps none
     if (limit.soft == OpenFileLimit::kUnlimited || noLimit)
         return kMaxStreams;
-    return static_cast<int>(std::clamp<qint64>(limit.soft - kReservedDescriptors, 0, kMaxStreams));
+    return static_cast<int>(std::clamp<qint64>(limit.soft - kReservedDescriptors - kMaxConnections, 0, kMaxStreams));
 }
 
 bool HttpListener::listenOnPort(int port)

@@ -39,8 +39,8 @@ public:
     static constexpr int kRequestTimeoutMs = 10000;
     static constexpr int kMaxStreams = 4096;
 
-    // Event streams the open-file limit leaves room for: kMaxStreams, or fewer when the limit (less the
-    // descriptors every listener keeps free) is lower.
+    // Event streams the open-file limit leaves room for: kMaxStreams, or fewer when the limit, less the
+    // descriptors every listener keeps free and the ordinary connections, is lower.
     static int streamLimit(OpenFileLimit limit);
 
     explicit HttpListener(QObject* parent = nullptr);

@@ -251,10 +251,11 @@ TEST_F(Limited, SilentConnectionsAreOfferedToTheProcessShedderOldestFirst)
 TEST(HttpListener, EventStreamsGetWhatTheOpenFileLimitLeavesUpToTheirOwnLimit)
 {
     using platform::OpenFileLimit;
-    EXPECT_EQ(HttpListener::streamLimit({1024, 1024}), 1024 - platform::TcpListener::kReservedDescriptors);
+    EXPECT_EQ(HttpListener::streamLimit({1024, 1024}),
+              1024 - platform::TcpListener::kReservedDescriptors - HttpListener::kMaxConnections);
     EXPECT_EQ(HttpListener::streamLimit({33791, 524288}), HttpListener::kMaxStreams);
     EXPECT_EQ(HttpListener::streamLimit({OpenFileLimit::kUnlimited, OpenFileLimit::kUnlimited}), HttpListener::kMaxStreams);
-    EXPECT_EQ(HttpListener::streamLimit({10, 10}), 0);
+    EXPECT_EQ(HttpListener::streamLimit({200, 200}), 0);
 }
 
 TEST(HttpListener, ListensOnlyOnRealPorts)

@@ -130,16 +130,25 @@
     // Asks for the status once a second: in browsers without event streams, and while every stream the
     // station keeps is in use.
     var polling = null;
+    // An answer that comes after the stream has opened again is not shown: the stream is newer.
     function poll() {
         fetch('status.json', { cache: 'no-store' })
             .then(function (response) { return response.json(); })
-            .then(function (status) { show(status); linkState('Updated once a second', false); })
-            .catch(function () { linkState('Station not reachable: trying again', true); });
+            .then(function (status) {
+                if (polling !== null) {
+                    show(status);
+                    linkState('Updated once a second', false);
+                }
+            })
+            .catch(function () {
+                if (polling !== null)
+                    linkState('Station not reachable: trying again', true);
+            });
     }
     function startPolling() {
         if (polling === null) {
-            poll();
             polling = setInterval(poll, 1000);
+            poll();
         }
     }
     function stopPolling() {

@@ -107,23 +107,6 @@ ConnectionGuard* HttpListener::guardOf(QTcpSocket* socket)
     return socket ? socket->findChild<ConnectionGuard*>(QString(), Qt::FindDirectChildrenOnly) : nullptr;
 }
 
-int HttpListener::closeSilent(int count)
-{
-    prune();
-    int closed = 0;
-    // Copied: closing lets the socket report its end, which may change the list.
-    const std::vector<QPointer<ConnectionGuard>> guards = m_guards;
-    for (const QPointer<ConnectionGuard>& guard : guards) {
-        if (closed >= count)
-            break;
-        if (guard && guard->isSilent()) {
-            guard->finish();
-            ++closed;
-        }
-    }
-    return closed;
-}
-
 bool HttpListener::makeRoomForOne()
 {
     return connectionCount() < m_maxConnections || closeLongestAwaiting();

@@ -33,7 +33,7 @@ class HttpListener : public TcpListener
 public:
     static constexpr int kMaxConnections = 256;
     static constexpr qint64 kMaxRequestBytes = 8 * 1024;
-    // As for the website port: a client gets a minute to ask.
+    // Nothing moving either way for a minute ends a connection, as on the website port.
     static constexpr int kIdleTimeoutMs = 60000;
     // From a connection's start, or the end of its previous answer, to the end of a whole request.
     static constexpr int kRequestTimeoutMs = 10000;
@@ -67,9 +67,6 @@ public:
 
     // The watch kept over a connection this listener handed out; null for any other socket.
     static ConnectionGuard* guardOf(QTcpSocket* socket);
-
-    // Closes up to `count` connections that have sent nothing, oldest first; how many it closed.
-    int closeSilent(int count);
 
 private:
     void prune() const;

@@ -3,29 +3,22 @@
 #include "connectionshedder.h"
 #include "socketcalls.h"
 
+#include <QSocketNotifier>
 #include <QTcpSocket>
+
+#include <algorithm>
 
 namespace platform {
 
-namespace {
-
-// A request head ends at its first empty line (CR LF CR LF, or bare LF LF from lax clients).
-bool endsHead(const QByteArray& bytes)
-{
-    return bytes.contains("\r\n\r\n") || bytes.contains("\n\n");
-}
-
-} // namespace
-
-ConnectionGuard::ConnectionGuard(QTcpSocket* socket, qint64 maxRequestBytes, int idleMs)
+ConnectionGuard::ConnectionGuard(QTcpSocket* socket, const Limits& limits)
     : QObject(socket)
     , m_socket(socket)
     , m_acceptedAt(acceptClock())
-    , m_maxRequestBytes(maxRequestBytes)
-    , m_idleMs(idleMs)
+    , m_awaitingSince(m_acceptedAt)
+    , m_limits(limits)
 {
     // One byte over the limit is enough to tell; the module never holds more of a request than that.
-    socket->setReadBufferSize(maxRequestBytes + 1);
+    socket->setReadBufferSize(limits.maxRequestBytes + 1);
     m_idle.setSingleShot(true);
     connect(&m_idle, &QTimer::timeout, this, [this] {
         if (m_closing)
@@ -33,21 +26,30 @@ ConnectionGuard::ConnectionGuard(QTcpSocket* socket, qint64 maxRequestBytes, int
         else
             finish();
     });
+    m_requestTimer.setSingleShot(true);
+    connect(&m_requestTimer, &QTimer::timeout, this, [this] { finish(); });
     connect(socket, &QTcpSocket::readyRead, this, &ConnectionGuard::arrived);
     connect(socket, &QTcpSocket::bytesWritten, this, &ConnectionGuard::written);
-    m_idle.start(m_idleMs);
+    m_idle.start(m_limits.idleMs);
+    m_requestTimer.start(m_limits.requestMs);
 }
 
-QByteArray ConnectionGuard::closingAnswer(int status, const char* reason)
+QByteArray ConnectionGuard::closingAnswer(int status, const char* reason, bool http10)
 {
-    return QByteArrayLiteral("HTTP/1.1 ") + QByteArray::number(status) + ' ' + reason
-        + QByteArrayLiteral("\r\nContent-Length: 0\r\nConnection: close\r\n\r\n");
+    return (http10 ? QByteArrayLiteral("HTTP/1.0 ") : QByteArrayLiteral("HTTP/1.1 ")) + QByteArray::number(status) + ' '
+        + reason + QByteArrayLiteral("\r\nContent-Length: 0\r\nConnection: close\r\n\r\n");
 }
 
 bool ConnectionGuard::isSilent() const
 {
     return !m_heard && !m_spoken && !m_closing && m_socket->state() == QAbstractSocket::ConnectedState
         && m_socket->bytesAvailable() == 0 && m_socket->bytesToWrite() == 0 && !bytesWaitingInSystem(m_socket);
+}
+
+bool ConnectionGuard::isAwaitingRequest() const
+{
+    return !m_closing && !m_stream && !m_headEnded && m_socket->state() == QAbstractSocket::ConnectedState
+        && m_socket->bytesToWrite() == 0;
 }
 
 void ConnectionGuard::arrived()
@@ -60,18 +62,65 @@ void ConnectionGuard::arrived()
     if (fresh.isEmpty())
         return;
     m_heard = true;
-    m_idle.start(m_idleMs);
+    m_idle.start(m_limits.idleMs);
     m_unanswered += fresh.size();
     if (!m_headEnded) {
-        const QByteArray seen = m_headTail + fresh;
-        m_headEnded = endsHead(seen);
-        m_headTail = seen.right(3);
+        const qsizetype used = m_head.take(fresh);
+        if (m_head.ended()) {
+            headEnded(fresh.size() - used);
+            if (m_closing)
+                return;
+        }
+    } else if (m_bodyDue > 0) {
+        m_bodyDue -= fresh.size();
+        if (m_bodyDue <= 0 && !m_request.chunked)
+            requestArrived();
     }
-    if (m_unanswered > m_maxRequestBytes) {
+    if (m_unanswered > m_limits.maxRequestBytes) {
         // Past its head a client is sending a body, which nothing here accepts.
-        finish(m_headEnded ? closingAnswer(413, "Payload Too Large")
+        finish(m_headEnded ? closingAnswer(413, "Payload Too Large", m_request.http10)
                            : closingAnswer(431, "Request Header Fields Too Large"));
     }
+}
+
+void ConnectionGuard::headEnded(qsizetype bodyBytes)
+{
+    m_request = parseRequestHead(m_head.bytes(), m_limits.maxRequestBytes);
+    m_head.clear();
+    m_headEnded = true;
+    if (m_request.badLength) {
+        finish(closingAnswer(400, "Bad Request", m_request.http10));
+        return;
+    }
+    m_bodyDue = std::max<qint64>(0, m_request.contentLength) - bodyBytes;
+    // A chunked body's end is the module's to find: the request time runs on until it answers.
+    if (m_bodyDue <= 0 && !m_request.chunked)
+        requestArrived();
+}
+
+void ConnectionGuard::requestArrived()
+{
+    m_requestTimer.stop();
+}
+
+// The answer is out: whatever comes next is a new request, with the request time from now.
+void ConnectionGuard::awaitNextRequest()
+{
+    m_unanswered = 0;
+    m_headEnded = false;
+    m_bodyDue = 0;
+    m_head.clear();
+    m_awaitingSince = acceptClock();
+    m_requestTimer.start(m_limits.requestMs);
+}
+
+void ConnectionGuard::send(const QByteArray& bytes)
+{
+    if (m_closing || m_socket->state() != QAbstractSocket::ConnectedState)
+        return;
+    m_socket->write(bytes);
+    if (m_socket->bytesToWrite() > 0)
+        holdReading(true);
 }
 
 void ConnectionGuard::written()
@@ -81,11 +130,12 @@ void ConnectionGuard::written()
         lingerOrDrain();
         return;
     }
-    // Answered: whatever comes next is a new request.
-    m_unanswered = 0;
-    m_headEnded = false;
-    m_headTail.clear();
-    m_idle.start(m_idleMs);
+    m_idle.start(m_limits.idleMs);
+    if (m_socket->bytesToWrite() > 0)
+        return;
+    holdReading(false);
+    if (!m_stream)
+        awaitNextRequest();
 }
 
 void ConnectionGuard::finish(const QByteArray& answer)
@@ -94,6 +144,7 @@ void ConnectionGuard::finish(const QByteArray& answer)
         return;
     const bool silent = isSilent();
     m_closing = true;
+    m_requestTimer.stop();
     if (m_socket->state() != QAbstractSocket::ConnectedState)
         return;
     if (silent && answer.isEmpty()) {
@@ -112,10 +163,12 @@ void ConnectionGuard::finish(const QByteArray& answer)
 void ConnectionGuard::lingerOrDrain()
 {
     if (m_socket->bytesToWrite() > 0) {
-        m_idle.start(m_idleMs);
+        holdReading(true);
+        m_idle.start(m_limits.idleMs);
         return;
     }
     shutDownSending();
+    holdReading(false); // the peer's end now ends the connection, and loses it nothing
     m_idle.start(kLingerMs);
 }
 
@@ -128,6 +181,22 @@ void ConnectionGuard::shutDownSending()
         return;
     m_sentEnd = true;
     shutdownSending(m_socket);
+}
+
+// A socket that reads the peer's end-of-stream closes at once, and what it has not yet sent is lost;
+// Qt offers no half-closed state. So while an answer is going out, the socket's own read notifier
+// (the socket engine's, a child of the socket) stays off: the peer's bytes, and its end, wait in the
+// system. Reading the socket switches it on again, which is why every send holds it anew.
+void ConnectionGuard::holdReading(bool hold)
+{
+    if (m_readingHeld == hold && !hold)
+        return;
+    m_readingHeld = hold;
+    const QList<QSocketNotifier*> notifiers = m_socket->findChildren<QSocketNotifier*>();
+    for (QSocketNotifier* notifier : notifiers) {
+        if (notifier->type() == QSocketNotifier::Read)
+            notifier->setEnabled(!hold);
+    }
 }
 
 } // namespace platform

@@ -36,7 +36,9 @@ rlim_t toRlim(qint64 value)
     return value == OpenFileLimit::kUnlimited ? RLIM_INFINITY : static_cast<rlim_t>(value);
 }
 
-OpenFileLimit current()
+} // namespace
+
+OpenFileLimit currentOpenFileLimit()
 {
     rlimit limit{};
     if (::getrlimit(RLIMIT_NOFILE, &limit) != 0)
@@ -44,11 +46,9 @@ OpenFileLimit current()
     return {fromRlim(limit.rlim_cur), fromRlim(limit.rlim_max)};
 }
 
-} // namespace
-
-OpenFileLimit raiseOpenFileLimit(qint64 wanted)
+OpenFileLimit raiseOpenFileLimit(qint64 wanted, bool reportShortfall)
 {
-    const OpenFileLimit before = current();
+    const OpenFileLimit before = currentOpenFileLimit();
     const qint64 soft = chosenSoftLimit(before, wanted);
     if (soft != before.soft) {
         const rlimit raised{toRlim(soft), toRlim(before.hard)};
@@ -57,11 +57,11 @@ OpenFileLimit raiseOpenFileLimit(qint64 wanted)
                          .arg(before.soft)
                          .arg(soft)
                          .arg(QString::fromLocal8Bit(std::strerror(errno))));
-            return current();
+            return currentOpenFileLimit();
         }
     }
-    const OpenFileLimit after = current();
-    if (after.hard != OpenFileLimit::kUnlimited && after.hard < wanted) {
+    const OpenFileLimit after = currentOpenFileLimit();
+    if (reportShortfall && after.hard != OpenFileLimit::kUnlimited && after.hard < wanted) {
         logEvent(QStringLiteral("Open-file limit: the hard limit of %1 is below the %2 open files the station "
                                 "may need for its connections; raise it (ulimit -Hn, systemd LimitNOFILE=)")
                      .arg(after.hard)
@@ -72,7 +72,12 @@ OpenFileLimit raiseOpenFileLimit(qint64 wanted)
 
 #else
 
-OpenFileLimit raiseOpenFileLimit(qint64)
+OpenFileLimit currentOpenFileLimit()
+{
+    return {};
+}
+
+OpenFileLimit raiseOpenFileLimit(qint64, bool)
 {
     return {};
 }

@@ -22,9 +22,12 @@ struct OpenFileLimit
 // The soft limit to ask for: up to `wanted`, never above the hard limit, never below `current.soft`.
 qint64 chosenSoftLimit(OpenFileLimit current, qint64 wanted = kWantedOpenFiles);
 
+// The process's limits now (both 0 where the system has no such limit).
+OpenFileLimit currentOpenFileLimit();
+
 // Raises the process's soft open-file limit to chosenSoftLimit() and says on standard error (one line)
-// when the hard limit keeps it below `wanted` or the system refuses. Returns the limits in force
-// afterwards (both 0 where the system has no such limit).
-OpenFileLimit raiseOpenFileLimit(qint64 wanted = kWantedOpenFiles);
+// when the system refuses, and, with `reportShortfall`, when the hard limit keeps it below `wanted`.
+// Returns the limits in force afterwards (both 0 where the system has no such limit).
+OpenFileLimit raiseOpenFileLimit(qint64 wanted = kWantedOpenFiles, bool reportShortfall = true);
 
 } // namespace platform

@@ -19,6 +19,7 @@ constexpr int kListenBacklog = 1024;
 
 HttpListener::HttpListener(QObject* parent)
     : TcpListener(parent)
+    , m_maxStreams(streamLimit(currentOpenFileLimit()))
 {
     // Qt's HTTP server module takes connections on this signal, which QTcpServer raises only from its
     // own accepting; the listener accepts by itself.
@@ -51,6 +52,14 @@ HttpListener::~HttpListener()
         m_shedder->removeSource(m_shedSource);
 }
 
+int HttpListener::streamLimit(OpenFileLimit limit)
+{
+    const bool noLimit = limit.soft == 0 && limit.hard == 0; // where the system keeps none
+    if (limit.soft == OpenFileLimit::kUnlimited || noLimit)
+        return kMaxStreams;
+    return static_cast<int>(std::clamp<qint64>(limit.soft - kReservedDescriptors - kMaxConnections, 0, kMaxStreams));
+}
+
 bool HttpListener::listenOnPort(int port)
 {
     // Qt takes a 16-bit port and would turn 99999 into another one.
@@ -71,8 +80,26 @@ int HttpListener::connectionCount() const
 {
     prune();
     // Closing ones are on their way out and no longer count.
-    return static_cast<int>(std::count_if(m_guards.begin(), m_guards.end(),
-                                          [](const QPointer<ConnectionGuard>& guard) { return !guard->isClosing(); }));
+    return static_cast<int>(std::count_if(m_guards.begin(), m_guards.end(), [](const QPointer<ConnectionGuard>& guard) {
+        return !guard->isClosing() && !guard->isStream();
+    }));
+}
+
+int HttpListener::streamCount() const
+{
+    prune();
+    return static_cast<int>(std::count_if(m_guards.begin(), m_guards.end(), [](const QPointer<ConnectionGuard>& guard) {
+        return !guard->isClosing() && guard->isStream();
+    }));
+}
+
+bool HttpListener::startStream(QTcpSocket* socket)
+{
+    ConnectionGuard* guard = guardOf(socket);
+    if (!guard || streamCount() >= m_maxStreams)
+        return false;
+    guard->becomeStream();
+    return true;
 }
 
 ConnectionGuard* HttpListener::guardOf(QTcpSocket* socket)
@@ -80,26 +107,25 @@ ConnectionGuard* HttpListener::guardOf(QTcpSocket* socket)
     return socket ? socket->findChild<ConnectionGuard*>(QString(), Qt::FindDirectChildrenOnly) : nullptr;
 }
 
-int HttpListener::closeSilent(int count)
-{
-    prune();
-    int closed = 0;
-    // Copied: closing lets the socket report its end, which may change the list.
-    const std::vector<QPointer<ConnectionGuard>> guards = m_guards;
-    for (const QPointer<ConnectionGuard>& guard : guards) {
-        if (closed >= count)
-            break;
-        if (guard && guard->isSilent()) {
-            guard->finish();
-            ++closed;
-        }
-    }
-    return closed;
-}
-
 bool HttpListener::makeRoomForOne()
 {
-    return connectionCount() < m_maxConnections || closeSilent(1) == 1;
+    return connectionCount() < m_maxConnections || closeLongestAwaiting();
+}
+
+// Whoever holds a place without having asked (or asked again) gives it up first: a client that
+// trickles its head, or many that do, can then keep nobody out.
+bool HttpListener::closeLongestAwaiting()
+{
+    prune();
+    ConnectionGuard* longest = nullptr;
+    for (const QPointer<ConnectionGuard>& guard : m_guards) {
+        if (guard->isAwaitingRequest() && (!longest || guard->awaitingSince() < longest->awaitingSince()))
+            longest = guard;
+    }
+    if (!longest)
+        return false;
+    longest->finish();
+    return true;
 }
 
 QTcpSocket* HttpListener::nextPendingConnection()
@@ -109,7 +135,7 @@ QTcpSocket* HttpListener::nextPendingConnection()
             socket->deleteLater(); // gone before anyone took it
             continue;
         }
-        auto* guard = new ConnectionGuard(socket, kMaxRequestBytes, m_idleMs);
+        auto* guard = new ConnectionGuard(socket, {kMaxRequestBytes, m_idleMs, m_requestMs});
         if (makeRoomForOne()) {
             m_guards.emplace_back(guard);
             return socket;

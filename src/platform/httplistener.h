@@ -3,14 +3,19 @@
 // own (Qt's QAbstractHttpServer binds to it, and takes its connections through
 // pendingConnectionAvailable(), which this listener raises along with newConnection()). Every
 // connection it hands out is already watched by a ConnectionGuard, so before the module reads a byte:
-// - at most kMaxConnections (by default) are open at once: one more closes the oldest connection that has sent
-//   nothing, or, when every one is in use, is answered 503 and closed;
-// - a client may send at most kMaxRequestBytes before it is answered (431, or 413 past the head);
+// - at most kMaxConnections (by default) are open at once, event streams aside: one more closes the
+//   connection that has waited longest for a whole request head (never answered, or idle after its
+//   answer), or, when every one has asked and is being answered, is answered 503 and closed;
+// - event streams (startStream()) have a limit of their own, so that viewers following the station
+//   never keep a page or a status request out;
+// - a whole request must arrive within the request time, and a client may send at most
+//   kMaxRequestBytes before it is answered (431, or 413 past the head);
 // - a connection on which nothing moves for the idle time is closed;
 // - connections that have sent nothing are offered to the process's ConnectionShedder, so that running
 //   out of descriptors on any port of the program can make room here too, and this port's can make
 //   room elsewhere (TcpListener).
 
+#include "filelimit.h"
 #include "tcplistener.h"
 
 #include <QPointer>
@@ -28,8 +33,15 @@ class HttpListener : public TcpListener
 public:
     static constexpr int kMaxConnections = 256;
     static constexpr qint64 kMaxRequestBytes = 8 * 1024;
-    // As for the website port: a client gets a minute to ask.
+    // Nothing moving either way for a minute ends a connection, as on the website port.
     static constexpr int kIdleTimeoutMs = 60000;
+    // From a connection's start, or the end of its previous answer, to the end of a whole request.
+    static constexpr int kRequestTimeoutMs = 10000;
+    static constexpr int kMaxStreams = 4096;
+
+    // Event streams the open-file limit leaves room for: kMaxStreams, or fewer when the limit, less the
+    // descriptors every listener keeps free and the ordinary connections, is lower.
+    static int streamLimit(OpenFileLimit limit);
 
     explicit HttpListener(QObject* parent = nullptr);
     ~HttpListener() override;
@@ -40,25 +52,32 @@ public:
     // Limits for the connections accepted from now on (tests lower them).
     void setMaxConnections(int count) { m_maxConnections = count; }
     void setIdleTimeout(int milliseconds) { m_idleMs = milliseconds; }
+    void setRequestTimeout(int milliseconds) { m_requestMs = milliseconds; }
+    void setMaxStreams(int count) { m_maxStreams = count; }
+    int maxStreams() const { return m_maxStreams; }
 
-    // Connections handed out and not yet closed.
+    // Connections handed out and not yet closed, event streams aside.
     int connectionCount() const;
+    int streamCount() const;
+
+    // The connection's answer becomes an event stream, if the stream limit leaves room for one more.
+    bool startStream(QTcpSocket* socket);
 
     QTcpSocket* nextPendingConnection() override;
 
     // The watch kept over a connection this listener handed out; null for any other socket.
     static ConnectionGuard* guardOf(QTcpSocket* socket);
 
-    // Closes up to `count` connections that have sent nothing, oldest first; how many it closed.
-    int closeSilent(int count);
-
 private:
     void prune() const;
     bool makeRoomForOne();
+    bool closeLongestAwaiting();
 
     mutable std::vector<QPointer<ConnectionGuard>> m_guards; // oldest first
     int m_maxConnections = kMaxConnections;
     int m_idleMs = kIdleTimeoutMs;
+    int m_requestMs = kRequestTimeoutMs;
+    int m_maxStreams = kMaxStreams;
     QPointer<ConnectionShedder> m_shedder;
     int m_shedSource = 0;
 };

@@ -8,6 +8,8 @@
 
 #include "geo/geojson.h"
 #include "platform/eventlog.h"
+#include "platform/filelimit.h"
+#include "platform/httplistener.h"
 #include "platform/paths.h"
 #include "web/livemap.h"
 
@@ -35,6 +37,11 @@ int WebMap::start(StationCore& station, const CommandLine& commandLine)
         return answerWithoutRunning(wrong);
     }
 
+    // Room for the map's own connections and streams beside everything the website port may hold.
+    platform::raiseOpenFileLimit(platform::kWantedOpenFiles + platform::HttpListener::kMaxConnections
+                                     + platform::HttpListener::kMaxStreams,
+                                 false);
+
     m_last = std::make_unique<LastBearing>(station);
     const auto status = [&station, last = m_last.get()] { return geo::statusGeoJson(mapStatus(station, *last)); };
     m_map = std::make_unique<web::LiveMap>(status, web::MapAssets(commandLine.tilesUrl));
@@ -48,6 +55,12 @@ int WebMap::start(StationCore& station, const CommandLine& commandLine)
     }
     platform::logEvent(QStringLiteral("Serving the live map on port %1 (open http://<this machine>:%1/ in a browser)")
                            .arg(commandLine.webMapPort));
+    if (const int streams = m_map->listener()->maxStreams(); streams < platform::HttpListener::kMaxStreams) {
+        platform::logEvent(QStringLiteral("Live map: at most %1 live streams at once (open-file limit %2); pages beyond "
+                                          "them fetch the status once a second")
+                               .arg(streams)
+                               .arg(platform::currentOpenFileLimit().soft));
+    }
     if (!m_map->assets().hasLeaflet()) {
         platform::logEvent(QStringLiteral("Live map: no Leaflet in %1 (package libjs-leaflet): its page cannot draw the map")
                                .arg(m_map->assets().leafletDir()));

@@ -23,6 +23,14 @@ bool connected(const QPointer<QTcpSocket>& socket)
     return !guard || !guard->isClosing();
 }
 
+void write(QTcpSocket* socket, const QByteArray& bytes)
+{
+    if (platform::ConnectionGuard* guard = platform::HttpListener::guardOf(socket))
+        guard->send(bytes);
+    else
+        socket->write(bytes);
+}
+
 } // namespace
 
 LiveFeed::LiveFeed(std::function<QByteArray()> status, QObject* parent)
@@ -45,7 +53,7 @@ void LiveFeed::subscribe(QTcpSocket* socket)
     prune();
     if (m_subscribers.empty())
         m_sent = m_status();
-    socket->write(kRetry + event(m_sent));
+    write(socket, kRetry + event(m_sent));
     m_subscribers.emplace_back(socket);
     m_check.start();
     m_heartbeat.start();
@@ -91,7 +99,7 @@ void LiveFeed::send(const QByteArray& bytes)
                 socket->abort();
             continue;
         }
-        socket->write(bytes);
+        write(socket, bytes);
     }
 }
 

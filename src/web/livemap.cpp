@@ -25,11 +25,13 @@ bool isWebSocketUpgrade(const QHttpServerRequest& request)
         && request.value("upgrade").compare("websocket", Qt::CaseInsensitive) == 0;
 }
 
-// Nothing here takes a body: the module has read it before the request reaches us.
+// Nothing here takes a body: the module has read it before the request reaches us. (A length that
+// is no number at all the listener has answered 400.)
 bool hasBody(const QHttpServerRequest& request)
 {
+    const QByteArray length = request.value("content-length").trimmed();
     return !request.body().isEmpty() || !request.value("transfer-encoding").isEmpty()
-        || request.value("content-length").trimmed().toLongLong() > 0;
+        || (!length.isEmpty() && length.toLongLong() != 0);
 }
 
 bool acceptsGzip(const QHttpServerRequest& request)
@@ -40,6 +42,41 @@ bool acceptsGzip(const QHttpServerRequest& request)
 bool wantsClose(const QHttpServerRequest& request)
 {
     return request.value("connection").toLower().contains("close");
+}
+
+QByteArray reasonPhrase(Status status)
+{
+    switch (status) {
+    case Status::Ok:
+        return "OK";
+    case Status::NotFound:
+        return "Not Found";
+    case Status::MethodNotAllowed:
+        return "Method Not Allowed";
+    case Status::ServiceUnavailable:
+        return "Service Unavailable";
+    default:
+        return {};
+    }
+}
+
+// The module's responder always writes "HTTP/1.1": the status line and head are written here, in
+// the request's own version, with the same bytes the responder writes otherwise.
+QByteArray answerHead(bool http10, Status status, const Headers& headers)
+{
+    QByteArray head = http10 ? QByteArrayLiteral("HTTP/1.0 ") : QByteArrayLiteral("HTTP/1.1 ");
+    head += QByteArray::number(static_cast<int>(status)) + ' ' + reasonPhrase(status) + "\r\n";
+    for (const auto& [name, value] : headers)
+        head += name + ": " + value + "\r\n";
+    return head + "\r\n";
+}
+
+void send(QTcpSocket* socket, const QByteArray& bytes)
+{
+    if (platform::ConnectionGuard* guard = platform::HttpListener::guardOf(socket))
+        guard->send(bytes);
+    else
+        socket->write(bytes);
 }
 
 // Ends the connection once what was written has gone, as the listener ends the ones it refuses.
@@ -87,32 +124,38 @@ bool LiveMap::handleRequest(const QHttpServerRequest& request, QTcpSocket* socke
     if (isWebSocketUpgrade(request))
         return false;
 
-    const auto answer = [&](Status status, const QByteArray& contentType, const QByteArray& body,
-                            Headers headers = {}) {
-        QHttpServerResponder responder = makeResponder(request, socket);
-        responder.writeStatusLine(status);
+    // HTTP/1.0 is answered in kind and closed after its answer unless it asked to keep the connection
+    // (which the answer then confirms); HTTP/1.1 is kept unless it asked to close.
+    const platform::ConnectionGuard* guard = platform::HttpListener::guardOf(socket);
+    const bool http10 = guard && guard->isHttp10();
+    const bool keptHttp10 = http10 && guard->keepAliveAsked();
+    const Method method = request.method();
+
+    const auto answer = [&](Status status, const QByteArray& contentType, const QByteArray& body, Headers extra = {},
+                            bool close = false) {
+        Headers headers;
         if (!contentType.isEmpty())
-            responder.writeHeader("Content-Type", contentType);
-        responder.writeHeader("Content-Length", QByteArray::number(body.size()));
-        responder.writeHeader("X-Content-Type-Options", "nosniff");
-        for (const auto& [name, value] : headers)
-            responder.writeHeader(name, value);
-        const bool close = wantsClose(request);
+            headers.push_back({"Content-Type", contentType});
+        headers.push_back({"Content-Length", QByteArray::number(body.size())});
+        headers.push_back({"X-Content-Type-Options", "nosniff"});
+        headers.insert(headers.end(), extra.begin(), extra.end());
+        close = close || (http10 ? !keptHttp10 : wantsClose(request));
         if (close)
-            responder.writeHeader("Connection", "close");
-        responder.writeBody(request.method() == Method::Head ? QByteArray() : body);
+            headers.push_back({"Connection", "close"});
+        else if (keptHttp10)
+            headers.push_back({"Connection", "keep-alive"});
+        send(socket, answerHead(http10, status, headers) + (method == Method::Head ? QByteArray() : body));
         if (close)
             closeAfterAnswer(socket);
     };
 
-    const Method method = request.method();
     if (method != Method::Get && method != Method::Head) {
         answer(Status::MethodNotAllowed, "text/plain; charset=utf-8", "Only GET and HEAD are served here.\n",
                {{"Allow", "GET, HEAD"}});
         return true;
     }
     if (hasBody(request)) {
-        closeAfterAnswer(socket, platform::ConnectionGuard::closingAnswer(413, "Payload Too Large"));
+        closeAfterAnswer(socket, platform::ConnectionGuard::closingAnswer(413, "Payload Too Large", http10));
         return true;
     }
 
@@ -122,13 +165,18 @@ bool LiveMap::handleRequest(const QHttpServerRequest& request, QTcpSocket* socke
         return true;
     }
     if (path == QStringLiteral("/live")) {
+        if (method == Method::Get && m_listener && !m_listener->startStream(socket)) {
+            // Every stream in use: the page asks for the status once a second meanwhile.
+            answer(Status::ServiceUnavailable, "text/plain; charset=utf-8",
+                   "Every live stream is in use: ask /status.json, or try again shortly.\n",
+                   {{"Retry-After", QByteArray::number(kStreamRetrySeconds)}}, true);
+            return true;
+        }
         // An open-ended stream: no length, the events follow as they come.
-        QHttpServerResponder responder = makeResponder(request, socket);
-        responder.writeStatusLine(Status::Ok);
-        responder.writeHeader("Content-Type", "text/event-stream");
-        responder.writeHeader("Cache-Control", "no-store");
-        responder.writeHeader("X-Content-Type-Options", "nosniff");
-        responder.writeBody(QByteArray());
+        send(socket, answerHead(http10, Status::Ok,
+                                {{"Content-Type", "text/event-stream"},
+                                 {"Cache-Control", "no-store"},
+                                 {"X-Content-Type-Options", "nosniff"}}));
         if (method == Method::Head)
             closeAfterAnswer(socket);
         else
@@ -151,7 +199,8 @@ bool LiveMap::handleRequest(const QHttpServerRequest& request, QTcpSocket* socke
 // Only requests this map does not serve at all end here (WebSocket upgrades).
 void LiveMap::missingHandler(const QHttpServerRequest&, QTcpSocket* socket)
 {
-    closeAfterAnswer(socket, platform::ConnectionGuard::closingAnswer(404, "Not Found"));
+    const platform::ConnectionGuard* guard = platform::HttpListener::guardOf(socket);
+    closeAfterAnswer(socket, platform::ConnectionGuard::closingAnswer(404, "Not Found", guard && guard->isHttp10()));
 }
 
 } // namespace web

@@ -5,8 +5,10 @@
 //   /status.json  the station and its line as GeoJSON
 //   /live         the same status as Server-Sent Events, sent again on every change
 //   the page's script and style, and Leaflet's script, style and images (MapAssets)
-// Any other path is 404, a method other than GET and HEAD 405, a request with a body 413. The module
-// itself sets no limits: it is bound to an HttpListener, which keeps every connection within them.
+// Any other path is 404, a method other than GET and HEAD 405, a request with a body 413. HTTP/1.0
+// requests are answered in HTTP/1.0. The module itself sets no limits: it is bound to an HttpListener,
+// which keeps every connection within them; a /live request beyond its stream limit is answered 503
+// with Retry-After.
 
 #include "livefeed.h"
 #include "mapassets.h"
@@ -35,7 +37,12 @@ public:
     bool listen(int port);
     QString errorString() const { return m_error; }
 
+    // Seconds a client refused a stream is asked to wait before it tries again.
+    static constexpr int kStreamRetrySeconds = 5;
+
     LiveFeed& feed() { return m_feed; }
+    // The listener's limits, once listening (tests lower them).
+    platform::HttpListener* listener() { return m_listener; }
     const MapAssets& assets() const { return m_assets; }
 
 protected:

@@ -2,7 +2,8 @@
 """The live map in a real browser: headless Chromium opens the page of a headless station fed by the DF
 unit simulator, with every host but this one unreachable (no tile server, no internet). The line the
 page draws ends where the KML document's line ends, a new bearing shows in the page within a second,
-and the station, the line and the coordinate grid show without any tile.
+and the station, the line and the coordinate grid show without any tile. With every live stream of a
+station in use, the page follows it once a second, and streams again once one is free.
 
     livemap_browser.py --station PATH --simulator PATH [--screenshot FILE]
 
@@ -11,6 +12,7 @@ Exit status: 0 passed, 1 failed, 77 when Chromium, its driver or Selenium is mis
 import argparse
 import os
 import re
+import resource
 import signal
 import socket
 import subprocess
@@ -101,6 +103,77 @@ class Feeder:
             time.sleep(0.2)
 
 
+def open_browser():
+    options = webdriver.ChromeOptions()
+    options.binary_location = CHROMIUM
+    for argument in ('--headless=new', '--no-sandbox', '--disable-gpu', '--disable-dev-shm-usage',
+                     '--window-size=900,650', '--host-resolver-rules=MAP * ~NOTFOUND, EXCLUDE 127.0.0.1'):
+        options.add_argument(argument)
+    options.set_capability('goog:loggingPrefs', {'browser': 'ALL'})
+    driver = webdriver.Chrome(service=Service(CHROMEDRIVER), options=options)
+    driver.set_page_load_timeout(30)
+    return driver
+
+
+def stop(station, log, map_port):
+    station.send_signal(signal.SIGTERM)
+    try:
+        status = station.wait(15)
+    except subprocess.TimeoutExpired:
+        station.kill()
+        status = None
+    check(status == 0, 'the station ends cleanly on SIGTERM (status %s)' % status)
+    log.seek(0)
+    text = log.read()
+    check('Serving the live map on port %d' % map_port in text, 'the station says where the live map is')
+    return text
+
+
+# Open files for a station whose live map keeps two streams: the 16 every listener keeps free and the
+# 256 ordinary connections come first.
+STREAMS_FULL_FILES = 16 + 256 + 2
+
+
+def run_streams_full(arguments, environment, folder, website_port, map_port, feeder):
+    """Every stream in use: the page follows the station once a second, and streams again once one is
+    free."""
+    log = open(os.path.join(folder, 'station-streams.log'), 'w+')
+    limit = (STREAMS_FULL_FILES, STREAMS_FULL_FILES)
+    station = subprocess.Popen([arguments.station, '--headless', '--web-map', str(map_port)], stderr=log,
+                               env=environment, preexec_fn=lambda: resource.setrlimit(resource.RLIMIT_NOFILE, limit))
+    driver = None
+    streams = []
+    try:
+        if not check(wait_for(lambda: kml_line_end(website_port), 15) is not None, 'the second station serves'):
+            return
+        for _ in range(2):
+            stream = socket.create_connection(('127.0.0.1', map_port))
+            stream.sendall(b'GET /live HTTP/1.1\r\nHost: station\r\n\r\n')
+            stream.settimeout(3)
+            check(stream.recv(100).startswith(b'HTTP/1.1 200 OK'), 'a stream is open')
+            streams.append(stream)
+        driver = open_browser()
+        driver.get('http://127.0.0.1:%d/' % map_port)
+        link = lambda: driver.find_element('id', 'link').text
+        check(wait_for(lambda: link() == 'Updated once a second', 5), 'refused a stream, the page asks once a second')
+        feeder.bearing = 135
+        check(wait_for(lambda: driver.find_element('id', 'bearing').text == 'Bearing: 135\u00b0', 3),
+              'and follows the station meanwhile')
+        for stream in streams:
+            stream.close()
+        # It tries again every 5 s: within two tries.
+        check(wait_for(lambda: link().startswith('Live from the station'), 11), 'a stream free, the page streams again')
+        time.sleep(1.5)
+        check(link().startswith('Live from the station'), 'and stays with the stream')
+    finally:
+        if driver:
+            driver.quit()
+        text = stop(station, log, map_port)
+        check('Live map: at most 2 live streams at once' in text, 'the station says how many streams it keeps')
+        if failures:
+            print(text)
+
+
 def page_line_end(driver):
     end = driver.execute_script(
         'var t = window.tarnvale; if (!t || !t.status) return null;'
@@ -136,14 +209,7 @@ def run(arguments):
         kml_end = wait_for(lambda: (lambda e: e if e and e != (34.41852, -119.74167) else None)(kml_line_end(website_port)), 10)
         check(kml_end is not None, 'the KML line is drawn for the bearing')
 
-        options = webdriver.ChromeOptions()
-        options.binary_location = CHROMIUM
-        for argument in ('--headless=new', '--no-sandbox', '--disable-gpu', '--disable-dev-shm-usage',
-                         '--window-size=900,650', '--host-resolver-rules=MAP * ~NOTFOUND, EXCLUDE 127.0.0.1'):
-            options.add_argument(argument)
-        options.set_capability('goog:loggingPrefs', {'browser': 'ALL'})
-        driver = webdriver.Chrome(service=Service(CHROMEDRIVER), options=options)
-        driver.set_page_load_timeout(30)
+        driver = open_browser()
         driver.get('http://127.0.0.1:%d/' % map_port)
 
         shown = wait_for(lambda: page_line_end(driver), 10)
@@ -187,24 +253,17 @@ def run(arguments):
     finally:
         if driver:
             driver.quit()
-        station.send_signal(signal.SIGTERM)
-        try:
-            status = station.wait(15)
-        except subprocess.TimeoutExpired:
-            station.kill()
-            status = None
-        check(status == 0, 'the station ends cleanly on SIGTERM (status %s)' % status)
-        log.seek(0)
-        text = log.read()
-        check('Serving the live map on port %d' % map_port in text, 'the station says where the live map is')
+        text = stop(station, log, map_port)
+        if failures:
+            print(text)
+        else:
+            run_streams_full(arguments, environment, folder.name, website_port, map_port, feeder)
         feeder.running = False
         simulator.send_signal(signal.SIGTERM)
         try:
             simulator.wait(10)
         except subprocess.TimeoutExpired:
             simulator.kill()
-        if failures:
-            print(text)
 
 
 def main():

@@ -8,6 +8,7 @@
 #include "support/rawclient.h"
 
 #include <QAbstractHttpServer>
+#include <QElapsedTimer>
 #include <QHttpServerRequest>
 #include <QHttpServerResponder>
 #include <QTcpSocket>
@@ -117,7 +118,7 @@ TEST_F(Limited, OversizedHeadsAndBodiesAreRefusedAndTheAnswerArrivesBeforeTheEnd
     }
     EXPECT_TRUE(slow.readUntilEnd(5000).startsWith("HTTP/1.1 431 "));
 
-    const QByteArray body = "GET / HTTP/1.1\r\nContent-Length: 100000\r\n\r\n" + QByteArray(20000, 'c');
+    const QByteArray body = "GET / HTTP/1.1\r\nContent-Length: 8000\r\n\r\n" + QByteArray(20000, 'c');
     EXPECT_TRUE(exchange(body, &reset).startsWith("HTTP/1.1 413 Payload Too Large\r\n"));
     EXPECT_FALSE(reset);
     EXPECT_EQ(server.requests, 0);
@@ -139,7 +140,7 @@ TEST_F(Limited, ConnectionsOnWhichNothingMovesAreClosedAndAnsweredOnesStayWhileT
     EXPECT_EQ(server.requests, 2);
 }
 
-TEST_F(Limited, AtTheConnectionLimitTheOldestSilentOneMakesRoomAndOtherwiseTheNewcomerIsTold503)
+TEST_F(Limited, AtTheConnectionLimitTheOneWaitingLongestForARequestMakesRoomAndOtherwiseTheNewcomerIsTold503)
 {
     listener->setMaxConnections(2);
     {
@@ -153,11 +154,27 @@ TEST_F(Limited, AtTheConnectionLimitTheOldestSilentOneMakesRoomAndOtherwiseTheNe
     }
     ASSERT_TRUE(QTest::qWaitFor([&] { return listener->connectionCount() == 0; }));
 
-    // Two connections in use (each has sent part of a request): nobody is silent, nobody is shed.
+    // Two connections trickling their heads: the one waiting longest makes room, however busy it looks.
+    {
+        RawClient oldest(port);
+        ASSERT_TRUE(oldest.send("GET / HTTP/1.1\r\n"));
+        QTest::qWait(50);
+        RawClient younger(port);
+        ASSERT_TRUE(younger.send("GET / HTTP/1.1\r\n"));
+        ASSERT_TRUE(QTest::qWaitFor([&] { return listener->connectionCount() == 2; }));
+        QTest::qWait(50);
+        ASSERT_TRUE(younger.send("X"));
+        EXPECT_TRUE(ask(kRequest).startsWith("HTTP/1.1 200 OK"));
+        EXPECT_EQ(oldest.peek(), RawClient::Seen::Ended);
+        EXPECT_EQ(younger.peek(), RawClient::Seen::Nothing);
+    }
+    ASSERT_TRUE(QTest::qWaitFor([&] { return listener->connectionCount() == 0; }));
+
+    // Two whole heads whose bodies are still coming: both have asked, so the newcomer is told 503.
     RawClient busyA(port);
     RawClient busyB(port);
-    ASSERT_TRUE(busyA.send("GET / HTTP/1.1\r\n"));
-    ASSERT_TRUE(busyB.send("GET / HTTP/1.1\r\n"));
+    ASSERT_TRUE(busyA.send("GET / HTTP/1.1\r\nContent-Length: 10\r\n\r\n12"));
+    ASSERT_TRUE(busyB.send("GET / HTTP/1.1\r\nContent-Length: 10\r\n\r\n12"));
     ASSERT_TRUE(QTest::qWaitFor([&] { return listener->connectionCount() == 2; }));
     QTest::qWait(50);
     bool reset = true;
@@ -166,7 +183,50 @@ TEST_F(Limited, AtTheConnectionLimitTheOldestSilentOneMakesRoomAndOtherwiseTheNe
     EXPECT_FALSE(reset);
     EXPECT_EQ(busyA.peek(), RawClient::Seen::Nothing);
     EXPECT_EQ(busyB.peek(), RawClient::Seen::Nothing);
+    EXPECT_EQ(server.requests, 2);
+}
+
+TEST_F(Limited, AWholeRequestMustArriveWithinTheRequestTimeHoweverSlowlyItTrickles)
+{
+    listener->setRequestTimeout(300);
+    QElapsedTimer clock;
+    clock.start();
+    RawClient trickling(port);
+    ASSERT_TRUE(trickling.send("GET / HTTP/1.1\r\n"));
+    // Each byte is progress to the idle time (a minute), never to the request time.
+    while (trickling.peek() != RawClient::Seen::Ended && clock.elapsed() < 3000) {
+        (void)trickling.send("X");
+        QTest::qWait(40);
+    }
+    EXPECT_EQ(trickling.peek(), RawClient::Seen::Ended);
+    EXPECT_LT(clock.elapsed(), 3000);
+
+    // A body announced and never sent is part of the request, and so is an idle kept-alive connection's
+    // next request.
+    RawClient bodiless(port);
+    ASSERT_TRUE(bodiless.send("GET / HTTP/1.1\r\nContent-Length: 5\r\n\r\nab"));
+    RawClient kept(port);
+    ASSERT_TRUE(kept.send("GET / HTTP/1.1\r\nHost: here\r\n\r\n"));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return bodiless.peek() == RawClient::Seen::Ended; }, 3000));
+    const QByteArray answered = kept.readUntilEnd(3000);
+    EXPECT_TRUE(answered.startsWith("HTTP/1.1 200 OK") && answered.endsWith("ok")) << answered.constData();
+    EXPECT_EQ(kept.peek(), RawClient::Seen::Ended);
     EXPECT_EQ(server.requests, 1);
+}
+
+TEST_F(Limited, AContentLengthThatIsNoSmallNonNegativeNumberIsABadRequest)
+{
+    for (const QByteArray& length : {QByteArray("99999999999999999999"), QByteArray("-1"), QByteArray("+5"),
+                                     QByteArray("abc"), QByteArray(""), QByteArray("1 2"), QByteArray("0x10"),
+                                     QByteArray::number(HttpListener::kMaxRequestBytes + 1), QByteArray("0\r\nContent-Length: 3")}) {
+        bool reset = true;
+        const QByteArray answer = exchange("GET / HTTP/1.1\r\nContent-Length: " + length + "\r\n\r\n", &reset);
+        EXPECT_TRUE(answer.startsWith("HTTP/1.1 400 Bad Request\r\n")) << length.constData() << ": " << answer.constData();
+        EXPECT_FALSE(reset) << length.constData();
+    }
+    EXPECT_TRUE(exchange("GET / HTTP/1.0\r\nContent-Length: -1\r\n\r\n").startsWith("HTTP/1.0 400 Bad Request\r\n"));
+    EXPECT_EQ(server.requests, 0);
+    EXPECT_TRUE(ask("GET / HTTP/1.1\r\nContent-Length: 0\r\nContent-Length: 00\r\n\r\n").startsWith("HTTP/1.1 200 OK"));
 }
 
 TEST_F(Limited, SilentConnectionsAreOfferedToTheProcessShedderOldestFirst)
@@ -186,6 +246,16 @@ TEST_F(Limited, SilentConnectionsAreOfferedToTheProcessShedderOldestFirst)
     EXPECT_GE(platform::ConnectionShedder::instance().shed(5), 1);
     EXPECT_TRUE(QTest::qWaitFor([&] { return second.peek() == RawClient::Seen::Ended; }));
     EXPECT_EQ(talking.peek(), RawClient::Seen::Nothing); // it has spoken: never shed
+}
+
+TEST(HttpListener, EventStreamsGetWhatTheOpenFileLimitLeavesUpToTheirOwnLimit)
+{
+    using platform::OpenFileLimit;
+    EXPECT_EQ(HttpListener::streamLimit({1024, 1024}),
+              1024 - platform::TcpListener::kReservedDescriptors - HttpListener::kMaxConnections);
+    EXPECT_EQ(HttpListener::streamLimit({33791, 524288}), HttpListener::kMaxStreams);
+    EXPECT_EQ(HttpListener::streamLimit({OpenFileLimit::kUnlimited, OpenFileLimit::kUnlimited}), HttpListener::kMaxStreams);
+    EXPECT_EQ(HttpListener::streamLimit({200, 200}), 0);
 }
 
 TEST(HttpListener, ListensOnlyOnRealPorts)

@@ -40,6 +40,12 @@ bool RawClient::send(const QByteArray& bytes) const
     return m_fd >= 0 && ::send(m_fd, bytes.constData(), static_cast<size_t>(bytes.size()), MSG_NOSIGNAL) == bytes.size();
 }
 
+void RawClient::endSending() const
+{
+    if (m_fd >= 0)
+        ::shutdown(m_fd, SHUT_WR);
+}
+
 RawClient::Seen RawClient::peek() const
 {
     char byte = 0;

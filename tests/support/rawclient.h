@@ -21,6 +21,8 @@ public:
 
     bool isOpen() const { return m_fd >= 0; }
     bool send(const QByteArray& bytes) const;
+    // Ends our side (a half-close): the server sees the end of the request stream, we still read.
+    void endSending() const;
 
     // What the connection shows now, without waiting or consuming anything.
     enum class Seen { Nothing, Bytes, Ended, Reset };

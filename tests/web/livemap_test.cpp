@@ -2,9 +2,11 @@
 // the status now and as it changes, and nothing written to the log for any of it.
 #include "support/loopback.h"
 #include "support/rawclient.h"
+#include "platform/httplistener.h"
 #include "web/livemap.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QTcpServer>
 #include <QTcpSocket>
@@ -13,6 +15,8 @@
 #include <gtest/gtest.h>
 
 #include <map>
+#include <memory>
+#include <vector>
 
 using testsupport::RawClient;
 
@@ -177,6 +181,97 @@ TEST_F(LiveMapServed, RequestsWithABodyAreRefusedAndTheConnectionEnds)
         EXPECT_TRUE(answer.startsWith("HTTP/1.1 413 Payload Too Large\r\n")) << answer.constData();
         EXPECT_FALSE(reset);
     }
+}
+
+TEST_F(LiveMapServed, Http10IsAnsweredInKindAndClosedAfterItsAnswerUnlessItAsksToKeepTheConnection)
+{
+    QElapsedTimer clock;
+    clock.start();
+    for (const char* path : {"/status.json", "/", "/nowhere"}) {
+        RawClient client(port);
+        ASSERT_TRUE(client.send("GET " + QByteArray(path) + " HTTP/1.0\r\n\r\n"));
+        bool reset = true;
+        const QByteArray bytes = client.readUntilEnd(5000, &reset);
+        const Response answer = parse(bytes);
+        EXPECT_TRUE(answer.statusLine.startsWith("HTTP/1.0 ")) << path << ": " << bytes.constData();
+        EXPECT_TRUE(answer.complete) << path;
+        EXPECT_EQ(client.peek(), RawClient::Seen::Ended) << path;
+        EXPECT_FALSE(reset) << path;
+    }
+    EXPECT_LT(clock.elapsed(), 5000); // each ended with its answer, long before the idle time
+
+    // Asked to keep it: the answer says so, and the next request is answered on the same connection.
+    QTcpSocket kept;
+    kept.connectToHost(QHostAddress::LocalHost, port);
+    QByteArray bytes;
+    for (int i = 0; i < 2; ++i) {
+        kept.write("GET /status.json HTTP/1.0\r\nConnection: keep-alive\r\n\r\n");
+        ASSERT_TRUE(QTest::qWaitFor([&] {
+            bytes += kept.readAll();
+            return parse(bytes).complete;
+        }, 3000)) << i;
+        const Response answer = parse(bytes);
+        EXPECT_EQ(answer.statusLine, "HTTP/1.0 200 OK");
+        EXPECT_EQ(answer.headers.at("connection"), "keep-alive");
+        EXPECT_EQ(answer.body, status);
+        bytes.remove(0, bytes.indexOf("\r\n\r\n") + 4 + answer.body.size());
+    }
+    EXPECT_EQ(kept.state(), QAbstractSocket::ConnectedState);
+
+    // HTTP/1.1 is answered as before: kept, with no word about it.
+    const Response current = get("/status.json");
+    EXPECT_EQ(current.statusLine, "HTTP/1.1 200 OK");
+    EXPECT_EQ(current.headers.count("connection"), 0u);
+}
+
+TEST_F(LiveMapServed, AClientThatEndsItsSideAfterAskingStillGetsTheWholeAnswer)
+{
+    // Larger than the system's socket buffers, so most of it is still in the station when the client's
+    // end is read.
+    const QByteArray script(8 * 1024 * 1024, 'x');
+    write(QStringLiteral("leaflet.min.js"), script);
+    for (const QByteArray& path : {QByteArray("/leaflet/leaflet.js"), QByteArray("/status.json")}) {
+        for (const char* version : {"HTTP/1.1", "HTTP/1.0"}) {
+            RawClient client(port);
+            ASSERT_TRUE(client.send("GET " + path + " " + version + "\r\nHost: station\r\n\r\n"));
+            client.endSending();
+            bool reset = true;
+            const Response response = parse(client.readUntilEnd(20000, &reset));
+            EXPECT_TRUE(response.complete) << path.constData() << " " << version;
+            EXPECT_EQ(response.body.size(), path == "/status.json" ? status.size() : script.size()) << path.constData();
+            EXPECT_FALSE(reset) << path.constData() << " " << version;
+        }
+    }
+}
+
+TEST_F(LiveMapServed, EventStreamsHaveALimitOfTheirOwnAndNeverKeepThePageOut)
+{
+    map->listener()->setMaxConnections(2);
+    map->listener()->setMaxStreams(3);
+    std::vector<std::unique_ptr<RawClient>> streams;
+    for (int i = 0; i < 3; ++i) {
+        streams.push_back(std::make_unique<RawClient>(port));
+        ASSERT_TRUE(streams.back()->send("GET /live HTTP/1.1\r\nHost: station\r\n\r\n"));
+        ASSERT_TRUE(QTest::qWaitFor([&] { return map->feed().subscriberCount() == i + 1; }, 3000));
+    }
+
+    // Beyond the limit: told when to try again, and closed.
+    RawClient refused(port);
+    ASSERT_TRUE(refused.send("GET /live HTTP/1.1\r\nHost: station\r\n\r\n"));
+    const Response busy = parse(refused.readUntilEnd(5000));
+    EXPECT_EQ(busy.statusLine, "HTTP/1.1 503 Service Unavailable");
+    EXPECT_EQ(busy.headers.count("retry-after") ? busy.headers.at("retry-after") : QByteArray(), "5");
+
+    // The streams take none of the ordinary places.
+    EXPECT_EQ(get("/").statusLine, "HTTP/1.1 200 OK");
+    EXPECT_EQ(get("/status.json").statusLine, "HTTP/1.1 200 OK");
+
+    // One leaves: the next one gets its stream.
+    streams.pop_back();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return map->listener()->streamCount() == 2; }, 3000));
+    RawClient next(port);
+    ASSERT_TRUE(next.send("GET /live HTTP/1.1\r\nHost: station\r\n\r\n"));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return map->feed().subscriberCount() == 3; }, 3000));
 }
 
 TEST_F(LiveMapServed, StatusIsTheStationsNowAndLiveSendsItAtOnceAndOnEveryChange)

@@ -127,21 +127,61 @@
 
     window.tarnvale = { map: map, line: line, station: station, grid: grid, status: null };
 
-    if (window.EventSource) {
-        var events = new EventSource('live');
-        events.onopen = function () { linkState('Live from the station (port ' + location.port + ')', false); };
-        events.onerror = function () { linkState('Station not reachable: trying again', true); };
-        events.onmessage = function (message) { show(JSON.parse(message.data)); };
-    } else {
-        // Browsers without event streams ask once a second.
-        var poll = function () {
-            fetch('status.json', { cache: 'no-store' })
-                .then(function (response) { return response.json(); })
-                .then(function (status) { show(status); linkState('Updated once a second', false); })
-                .catch(function () { linkState('Station not reachable: trying again', true); });
-        };
-        poll();
-        setInterval(poll, 1000);
+    // Asks for the status once a second: in browsers without event streams, and while every stream the
+    // station keeps is in use.
+    var polling = null;
+    // An answer that comes after the stream has opened again is not shown: the stream is newer.
+    function poll() {
+        fetch('status.json', { cache: 'no-store' })
+            .then(function (response) { return response.json(); })
+            .then(function (status) {
+                if (polling !== null) {
+                    show(status);
+                    linkState('Updated once a second', false);
+                }
+            })
+            .catch(function () {
+                if (polling !== null)
+                    linkState('Station not reachable: trying again', true);
+            });
     }
+    function startPolling() {
+        if (polling === null) {
+            polling = setInterval(poll, 1000);
+            poll();
+        }
+    }
+    function stopPolling() {
+        if (polling !== null) {
+            clearInterval(polling);
+            polling = null;
+        }
+    }
+
+    var STREAM_RETRY_MS = 5000; // the station's Retry-After when every stream is in use
+
+    function follow() {
+        var events = new EventSource('live');
+        events.onopen = function () {
+            stopPolling();
+            linkState('Live from the station (port ' + location.port + ')', false);
+        };
+        events.onerror = function () {
+            if (events.readyState === EventSource.CLOSED) {
+                // Refused (every stream in use): the status once a second until a stream is free.
+                events.close();
+                startPolling();
+                setTimeout(follow, STREAM_RETRY_MS);
+            } else {
+                linkState('Station not reachable: trying again', true);
+            }
+        };
+        events.onmessage = function (message) { show(JSON.parse(message.data)); };
+    }
+
+    if (window.EventSource)
+        follow();
+    else
+        startPolling();
     drawGrid();
 }());

@@ -18,23 +18,25 @@ namespace station {
 WebMap::WebMap() = default;
 WebMap::~WebMap() = default;
 
-int WebMap::start(StationCore& station, const CommandLine& commandLine)
+QString webMapPortClash(const CommandLine& commandLine)
 {
     if (commandLine.webMapPort == 0)
-        return 0;
+        return {};
     // The port the start-up will listen on: the settings file's, or the default file's when it is
     // missing or damaged (the start-up then writes the default file).
     const QString settingsFile = platform::settingsFilePath();
     const LinkPort website = websitePortForLink(settingsFile);
-    if (website.listened && commandLine.webMapPort == website.port) {
-        CommandLine wrong;
-        wrong.action = CommandLine::Action::UsageError;
-        wrong.error = QStringLiteral("--web-map %1 is the website port (set in %2): choose another port for the live map")
-                          .arg(commandLine.webMapPort)
-                          .arg(QDir::toNativeSeparators(settingsFile));
-        return answerWithoutRunning(wrong);
-    }
+    if (!website.listened || commandLine.webMapPort != website.port)
+        return {};
+    return QStringLiteral("--web-map: %1 is the website port (set in %2): choose another port for the live map")
+        .arg(commandLine.webMapPort)
+        .arg(QDir::toNativeSeparators(settingsFile));
+}
 
+int WebMap::start(StationCore& station, const CommandLine& commandLine)
+{
+    if (commandLine.webMapPort == 0)
+        return 0;
     m_last = std::make_unique<LastBearing>(station);
     const auto status = [&station, last = m_last.get()] { return geo::statusGeoJson(mapStatus(station, *last)); };
     m_map = std::make_unique<web::LiveMap>(status, web::MapAssets(commandLine.tilesUrl));

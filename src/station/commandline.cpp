@@ -56,8 +56,8 @@ Exit status: 0 after an orderly shutdown (closing the window, SIGTERM, SIGINT or
 1 when the settings file can be neither read nor created, or could not be written, or its path is
 no regular file (a FIFO, a device, a folder), when the --bearing-log file is not a bearing log, or
 when the windows cannot be shown (no display, or the windowed station not installed); 2 for a usage
-error;
-3 when a headless station cannot use its website port, or a station its live map port.
+error (one line naming the option and what is wrong, on standard error); 3 when a headless station
+cannot use its website port, or a station its live map port.
 )";
 
 void print(std::FILE* stream, const QString& text)

@@ -61,11 +61,17 @@ OpenFileLimit raiseOpenFileLimit(qint64 wanted, bool reportShortfall)
         }
     }
     const OpenFileLimit after = currentOpenFileLimit();
-    if (reportShortfall && after.hard != OpenFileLimit::kUnlimited && after.hard < wanted) {
-        logEvent(QStringLiteral("Open-file limit: the hard limit of %1 is below the %2 open files the station "
-                                "may need for its connections; raise it (ulimit -Hn, systemd LimitNOFILE=)")
+    // Below a few thousand a busy station turns connections away; above, a lower hard limit than
+    // `wanted` is a machine's ordinary setting and not worth a line at every start.
+    constexpr qint64 kWorthALine = 4096;
+    // What the process holds besides connections (the toolkit's files, the listeners, the serial line,
+    // connections still closing) and the descriptors the listener keeps in reserve.
+    constexpr qint64 kHeldBesides = 64;
+    if (reportShortfall && after.hard != OpenFileLimit::kUnlimited && after.hard < std::min(wanted, kWorthALine)) {
+        logEvent(QStringLiteral("Open-file limit: the hard limit of %1 open files lets the station serve about %2 "
+                                "connections at once; raise it for more (ulimit -Hn, systemd LimitNOFILE=)")
                      .arg(after.hard)
-                     .arg(wanted));
+                     .arg(std::max<qint64>(0, after.hard - kHeldBesides)));
     }
     return after;
 }

@@ -50,6 +50,15 @@ inline QString settingsUnavailableWarning(const QString& path)
 {
     return QStringLiteral("WARNING ! Settings file %1 can be neither read nor created").arg(path);
 }
+// Logged after the COM port message by a station without windows, where nobody can press the button.
+inline QString headlessComPortHint(int port, const QString& folder, const QString& settingsFile)
+{
+    return QStringLiteral("Without an options window: link COM%1 in %2 to the DF unit's device "
+                          "(ln -s /dev/serial/by-id/<device> %2/COM%1), or put another COM port "
+                          "number on line 1 of %3")
+        .arg(port)
+        .arg(folder, settingsFile);
+}
 inline QString settingsUnavailableInstruction(const QString& folder)
 {
     return QStringLiteral("Check that the folder %1 exists and can be written").arg(folder);

@@ -17,6 +17,7 @@ namespace {
 const char* const kQtValueOptions[] = {"platform", "platformpluginpath", "platformtheme", "plugin", "qwindowgeometry",
                                        "geometry", "qwindowtitle", "title", "qwindowicon", "icon", "session",
                                        "style", "stylesheet", "display", "name", "qmljsdebugger", "dialogs"};
+const char* const kStationValueOptions[] = {"settings-dir", "bearing-log", "host", "refresh", "web-map", "tiles"};
 const char* const kQtFlagOptions[] = {"reverse", "widgetcount", "testability", "nograb", "dograb", "sync", "visual"};
 
 const char kUsage[] = R"(Usage: tarnvale-webserver [options]
@@ -55,8 +56,8 @@ Exit status: 0 after an orderly shutdown (closing the window, SIGTERM, SIGINT or
 1 when the settings file can be neither read nor created, or could not be written, or its path is
 no regular file (a FIFO, a device, a folder), when the --bearing-log file is not a bearing log, or
 when the windows cannot be shown (no display, or the windowed station not installed); 2 for a usage
-error;
-3 when a headless station cannot use its website port, or a station its live map port.
+error (one line naming the option and what is wrong, on standard error); 3 when a headless station
+cannot use its website port, or a station its live map port.
 )";
 
 void print(std::FILE* stream, const QString& text)
@@ -73,6 +74,52 @@ bool isTileAddress(const QString& text)
     const bool web = url.scheme() == QStringLiteral("http") || url.scheme() == QStringLiteral("https");
     return url.isValid() && web && !url.host().isEmpty() && text.contains(QStringLiteral("{z}"))
         && text.contains(QStringLiteral("{x}")) && text.contains(QStringLiteral("{y}"));
+}
+
+// The argument the parser stopped at, as "<option>: <what is wrong>". The parser's own text names the
+// option inside a sentence; the names it could not use and the arguments given tell the same plainly.
+QString parseError(const QCommandLineParser& parser, const QStringList& arguments)
+{
+    const QStringList options = arguments.mid(1);
+    const auto typed = [&options](const QString& name) {
+        for (const QString& argument : options) {
+            const QString bare = argument.section(u'=', 0, 0);
+            if (bare == QStringLiteral("--") + name || bare == QStringLiteral("-") + name)
+                return bare;
+        }
+        return QStringLiteral("--") + name;
+    };
+    if (!parser.unknownOptionNames().isEmpty())
+        return typed(parser.unknownOptionNames().constFirst()) + QStringLiteral(": unknown option");
+    const auto takesValue = [](const QString& name) {
+        for (const char* valueOption : kStationValueOptions) {
+            if (name == QLatin1String(valueOption))
+                return true;
+        }
+        for (const char* valueOption : kQtValueOptions) {
+            if (name == QLatin1String(valueOption))
+                return true;
+        }
+        return false;
+    };
+    for (qsizetype i = 0; i < options.size(); ++i) {
+        const QString& argument = options.at(i);
+        if (argument == QStringLiteral("--"))
+            break;
+        if (argument.size() < 2 || !argument.startsWith(u'-'))
+            continue;
+        const QString bare = argument.section(u'=', 0, 0);
+        const bool withValue = argument.contains(u'=');
+        if (!takesValue(bare.mid(bare.startsWith(QStringLiteral("--")) ? 2 : 1))) {
+            if (withValue)
+                return bare + QStringLiteral(": takes no value");
+        } else if (!withValue && i + 1 >= options.size()) {
+            return bare + QStringLiteral(": needs a value");
+        } else if (!withValue) {
+            ++i; // the option's value, whatever it looks like
+        }
+    }
+    return parser.errorText();
 }
 
 } // namespace
@@ -99,16 +146,15 @@ CommandLine parseCommandLine(const QStringList& arguments)
         parser.addOption(QCommandLineOption(QLatin1String(name)));
 
     CommandLine result;
-    if (!parser.parse(arguments)) {
+    const auto usageError = [&result](const QString& error) {
         result.action = CommandLine::Action::UsageError;
-        result.error = parser.errorText();
+        result.error = error;
         return result;
-    }
-    if (!parser.positionalArguments().isEmpty()) {
-        result.action = CommandLine::Action::UsageError;
-        result.error = QStringLiteral("Unexpected argument '%1'").arg(parser.positionalArguments().constFirst());
-        return result;
-    }
+    };
+    if (!parser.parse(arguments))
+        return usageError(parseError(parser, arguments));
+    if (!parser.positionalArguments().isEmpty())
+        return usageError(parser.positionalArguments().constFirst() + QStringLiteral(": not an option (the station takes options only)"));
     if (parser.isSet(help))
         result.action = CommandLine::Action::Help;
     else if (parser.isSet(version))
@@ -116,40 +162,35 @@ CommandLine parseCommandLine(const QStringList& arguments)
     result.headless = parser.isSet(headless);
     result.platformGiven = parser.isSet(QStringLiteral("platform"));
     result.settingsDir = parser.value(settingsDir);
-    const auto usageError = [&result](const QString& error) {
-        result.action = CommandLine::Action::UsageError;
-        result.error = error;
-        return result;
-    };
     if (parser.isSet(settingsDir) && result.settingsDir.isEmpty())
-        return usageError(QStringLiteral("--settings-dir needs a folder"));
+        return usageError(QStringLiteral("--settings-dir: needs a folder"));
     result.bearingLog = parser.value(bearingLog);
     if (parser.isSet(bearingLog) && result.bearingLog.isEmpty())
-        return usageError(QStringLiteral("--bearing-log needs a file"));
+        return usageError(QStringLiteral("--bearing-log: needs a file"));
     if (parser.isSet(webMap)) {
         bool number = false;
         result.webMapPort = parser.value(webMap).toInt(&number);
         if (!number || result.webMapPort < 1 || result.webMapPort > 65535)
-            return usageError(QStringLiteral("--web-map needs a port from 1 to 65535, not '%1'").arg(parser.value(webMap)));
+            return usageError(QStringLiteral("--web-map: needs a port from 1 to 65535, not '%1'").arg(parser.value(webMap)));
     }
     if (parser.isSet(tiles)) {
         result.tilesUrl = parser.value(tiles);
         if (!parser.isSet(webMap))
-            return usageError(QStringLiteral("--tiles goes with --web-map"));
+            return usageError(QStringLiteral("--tiles: goes with --web-map"));
         if (!isTileAddress(result.tilesUrl))
-            return usageError(QStringLiteral("--tiles needs an http or https address with {z}, {x} and {y}, not '%1'")
+            return usageError(QStringLiteral("--tiles: needs an http or https address with {z}, {x} and {y}, not '%1'")
                                   .arg(result.tilesUrl));
     }
 
     if (!parser.isSet(networkLink)) {
         if (parser.isSet(host) || parser.isSet(refresh))
-            return usageError(QStringLiteral("--host and --refresh go with --network-link"));
+            return usageError(QStringLiteral("--%1: goes with --network-link").arg(parser.isSet(host) ? host.names().constFirst() : refresh.names().constFirst()));
         return result;
     }
     // The link is printed instead of running a station: an option for the station would be lost.
     for (const QCommandLineOption* stationOption : {&headless, &bearingLog, &webMap, &tiles}) {
         if (parser.isSet(*stationOption))
-            return usageError(QStringLiteral("--network-link prints a link and runs no station: it does not go with --%1")
+            return usageError(QStringLiteral("--%1: does not go with --network-link, which prints a link and runs no station")
                                   .arg(stationOption->names().constFirst()));
     }
     QString why;
@@ -191,7 +232,7 @@ int answerWithoutRunning(const CommandLine& commandLine)
     case CommandLine::Action::NetworkLink:
         return printNetworkLink(commandLine);
     case CommandLine::Action::UsageError:
-        print(stderr, QStringLiteral("tarnvale-webserver: %1\n\n").arg(commandLine.error) + QString::fromLatin1(kUsage));
+        print(stderr, QStringLiteral("tarnvale-webserver: %1\nTry 'tarnvale-webserver --help'.\n").arg(commandLine.error));
         return 2;
     }
     return 2;

@@ -28,13 +28,23 @@ int runStation(StationCore& station, const CommandLine& commandLine, const std::
     QCoreApplication::setApplicationVersion(QStringLiteral(TARNVALE_VERSION));
     platform::setSettingsFolder(commandLine.settingsDir);
     station.setHeadless(commandLine.headless);
-    platform::logEvent(QStringLiteral("Tarnvale WebServer %1 starting%2")
-                           .arg(QStringLiteral(TARNVALE_VERSION), commandLine.headless ? QStringLiteral(" headless") : QString()));
-    platform::raiseOpenFileLimit();
 
     // Watched from before anything is read: a stop that comes first ends the run at once, with nothing
     // read or written (a FIFO or device at a file's path cannot hold the station up either).
     platform::ShutdownSignals shutdownSignals;
+
+    // The one usage error that needs the settings file: told like the others, before any other line.
+    const QString clash = webMapPortClash(commandLine);
+    if (!clash.isEmpty()) {
+        CommandLine wrong;
+        wrong.action = CommandLine::Action::UsageError;
+        wrong.error = clash;
+        return answerWithoutRunning(wrong);
+    }
+
+    platform::logEvent(QStringLiteral("Tarnvale WebServer %1 starting%2")
+                           .arg(QStringLiteral(TARNVALE_VERSION), commandLine.headless ? QStringLiteral(" headless") : QString()));
+    platform::raiseOpenFileLimit();
     const auto stoppedEarly = [&shutdownSignals] {
         const int signalNumber = shutdownSignals.takePending();
         if (signalNumber != 0)

@@ -3,13 +3,21 @@
 
 #include "captions.h"
 
+#include "platform/eventlog.h"
 #include "platform/messages.h"
+#include "platform/paths.h"
+
+#include <QDir>
 
 using namespace station;
 
 void StationCore::showComPortMessage()
 {
     m_messages.show(kComPortTitle, platform::joinedMessage(kComPortWarning, kComPortInstruction));
+    if (m_headless) {
+        platform::logEvent(headlessComPortHint(m_comm.commPort(), QDir::toNativeSeparators(platform::settingsFolder()),
+                                               QDir::toNativeSeparators(platform::settingsFilePath())));
+    }
 }
 
 void StationCore::CmdButton_ACQUIRE_Click()

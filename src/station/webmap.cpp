@@ -20,23 +20,25 @@ namespace station {
 WebMap::WebMap() = default;
 WebMap::~WebMap() = default;
 
-int WebMap::start(StationCore& station, const CommandLine& commandLine)
+QString webMapPortClash(const CommandLine& commandLine)
 {
     if (commandLine.webMapPort == 0)
-        return 0;
+        return {};
     // The port the start-up will listen on: the settings file's, or the default file's when it is
     // missing or damaged (the start-up then writes the default file).
     const QString settingsFile = platform::settingsFilePath();
     const LinkPort website = websitePortForLink(settingsFile);
-    if (website.listened && commandLine.webMapPort == website.port) {
-        CommandLine wrong;
-        wrong.action = CommandLine::Action::UsageError;
-        wrong.error = QStringLiteral("--web-map %1 is the website port (set in %2): choose another port for the live map")
-                          .arg(commandLine.webMapPort)
-                          .arg(QDir::toNativeSeparators(settingsFile));
-        return answerWithoutRunning(wrong);
-    }
+    if (!website.listened || commandLine.webMapPort != website.port)
+        return {};
+    return QStringLiteral("--web-map: %1 is the website port (set in %2): choose another port for the live map")
+        .arg(commandLine.webMapPort)
+        .arg(QDir::toNativeSeparators(settingsFile));
+}
 
+int WebMap::start(StationCore& station, const CommandLine& commandLine)
+{
+    if (commandLine.webMapPort == 0)
+        return 0;
     // Room for the map's own connections and streams beside everything the website port may hold.
     platform::raiseOpenFileLimit(platform::kWantedOpenFiles + platform::HttpListener::kMaxConnections
                                      + platform::HttpListener::kMaxStreams,

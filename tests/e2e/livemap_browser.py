@@ -5,14 +5,22 @@ page draws ends where the KML document's line ends, a new bearing shows in the p
 and the station, the line and the coordinate grid show without any tile. With every live stream of a
 station in use, the page follows it once a second, and streams again once one is free.
 
+The browser's driver is started here on a free port and reached at 127.0.0.1, and it talks to the
+browser through a pipe, so no host name is ever looked up (a minimal system has no /etc/hosts to say
+what localhost is). Everything the browser, its
+driver, the station and the simulator write (profile, crash reports, caches, temporary files) goes into
+one temporary folder, removed at the end.
+
     livemap_browser.py --station PATH --simulator PATH [--screenshot FILE]
 
-Exit status: 0 passed, 1 failed, 77 when Chromium, its driver or Selenium is missing."""
+Exit status: 0 passed, 1 failed, 77 when Chromium, its driver or Selenium is missing (the reason is
+printed)."""
 
 import argparse
 import os
 import re
 import resource
+import shutil
 import signal
 import socket
 import subprocess
@@ -28,7 +36,6 @@ CHROMEDRIVER = '/usr/bin/chromedriver'
 
 try:
     from selenium import webdriver
-    from selenium.webdriver.chrome.service import Service
 except ImportError:
     webdriver = None
 
@@ -103,14 +110,62 @@ class Feeder:
             time.sleep(0.2)
 
 
-def open_browser():
+def page_line_end(driver):
+    end = driver.execute_script(
+        'var t = window.tarnvale; if (!t || !t.status) return null;'
+        'var points = t.line.getLatLngs(); return [points[1].lat, points[1].lng];')
+    return tuple(end) if end else None
+
+
+def contained_environment(folder):
+    """The environment for every program the test starts: home, configuration, caches, runtime and
+    temporary files all inside `folder`."""
+    environment = dict(os.environ)
+    for name, sub in (('HOME', 'home'), ('XDG_CONFIG_HOME', 'config'), ('XDG_CACHE_HOME', 'cache'),
+                      ('XDG_RUNTIME_DIR', 'runtime'), ('TMPDIR', 'tmp')):
+        environment[name] = os.path.join(folder, sub)
+        os.makedirs(environment[name], mode=0o700)
+    for name in ('DISPLAY', 'WAYLAND_DISPLAY', 'QT_QPA_PLATFORM'):
+        environment.pop(name, None)
+    return environment
+
+
+def start_driver(folder, environment):
+    """Chromium's driver on a free loopback port: (process, address), or (process, None) when it did not
+    answer."""
+    port = free_port()
+    log = open(os.path.join(folder, 'chromedriver.log'), 'w')
+    driver = subprocess.Popen([CHROMEDRIVER, '--port=%d' % port, '--allowed-ips=127.0.0.1'], stdout=log,
+                              stderr=subprocess.STDOUT, env=environment)
+    log.close()
+
+    end = time.monotonic() + 20
+    while driver.poll() is None and time.monotonic() < end:
+        try:
+            with socket.create_connection(('127.0.0.1', port), timeout=1):
+                return driver, 'http://127.0.0.1:%d' % port
+        except OSError:
+            time.sleep(0.05)
+    return driver, None
+
+
+def open_browser(address, folder, profile):
+    """Headless Chromium under the driver at `address`, its profile and crash reports in `folder`; None
+    (a failed check) when it did not start."""
     options = webdriver.ChromeOptions()
     options.binary_location = CHROMIUM
     for argument in ('--headless=new', '--no-sandbox', '--disable-gpu', '--disable-dev-shm-usage',
-                     '--window-size=900,650', '--host-resolver-rules=MAP * ~NOTFOUND, EXCLUDE 127.0.0.1'):
+                     '--no-first-run', '--window-size=900,650', '--remote-debugging-pipe',
+                     '--user-data-dir=' + os.path.join(folder, profile),
+                     '--crash-dumps-dir=' + os.path.join(folder, 'crash-dumps'),
+                     '--host-resolver-rules=MAP * ~NOTFOUND, EXCLUDE 127.0.0.1'):
         options.add_argument(argument)
     options.set_capability('goog:loggingPrefs', {'browser': 'ALL'})
-    driver = webdriver.Chrome(service=Service(CHROMEDRIVER), options=options)
+    try:
+        driver = webdriver.Remote(command_executor=address, options=options)
+    except Exception as error:  # the driver's own account of why the browser did not start
+        check(False, 'Chromium starts under its driver: %s' % str(error).splitlines()[0])
+        return None
     driver.set_page_load_timeout(30)
     return driver
 
@@ -134,7 +189,7 @@ def stop(station, log, map_port):
 STREAMS_FULL_FILES = 16 + 256 + 2
 
 
-def run_streams_full(arguments, environment, folder, website_port, map_port, feeder):
+def run_streams_full(arguments, environment, folder, address, website_port, map_port, feeder):
     """Every stream in use: the page follows the station once a second, and streams again once one is
     free."""
     log = open(os.path.join(folder, 'station-streams.log'), 'w+')
@@ -152,7 +207,9 @@ def run_streams_full(arguments, environment, folder, website_port, map_port, fee
             stream.settimeout(3)
             check(stream.recv(100).startswith(b'HTTP/1.1 200 OK'), 'a stream is open')
             streams.append(stream)
-        driver = open_browser()
+        driver = open_browser(address, folder, 'chromium-profile-streams')
+        if driver is None:
+            return
         driver.get('http://127.0.0.1:%d/' % map_port)
         link = lambda: driver.find_element('id', 'link').text
         check(wait_for(lambda: link() == 'Updated once a second', 5), 'refused a stream, the page asks once a second')
@@ -181,27 +238,26 @@ def page_line_end(driver):
     return tuple(end) if end else None
 
 
-def run(arguments):
-    folder = tempfile.TemporaryDirectory(prefix='tarnvale-browser-')
-    settings = os.path.join(folder.name, 'Tarnvale')
+def run(arguments, folder):
+    environment = contained_environment(folder)
+    settings = os.path.join(environment['XDG_CONFIG_HOME'], 'Tarnvale')
     os.makedirs(settings)
     website_port = free_port()
     map_port = free_port({website_port})
     with open(os.path.join(settings, 'Tarnvale_Demo.ini'), 'w', newline='') as f:
         f.write(settings_lines(website_port))
-    environment = dict(os.environ, XDG_CONFIG_HOME=folder.name)
-    environment.pop('DISPLAY', None)
-    environment.pop('QT_QPA_PLATFORM', None)
 
     simulator = subprocess.Popen([arguments.simulator, '--port', '1', '--link-folder', settings, '--file', '-',
                                   '--period', '200'], stdin=subprocess.PIPE, stdout=subprocess.PIPE,
                                  stderr=subprocess.STDOUT, env=environment)
     feeder = Feeder(simulator)
     check(wait_for(lambda: os.path.islink(os.path.join(settings, 'COM1')), 10), 'the simulator is linked as COM1')
-    log = open(os.path.join(folder.name, 'station.log'), 'w+')
+    log = open(os.path.join(folder, 'station.log'), 'w+')
     station = subprocess.Popen([arguments.station, '--headless', '--web-map', str(map_port)], stderr=log,
                                env=environment)
     driver = None
+    chromedriver = None
+    address = None
     try:
         kml_end = wait_for(lambda: kml_line_end(website_port), 15)
         if not check(kml_end is not None, 'the station serves its KML document'):
@@ -209,7 +265,12 @@ def run(arguments):
         kml_end = wait_for(lambda: (lambda e: e if e and e != (34.41852, -119.74167) else None)(kml_line_end(website_port)), 10)
         check(kml_end is not None, 'the KML line is drawn for the bearing')
 
-        driver = open_browser()
+        chromedriver, address = start_driver(folder, environment)
+        if not check(address is not None, 'chromedriver answers on 127.0.0.1'):
+            return
+        driver = open_browser(address, folder, 'chromium-profile')
+        if driver is None:
+            return
         driver.get('http://127.0.0.1:%d/' % map_port)
 
         shown = wait_for(lambda: page_line_end(driver), 10)
@@ -254,16 +315,28 @@ def run(arguments):
         if driver:
             driver.quit()
         text = stop(station, log, map_port)
-        if failures:
-            print(text)
-        else:
-            run_streams_full(arguments, environment, folder.name, website_port, map_port, feeder)
+        if not failures and chromedriver:
+            run_streams_full(arguments, environment, folder, address, website_port, map_port, feeder)
+        if chromedriver:
+            chromedriver.terminate()
+            try:
+                chromedriver.wait(10)
+            except subprocess.TimeoutExpired:
+                chromedriver.kill()
+                chromedriver.wait()
         feeder.running = False
         simulator.send_signal(signal.SIGTERM)
         try:
             simulator.wait(10)
         except subprocess.TimeoutExpired:
             simulator.kill()
+        log.close()
+        if failures:
+            print(text)
+            driver_log = os.path.join(folder, 'chromedriver.log')
+            if os.path.exists(driver_log):
+                with open(driver_log, errors='replace') as f:
+                    print(f.read()[-4000:])
 
 
 def main():
@@ -272,10 +345,27 @@ def main():
     parser.add_argument('--simulator', required=True)
     parser.add_argument('--screenshot')
     arguments = parser.parse_args()
-    if webdriver is None or not os.access(CHROMIUM, os.X_OK) or not os.access(CHROMEDRIVER, os.X_OK):
-        print('skipped: needs chromium, chromium-driver and python3-selenium')
+    missing = [what for what, there in (('python3-selenium (the selenium module)', webdriver is not None),
+                                        ('chromium (%s)' % CHROMIUM, os.access(CHROMIUM, os.X_OK)),
+                                        ('chromium-driver (%s)' % CHROMEDRIVER, os.access(CHROMEDRIVER, os.X_OK)))
+               if not there]
+    if missing:
+        # On both streams, so that the reason lands in the test command's log whichever it keeps.
+        reason = 'skipped: the browser test needs ' + ', '.join(missing) + ', which this machine lacks'
+        print(reason, flush=True)
+        print(reason, file=sys.stderr, flush=True)
         return SKIP
-    run(arguments)
+    folder = tempfile.mkdtemp(prefix='tarnvale-browser-')
+    try:
+        run(arguments, folder)
+    finally:
+        # Chromium's last helpers may still be closing their files.
+        for _ in range(50):
+            shutil.rmtree(folder, ignore_errors=True)
+            if not os.path.exists(folder):
+                break
+            time.sleep(0.1)
+        check(not os.path.exists(folder), 'the temporary folder is removed')
     print('%d passed, %d failed' % (1 if not failures else 0, 1 if failures else 0))
     return 1 if failures else 0
 

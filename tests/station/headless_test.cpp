@@ -15,6 +15,11 @@
 #include <QTest>
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
+
+#include <memory>
+#include <utility>
+
 using testsupport::StationProcess;
 
 namespace {
@@ -116,7 +121,41 @@ TEST_F(Headless, AMissingComPortIsOneLineNamingTheDeviceAndTheMapIsStillServed)
     EXPECT_EQ(log.count(QStringLiteral("Serial port COM2 not available: %1/COM2 -> %1/nowhere: ").arg(folder.folder())), 1)
         << log.toStdString();
     EXPECT_EQ(log.count(QStringLiteral("Serial port")), 1) << log.toStdString();
+    // The windows' message as it is, then what to do where there is no options window.
+    EXPECT_EQ(log.count(QStringLiteral(
+                  "Invalid COM port selected: WARNING ! Chosen COM port is not available / Select a different COM port on "
+                  "OPTIONS screen\nWithout an options window: link COM2 in %1 to the DF unit's device "
+                  "(ln -s /dev/serial/by-id/<device> %1/COM2), or put another COM port number on line 1 of %1/Tarnvale_Demo.ini\n")
+                  .arg(folder.folder())),
+              1)
+        << log.toStdString();
     EXPECT_EQ(station.terminate(), 0);
+}
+
+TEST_F(Headless, TheOpenFileLimitIsALineOnlyWhenItHoldsTheStationToAFewThousandConnections)
+{
+    folder.writeLines(settingsAt(port));
+    const auto startWithHardLimit = [this](rlim_t hard) {
+        return std::make_unique<StationProcess>(kExecutable, configHome(), kHeadless, [hard] {
+            const rlimit limit{hard, hard};
+            ::setrlimit(RLIMIT_NOFILE, &limit);
+        });
+    };
+    rlimit own{};
+    ::getrlimit(RLIMIT_NOFILE, &own);
+    if (own.rlim_max >= 4096) { // a hard limit cannot be raised here
+        auto ample = startWithHardLimit(4096);
+        ASSERT_TRUE(testsupport::waitUntilServing(port));
+        EXPECT_EQ(ample->terminate(), 0);
+        EXPECT_FALSE(ample->standardError().contains("Open-file limit")) << ample->standardError().constData();
+    }
+
+    auto tight = startWithHardLimit(1024);
+    ASSERT_TRUE(testsupport::waitUntilServing(port));
+    EXPECT_EQ(tight->terminate(), 0);
+    EXPECT_TRUE(tight->standardError().contains("Open-file limit: the hard limit of 1024 open files lets the station serve "
+                                                "about 960 connections at once; raise it for more"))
+        << tight->standardError().constData();
 }
 
 TEST_F(Headless, AWebsitePortHeldByAnotherProgramEndsTheRunWithStatus3AndLeavesTheSettings)
@@ -149,16 +188,14 @@ TEST_F(Headless, ASettingsFileEditedWhileItRunsIsNotOverwritten)
     EXPECT_TRUE(station.standardError().contains("changed since the start: left as it is"));
 }
 
-TEST(CommandLine, HelpVersionAndUsageErrors)
+TEST(CommandLine, HelpVersionAndUsageErrorsAsOneLineAndTheHint)
 {
-    const auto run = [](const QStringList& arguments, QByteArray* out = nullptr, QByteArray* err = nullptr) {
+    const auto run = [](const QStringList& arguments, QByteArray* out, QByteArray* err) {
         QProcess process;
         process.start(kExecutable, arguments);
         process.waitForFinished(10000);
-        if (out)
-            *out = process.readAllStandardOutput();
-        if (err)
-            *err = process.readAllStandardError();
+        *out = process.readAllStandardOutput();
+        *err = process.readAllStandardError();
         return process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
     };
     QByteArray out;
@@ -167,14 +204,26 @@ TEST(CommandLine, HelpVersionAndUsageErrors)
     EXPECT_TRUE(out.startsWith("Usage: tarnvale-webserver [options]"));
     EXPECT_TRUE(out.contains("--settings-dir DIR"));
     EXPECT_TRUE(err.isEmpty());
-    EXPECT_EQ(run({QStringLiteral("--version")}, &out), 0);
+    EXPECT_EQ(run({QStringLiteral("--version")}, &out, &err), 0);
     EXPECT_EQ(out, "tarnvale-webserver 1.0\n");
-    EXPECT_EQ(run({QStringLiteral("--bogus")}, &out, &err), 2);
-    EXPECT_TRUE(out.isEmpty());
-    EXPECT_TRUE(err.contains("Unknown option 'bogus'") && err.contains("Usage:")) << err.constData();
-    EXPECT_EQ(run({QStringLiteral("--headless"), QStringLiteral("--settings-dir")}, nullptr, &err), 2);
-    EXPECT_TRUE(err.contains("settings-dir")) << err.constData();
-    EXPECT_EQ(run({QStringLiteral("--headless"), QStringLiteral("stray")}), 2);
+
+    // Whatever the mistake, where it stands and whatever else is given: the option and what is wrong
+    // on one line, the hint on the next, status 2, and nothing before them.
+    const std::pair<QStringList, QByteArray> usageErrors[] = {
+        {{"--bogus"}, "--bogus: unknown option"},
+        {{"--headless", "-bogus", "--help"}, "-bogus: unknown option"},
+        {{"--headless", "--settings-dir"}, "--settings-dir: needs a value"},
+        {{"--headless", "--settings-dir="}, "--settings-dir: needs a folder"},
+        {{"--headless=yes"}, "--headless: takes no value"},
+        {{"--headless", "stray"}, "stray: not an option (the station takes options only)"},
+        {{"--headless", "--web-map", "--bogus"}, "--web-map: needs a port from 1 to 65535, not '--bogus'"},
+        {{"--headless", "--bearing-log", ""}, "--bearing-log: needs a file"},
+    };
+    for (const auto& [arguments, line] : usageErrors) {
+        EXPECT_EQ(run(arguments, &out, &err), 2) << arguments.join(u' ').toStdString();
+        EXPECT_EQ(err, "tarnvale-webserver: " + line + "\nTry 'tarnvale-webserver --help'.\n");
+        EXPECT_TRUE(out.isEmpty());
+    }
 }
 
 TEST(CommandLine, WithoutADisplayTheWindowedStationPointsToHeadlessAndTouchesNothing)

@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <utility>
+
 using namespace dfsim;
 
 namespace {
@@ -42,46 +44,49 @@ TEST(SimulatorOptions, TakesTheDocumentedForms)
     EXPECT_EQ(b.options.periodMs, 1000);
     EXPECT_FALSE(b.options.count);
 
-    EXPECT_TRUE(parse({"--bearing", "x", "--help"}).help); // help wins over a mistake ...
-    EXPECT_NE(parse({"--bogus", "--help"}).error, "");     // ... but not over an unknown word
+    EXPECT_TRUE(parse({"--bearing", "x", "--help"}).help); // help wins over a mistake, but not over an unknown word
 }
 
-TEST(SimulatorOptions, RefusesWhatCannotBeSent)
+TEST(SimulatorOptions, RefusesWhatCannotBeSentNamingTheOptionFirst)
 {
-    const std::vector<std::vector<const char*>> refused = {
-        {},
-        {"--bearing", "45"},                                           // nowhere to send
-        {"--device", "/dev/x", "--port", "1", "--bearing", "45"},      // two places
-        {"--port", "1"},                                               // nothing to send
-        {"--port", "1", "--bearing", "45", "--sweep", "0:1"},          // two sources
-        {"--port", "0", "--bearing", "45"},
-        {"--port", "256", "--bearing", "45"},
-        {"--port", "1", "--bearing", "360"},
-        {"--port", "1", "--bearing", "-1"},
-        {"--port", "1", "--bearing", "4.5"},
-        {"--port", "1", "--bearing", ""},
-        {"--port", "1", "--sweep", "10"},
-        {"--port", "1", "--sweep", "360:1"},
-        {"--port", "1", "--sweep", "0:360"},
-        {"--port", "1", "--bearing", "1", "--period", "-1"},
-        {"--port", "1", "--bearing", "1", "--count", "0"},
-        {"--port", "1", "--bearing", "1", "--noise", "100001"},
-        {"--port", "1", "--bearing", "1", "--seed", "4294967296"},
-        {"--port", "1", "--bearing", "1", "--trailer", "/7\r"},
-        {"--port", "1", "--bearing", "1", "--loop"},
-        {"--port", "1", "--file", "-", "--loop"},
-        {"--device", "/dev/x", "--bearing", "1", "--wait-open"},
-        {"--device", "/dev/x", "--bearing", "1", "--link-folder", "/tmp"},
-        {"--port", "1", "--bearing", "1", "--bearing", "2"},
-        {"--port", "1", "--bearing"},
-        {"--port", "1", "--bearing", "1", "--lf=yes"},
+    // Each with the start of its error: the option, then what is wrong with it.
+    const std::vector<std::pair<std::vector<const char*>, std::string>> refused = {
+        {{}, "--device or --port: missing"},
+        {{"--bearing", "45"}, "--device or --port: missing"},
+        {{"--device", "/dev/x", "--port", "1", "--bearing", "45"}, "--port: does not go with --device"},
+        {{"--port", "1"}, "--bearing, --sweep or --file: missing"},
+        {{"--port", "1", "--bearing", "45", "--sweep", "0:1"}, "--sweep: does not go with --bearing"},
+        {{"--port", "0", "--bearing", "45"}, "--port: wants a whole number from 1 to 255, not \"0\""},
+        {{"--port", "256", "--bearing", "45"}, "--port: wants"},
+        {{"--port", "1", "--bearing", "360"}, "--bearing: wants a whole number from 0 to 359, not \"360\""},
+        {{"--port", "1", "--bearing", "-1"}, "--bearing: wants"},
+        {{"--port", "1", "--bearing", "4.5"}, "--bearing: wants"},
+        {{"--port", "1", "--bearing", ""}, "--bearing: wants"},
+        {{"--port", "1", "--sweep", "10"}, "--sweep: wants START:STEP"},
+        {{"--port", "1", "--sweep", "360:1"}, "--sweep: wants"},
+        {{"--port", "1", "--sweep", "0:360"}, "--sweep: wants"},
+        {{"--port", "1", "--bearing", "1", "--period", "-1"}, "--period: wants"},
+        {{"--port", "1", "--bearing", "1", "--count", "0"}, "--count: wants"},
+        {{"--port", "1", "--bearing", "1", "--noise", "100001"}, "--noise: wants"},
+        {{"--port", "1", "--bearing", "1", "--seed", "4294967296"}, "--seed: wants"},
+        {{"--port", "1", "--bearing", "1", "--trailer", "/7\r"}, "--trailer: cannot hold a CR"},
+        {{"--port", "1", "--bearing", "1", "--loop"}, "--loop: goes with --file"},
+        {{"--port", "1", "--file", "-", "--loop"}, "--loop: needs a file"},
+        {{"--device", "/dev/x", "--bearing", "1", "--wait-open"}, "--wait-open: goes with --port"},
+        {{"--device", "/dev/x", "--bearing", "1", "--link-folder", "/tmp"}, "--link-folder: goes with --port"},
+        {{"--port", "1", "--bearing", "1", "--bearing", "2"}, "--bearing: given twice"},
+        {{"--port", "1", "--bearing"}, "--bearing: needs a value"},
+        {{"--port", "1", "--bearing", "1", "--lf=yes"}, "--lf: takes no value"},
+        {{"--port", "1", "--bogus", "--help"}, "--bogus: unknown option"},
+        {{"--port", "1", "45"}, "\"45\": not an option"},
     };
-    for (const auto& arguments : refused) {
+    for (const auto& [arguments, start] : refused) {
         const ParsedOptions parsed = parseOptions(std::vector<std::string>(arguments.begin(), arguments.end()));
         std::string line;
         for (const char* a : arguments)
             line += std::string(a) + ' ';
-        EXPECT_NE(parsed.error, "") << line;
+        EXPECT_EQ(parsed.error.substr(0, start.size()), start) << line << "gave: " << parsed.error;
+        EXPECT_EQ(parsed.error.find('\n'), std::string::npos) << line;
         EXPECT_FALSE(parsed.help) << line;
     }
 }

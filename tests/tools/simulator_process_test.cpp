@@ -148,7 +148,6 @@ TEST(SimulatorProcess, ExplainsItselfAndRefusesABadCommandLine)
     // Exit status 0 for --help, 2 for a command line it refuses, 1 for a device it cannot open.
     const std::pair<QStringList, int> runs[] = {
         {{"--help"}, 0},
-        {{"--port", "1", "--bearing", "360"}, 2},
         {{"--device", "/nonexistent/tty", "--bearing", "1"}, 1},
     };
     for (const auto& [arguments, status] : runs) {
@@ -157,5 +156,19 @@ TEST(SimulatorProcess, ExplainsItselfAndRefusesABadCommandLine)
         ASSERT_TRUE(process.waitForFinished(3000));
         EXPECT_EQ(process.exitCode(), status) << arguments.join(u' ').toStdString();
         EXPECT_FALSE((status == 0 ? process.readAllStandardOutput() : process.readAllStandardError()).isEmpty());
+    }
+    // A usage error: the option and what is wrong on one line, then the hint, and nothing else.
+    const std::pair<QStringList, QByteArray> usageErrors[] = {
+        {{"--port", "1", "--bearing", "360"}, "--bearing: wants a whole number from 0 to 359, not \"360\""},
+        {{"--bogus"}, "--bogus: unknown option"},
+        {{"--port", "1"}, "--bearing, --sweep or --file: missing; say what to report: --bearing N, --sweep START:STEP or --file F"},
+    };
+    for (const auto& [arguments, line] : usageErrors) {
+        QProcess process;
+        process.start(kSimulator, arguments);
+        ASSERT_TRUE(process.waitForFinished(3000));
+        EXPECT_EQ(process.exitCode(), 2) << arguments.join(u' ').toStdString();
+        EXPECT_EQ(process.readAllStandardError(), "tarnvale-df-simulator: " + line + "\nTry 'tarnvale-df-simulator --help'.\n");
+        EXPECT_TRUE(process.readAllStandardOutput().isEmpty());
     }
 }

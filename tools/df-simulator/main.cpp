@@ -69,7 +69,7 @@ int main(int argc, char** argv)
         return 0;
     }
     if (!parsed.error.empty()) {
-        std::cerr << program << ": " << parsed.error << "\nTry " << program << " --help\n";
+        std::cerr << program << ": " << parsed.error << "\nTry '" << program << " --help'.\n";
         return 2;
     }
     const Options& options = parsed.options;

@@ -23,18 +23,19 @@ std::string collect(const std::vector<std::string>& arguments, std::map<std::str
         }
         if (kFlags.count(name)) {
             if (value)
-                return name + " takes no value";
+                return name + ": takes no value";
         } else if (kWithValue.count(name)) {
             if (!value) {
                 if (i + 1 >= arguments.size())
-                    return name + " needs a value";
+                    return name + ": needs a value";
                 value = arguments[++i];
             }
         } else {
-            return "unknown argument \"" + arguments[i] + "\"";
+            return name.rfind('-', 0) == 0 ? name + ": unknown option"
+                                           : "\"" + arguments[i] + "\": not an option (each value follows its option)";
         }
         if (given.count(name))
-            return name + " given twice";
+            return name + ": given twice";
         given[name] = value.value_or(std::string());
     }
     return {};
@@ -47,7 +48,7 @@ bool number(const std::map<std::string, std::string>& given, const std::string& 
     if (it == given.end())
         return true;
     if (!parseInteger(it->second, low, high, value)) {
-        error = name + " wants a whole number from " + std::to_string(low) + " to " + std::to_string(high)
+        error = name + ": wants a whole number from " + std::to_string(low) + " to " + std::to_string(high)
                 + ", not \"" + it->second + "\"";
         return false;
     }
@@ -62,15 +63,18 @@ std::string check(const std::map<std::string, std::string>& given, Options& o)
 
     // Where the bytes go.
     if (has("--device") == has("--port"))
-        return has("--device") ? "give either --device or --port, not both"
-                               : "say where to send: --device PATH, or --port N for a pseudo-terminal linked as COMN";
+        return has("--device") ? "--port: does not go with --device (give one of them)"
+                               : "--device or --port: missing; say where to send: --device PATH, or --port N for a "
+                                 "pseudo-terminal linked as COMN";
     if (has("--device")) {
-        if (has("--link-folder") || has("--wait-open"))
-            return "--link-folder and --wait-open go with --port, not with --device";
+        for (const char* portOnly : {"--link-folder", "--wait-open"}) {
+            if (has(portOnly))
+                return std::string(portOnly) + ": goes with --port, not with --device";
+        }
         o.target = Options::Target::Device;
         o.device = given.at("--device");
         if (o.device.empty())
-            return "--device needs a path";
+            return "--device: needs a path";
     } else {
         o.target = Options::Target::Link;
         if (!number(given, "--port", 1, 255, value, error))
@@ -78,16 +82,22 @@ std::string check(const std::map<std::string, std::string>& given, Options& o)
         o.port = static_cast<int>(value);
         o.linkFolder = has("--link-folder") ? given.at("--link-folder") : std::string();
         if (has("--link-folder") && o.linkFolder.empty())
-            return "--link-folder needs a folder";
+            return "--link-folder: needs a folder";
         o.waitOpen = has("--wait-open");
     }
 
     // What is reported.
-    const int sources = int(has("--bearing")) + int(has("--sweep")) + int(has("--file"));
-    if (sources != 1)
-        return "give exactly one of --bearing N, --sweep START:STEP and --file F";
+    std::vector<std::string> sources;
+    for (const char* source : {"--bearing", "--sweep", "--file"}) {
+        if (has(source))
+            sources.push_back(source);
+    }
+    if (sources.empty())
+        return "--bearing, --sweep or --file: missing; say what to report: --bearing N, --sweep START:STEP or --file F";
+    if (sources.size() > 1)
+        return sources[1] + ": does not go with " + sources[0] + " (give one of --bearing, --sweep and --file)";
     if (has("--loop") && !has("--file"))
-        return "--loop goes with --file";
+        return "--loop: goes with --file";
     if (has("--bearing")) {
         o.source = Options::Source::Fixed;
         if (!number(given, "--bearing", 0, 359, value, error))
@@ -101,17 +111,17 @@ std::string check(const std::map<std::string, std::string>& given, Options& o)
         long long step = 0;
         if (colon == std::string::npos || !parseInteger(text.substr(0, colon), 0, 359, start)
             || !parseInteger(text.substr(colon + 1), -359, 359, step))
-            return "--sweep wants START:STEP, START from 0 to 359 and STEP from -359 to 359, not \"" + text + "\"";
+            return "--sweep: wants START:STEP, START from 0 to 359 and STEP from -359 to 359, not \"" + text + "\"";
         o.bearing = static_cast<int>(start);
         o.sweepStep = static_cast<int>(step);
     } else {
         o.source = Options::Source::List;
         o.file = given.at("--file");
         if (o.file.empty())
-            return "--file needs a file name, or - for standard input";
+            return "--file: needs a file name, or - for standard input";
         o.loop = has("--loop");
         if (o.loop && o.file == "-")
-            return "--loop needs a file: standard input cannot be read twice";
+            return "--loop: needs a file, as standard input cannot be read twice";
     }
 
     // How and how often.
@@ -127,7 +137,7 @@ std::string check(const std::map<std::string, std::string>& given, Options& o)
     if (has("--trailer")) {
         o.format.trailer = given.at("--trailer");
         if (!validTrailer(o.format.trailer))
-            return "--trailer cannot hold a CR: it would end the sentence early";
+            return "--trailer: cannot hold a CR, which would end the sentence early";
     }
     o.format.lineFeed = has("--lf");
     value = 0;

@@ -28,14 +28,22 @@ fail() { printf '\nFAILED: %s\n' "$*" >&2; exit 1; }
 
 [ "$(id -u)" -eq 0 ] || fail "run this as root (debootstrap, chroot and apt need it)"
 
-needed=(build-essential cmake ninja-build qt6-base-dev qt6-serialport-dev dpkg-dev debootstrap curl)
+# file: CPack's DEB generator reads the programs' types with it; help2man makes the manual pages;
+# lintian checks the packages as Debian would.
+needed=(build-essential cmake ninja-build pkg-config qt6-base-dev qt6-serialport-dev qt6-httpserver-dev
+        qt6-websockets-dev libjs-leaflet dpkg-dev debootstrap curl file help2man lintian python3)
 source "$here/tools/packages.sh"
 install_missing "${needed[@]}"
 
 # --- 1. The package -------------------------------------------------------------------------------
 step "Building the package in $build"
-cmake -S "$here" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DTARNVALE_BUILD_TESTS=OFF >/dev/null
-cmake --build "$build"
+cmake -S "$here" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DTARNVALE_BUILD_TESTS=OFF \
+      -DTARNVALE_MAN_PAGES=ON >/dev/null
+# From scratch, so every compiler warning of the release build is seen (the test builds use other flags).
+cmake --build "$build" --target clean >/dev/null
+cmake --build "$build" 2>&1 | tee "$build/build.log"
+grep -q 'warning:' "$build/build.log" && fail "the release build shows compiler warnings (see $build/build.log)"
+echo "no compiler warning"
 rm -f "$build"/tarnvale-webserver*.deb
 (cd "$build" && cpack -G DEB >/dev/null)
 headless=$(ls "$build"/tarnvale-webserver-headless_*.deb)
@@ -47,6 +55,11 @@ for deb in "$headless" "$windowed"; do
     dpkg-deb -c "$deb"
 done
 dpkg-deb -f "$headless" Depends | grep -q -E 'libqt6(gui|widgets)' && fail "the headless package depends on a GUI library"
+
+step "lintian"
+lintian --no-tag-display-limit "$headless" "$windowed" | tee "$build/lintian.log" || true
+grep -q '^E:' "$build/lintian.log" && fail "lintian reports errors"
+echo "no lintian error ($(grep -c '^W:' "$build/lintian.log" || true) warnings)"
 
 # --- 2. A clean Debian 12 -------------------------------------------------------------------------
 # The bookworm mirror apt already uses (deb822 sources first, then the one-line form).
@@ -180,7 +193,49 @@ serve_check() {
     echo "both ended with status 0; the COM1 link is gone"
 }
 
+# The service as installed: its user, its unit verified by systemd, its manual page, and its ExecStart
+# run as the unit's user from the state folder. This machine runs no systemd as its init, so the unit
+# cannot be booted here (systemd-nspawn --boot needs one); its command is run by hand instead.
+service_check() {
+    step "The installed service (ExecStart run by hand as the unit's user, from its state folder)"
+    unit=/lib/systemd/system/tarnvale-webserver.service
+    chroot "$root" id -nG tarnvale | tr ' ' '\n' | grep -qx dialout || fail "the package did not make the user tarnvale in dialout"
+    chroot "$root" sh -c 'DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends systemd man-db >/dev/null' \
+        || fail "systemd and man-db did not install in the clean root"
+    chroot "$root" systemd-analyze verify "$unit" || fail "systemd-analyze verify rejects the unit"
+    echo "systemd-analyze verify: the unit is sound"
+    chroot "$root" man -P cat tarnvale-webserver | grep -q -i 'exit status' || fail "man tarnvale-webserver shows no exit statuses"
+    chroot "$root" man -P cat tarnvale-df-simulator | grep -q -e '--port' || fail "man tarnvale-df-simulator shows no options"
+    echo "man tarnvale-webserver and man tarnvale-df-simulator show their options and exit statuses"
+
+    state=/var/lib/tarnvale-webserver
+    mkdir -p "$root$state"
+    cp "$hostcfg/Tarnvale/Tarnvale_Demo.ini" "$root$state/"
+    chroot "$root" chown -R tarnvale:tarnvale "$state"
+    exec_start=$(sed -n 's/^ExecStart=//p' "$root$unit")
+    chroot "$root" sh -c "cd $state && exec setpriv --reuid tarnvale --regid tarnvale --init-groups env -i PATH=/usr/bin:/bin $exec_start" \
+        >/tmp/tarnvale-service.log 2>&1 &
+    service=$!
+    pids+=("$service")
+    response=""
+    for _ in $(seq 100); do
+        response=$(curl -s -i --max-time 5 "http://127.0.0.1:$port/" || true)
+        [ -n "$response" ] && break
+        sleep 0.2
+    done
+    printf '%s\n' "$response" | grep -q '^HTTP/1\.0 200' || { cat /tmp/tarnvale-service.log; fail "the service's command did not serve the map"; }
+    kill -TERM "$service"
+    status=0
+    wait "$service" || status=$?
+    pids=()
+    cat /tmp/tarnvale-service.log
+    [ "$status" -eq 0 ] || fail "the service's command ended with status $status"
+    grep -q "Settings written to $state/Tarnvale_Demo.ini" /tmp/tarnvale-service.log || fail "the service did not write its settings"
+    echo "the service's command served the map as tarnvale and wrote its settings on SIGTERM"
+}
+
 serve_check headless env -u DISPLAY -u QT_QPA_PLATFORM "$prefix/tarnvale-webserver" --headless
+[ "$mode" = chroot ] && service_check
 grep -q "Serving the map on port $port" /tmp/tarnvale-station.log || fail "the headless station did not say where it serves"
 install_windowed
 serve_check windowed QT_QPA_PLATFORM=offscreen "$prefix/tarnvale-webserver"

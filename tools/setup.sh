@@ -42,9 +42,21 @@ if [ "$mode" = run ]; then
     exec "$build/src/tarnvale-webserver"
 fi
 
+# Both halves always run, so one failing test in the first never hides what the second finds; the
+# status at the end is that of both. Skipped tests are listed with their reasons.
+run_tests() {
+    local folder=$1 status=0
+    (cd "$folder" && ctest --output-on-failure --timeout 300) || status=$?
+    # gtest writes "<file>:<line>: Skipped", the reason, then "[  SKIPPED ] <test> (<time>)".
+    awk '/: Skipped$/ { getline reason } /^\[  SKIPPED \] [^ ]+ \(/ { print "   skipped: " $4 ": " reason }' \
+        "$folder/Testing/Temporary/LastTest.log" 2>/dev/null | sort -u || true
+    return "$status"
+}
+
 echo "== Running the tests"
 mkdir -p /tmp/tarnvale-test-runtime && chmod 700 /tmp/tarnvale-test-runtime
-(cd "$build" && ctest --output-on-failure --timeout 300)
+plain=0
+run_tests "$build" || plain=$?
 
 # The same tests once more, built with AddressSanitizer and UndefinedBehaviorSanitizer: any memory
 # error, leak or undefined behaviour fails the run. The build runs the test binaries too (to list
@@ -55,8 +67,16 @@ export ASAN_OPTIONS=halt_on_error=1:detect_leaks=1:detect_stack_use_after_return
 export LSAN_OPTIONS="suppressions=$here/tests/hardening/lsan.supp:print_suppressions=0"
 export UBSAN_OPTIONS="halt_on_error=1:print_stacktrace=1:suppressions=$here/tests/hardening/ubsan.supp"
 echo "== Building with the sanitizers in $asan/"
-cmake -S . -B "$asan" -G Ninja -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_FLAGS="-O1 $sanitize" \
-      -DCMAKE_EXE_LINKER_FLAGS="-fsanitize=address,undefined" -DTARNVALE_WARNINGS_AS_ERRORS=ON
-cmake --build "$asan"
-echo "== Running the tests with the sanitizers"
-(cd "$asan" && ctest --output-on-failure --timeout 300)
+sanitized=0
+if cmake -S . -B "$asan" -G Ninja -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_FLAGS="-O1 $sanitize" \
+         -DCMAKE_EXE_LINKER_FLAGS="-fsanitize=address,undefined" -DTARNVALE_WARNINGS_AS_ERRORS=ON &&
+   cmake --build "$asan"; then
+    echo "== Running the tests with the sanitizers"
+    run_tests "$asan" || sanitized=$?
+else
+    sanitized=1
+fi
+
+report() { [ "$1" -eq 0 ] && echo passed || echo "FAILED (status $1)"; }
+echo "== Tests: $(report "$plain"); with the sanitizers: $(report "$sanitized")"
+[ "$plain" -eq 0 ] && [ "$sanitized" -eq 0 ]

@@ -14,10 +14,12 @@ namespace web {
 
 namespace {
 
-// Close loops nest when the events they let run close further channels (a burst of responses ending
-// together). Past this depth a close loop no longer lets events run: the socket is closed at once
-// anyway, and the stack stays bounded however many channels end at the same moment.
-constexpr int kMaxNestedCloseLoops = 32;
+// The close loop lets pending events run once, but not from inside another close loop's pass: a close
+// that happens there (another answer ending in that pass) closes its socket and resets its record
+// without running events again. Passes nested in passes, as deep as the events kept coming, left
+// whatever the handlers below them had still to do (a waiting viewer's next piece, the station's exit)
+// under their stack frames for as long as other clients kept the server busy.
+constexpr int kMaxNestedCloseLoops = 1;
 
 } // namespace
 

@@ -112,6 +112,10 @@ public:
     void setLingerTimeout(int milliseconds) { m_lingerMs = milliseconds; }
     // Closed connections still lingering.
     int lingeringCount() const;
+    // Of them, those still held by a socket of the program (bytes not yet handed to the system, or a
+    // platform without the lingering closer), which end with the set; the others have everything
+    // handed over, and the system finishes them.
+    int lingeringInSockets() const { return m_lingering; }
 
 protected:
     bool event(QEvent* event) override;

@@ -9,6 +9,7 @@
 #include "geo/geojson.h"
 #include "platform/eventlog.h"
 #include "platform/paths.h"
+#include "platform/tcplistener.h"
 #include "web/livemap.h"
 
 #include <QDir>
@@ -53,6 +54,18 @@ int WebMap::start(StationCore& station, const CommandLine& commandLine)
                                .arg(m_map->assets().leafletDir()));
     }
     return 0;
+}
+
+void WebMap::stopAccepting()
+{
+    if (!m_map)
+        return;
+    for (QTcpServer* server : m_map->servers()) {
+        if (auto* listener = qobject_cast<platform::TcpListener*>(server))
+            listener->close();
+        else
+            server->close();
+    }
 }
 
 } // namespace station

@@ -6,6 +6,7 @@
 #include "platform/timerset.h"
 
 #include <QCoreApplication>
+#include <QEventLoop>
 
 #include <algorithm>
 #include <limits>
@@ -66,6 +67,39 @@ std::vector<platform::SheddableConnection> ChannelPool::silentChannels()
         }});
     }
     return silent;
+}
+
+void ChannelPool::finishAnswers(int milliseconds)
+{
+    for (const platform::TcpSocketSet::SilentConnection& silent : m_sockets.silentConnections()) {
+        if (isChannel(silent.index) && m_sockets.isSilent(silent))
+            HTTP_SERVER_Close(silent.index);
+    }
+    const auto finished = [this] { return !answering() && m_sockets.lingeringInSockets() == 0; };
+    if (finished())
+        return;
+    QEventLoop wait;
+    QTimer deadline;
+    deadline.setSingleShot(true);
+    connect(&deadline, &QTimer::timeout, &wait, &QEventLoop::quit);
+    deadline.start(milliseconds);
+    QTimer look;
+    connect(&look, &QTimer::timeout, &wait, [&] {
+        if (finished())
+            wait.quit();
+    });
+    look.start(10);
+    wait.exec();
+}
+
+// Whether a channel still holds a connection it may answer.
+bool ChannelPool::answering() const
+{
+    for (int i = 1; i < static_cast<int>(m_records.size()); ++i) {
+        if (m_sockets.state(i) == platform::SocketState::Connected)
+            return true;
+    }
+    return false;
 }
 
 bool ChannelPool::isChannel(int index) const

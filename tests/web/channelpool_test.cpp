@@ -216,3 +216,22 @@ TEST_F(Served, ACloseInsideTheCloseLoopsPassDoesNotLetEventsRunAgain)
     // Both channels are free again and serve as before.
     EXPECT_TRUE(fetch(kGet).startsWith("HTTP/1.0 200 OK"));
 }
+
+TEST_F(Served, FinishingAnswersClosesSilentConnectionsAndLetsAnAnswerUnderWayEnd)
+{
+    document = QString(64 * 1024, QLatin1Char('d')); // 32 pieces, one per pacing tick
+    auto silent = connectClient();
+    auto asking = connectClient();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return connectedChannels() == 2; }));
+    asking->write(kGet);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return asking->bytesAvailable() > 0; }));
+
+    sockets.close(0);
+    pool.finishAnswers(10000);
+    EXPECT_EQ(connectedChannels(), 0);
+    EXPECT_TRUE(readUntilClosed(*silent).isEmpty());
+    const QByteArray answer = readUntilClosed(*asking);
+    EXPECT_TRUE(answer.startsWith("HTTP/1.0 200 OK"));
+    EXPECT_TRUE(answer.endsWith(document.toLatin1()));
+    EXPECT_EQ(testsupport::fetch(port, kGet, 1000), QByteArray());
+}

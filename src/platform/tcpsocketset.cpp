@@ -33,8 +33,10 @@ namespace {
 
 // After our side has sent everything and its end-of-stream, the peer gets this long to close its own.
 constexpr int kDrainMs = 2000;
-// Connections may arrive in bursts (a map viewer refreshing many layers at once).
-constexpr int kListenBacklog = 1024;
+// Connections may arrive in bursts (a map viewer refreshing many layers at once, a crowd of viewers):
+// they wait their turn in the system's queue (which the system caps at net.core.somaxconn) instead of
+// being dropped and asking again a second or more later.
+constexpr int kListenBacklog = 4096;
 
 qint32 clamp32(qint64 value)
 {

@@ -71,10 +71,13 @@ std::vector<platform::SheddableConnection> ChannelPool::silentChannels()
 
 void ChannelPool::finishAnswers(int milliseconds)
 {
+    // One after the other, without a pass of the event loop for each.
+    ++m_closeDepth;
     for (const platform::TcpSocketSet::SilentConnection& silent : m_sockets.silentConnections()) {
         if (isChannel(silent.index) && m_sockets.isSilent(silent))
             HTTP_SERVER_Close(silent.index);
     }
+    --m_closeDepth;
     const auto finished = [this] { return !answering() && m_sockets.lingeringInSockets() == 0; };
     if (finished())
         return;

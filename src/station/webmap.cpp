@@ -60,11 +60,10 @@ void WebMap::stopAccepting()
 {
     if (!m_map)
         return;
-    for (QTcpServer* server : m_map->servers()) {
+    // The map is bound to the platform's listener only (LiveMap::listen).
+    for (QObject* server : m_map->servers()) {
         if (auto* listener = qobject_cast<platform::TcpListener*>(server))
             listener->close();
-        else
-            server->close();
     }
 }
 

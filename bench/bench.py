@@ -155,7 +155,7 @@ def start_station(binary, port, open_files=None, windowed=False):
     return station, master
 
 
-def start_nginx(port, document, worker_connections=4096, open_files=None):
+def start_nginx(port, document, worker_connections=4096, open_files=None, backlog=1024):
     root = os.path.join(WORK, "nginx")
     shutil.rmtree(root, ignore_errors=True)
     os.makedirs(os.path.join(root, "www"))
@@ -179,7 +179,7 @@ http {{
     types {{ }}
     default_type "*/*";
     server {{
-        listen 127.0.0.1:{port} backlog=1024;
+        listen 127.0.0.1:{port} backlog={backlog};
         root {root}/www;
         location / {{ try_files /map.kml =404; }}
     }}

@@ -4,12 +4,15 @@
 # ab), its bearing latency, its memory (and the windowed station's at start) and its idle CPU, the
 # instructions it spends per request (callgrind), how soon a map viewer is answered while 2,000 silent
 # connections are held open at the usual open-file limit, and the station behind nginx as a one-second
-# cache against the station alone. Prints the figures and writes them to bench/results.md. Not part
-# of the test suite; takes about ten minutes.
+# cache against the station alone; then (bench/fairness.py) how soon a probe is answered while wrk keeps
+# 200, 500 and 2,000 clients busy, and how soon SIGTERM ends the station under 2,000, each beside nginx.
+# Prints the figures and writes them to bench/results.md. Not part of the test suite; takes about
+# fifteen minutes.
 #
 #   bash bench/run.sh [--seconds N] [--sentences N] [--idle N]
 #   bash bench/run.sh --only-silent    only the silent-connection figure; updates its section of results.md
 #   bash bench/run.sh --only-cache     only the station alone and behind the cache; updates that section
+#   bash bench/run.sh --only-fairness  only the probes and stop times under load; updates that section
 set -euo pipefail
 
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
@@ -27,12 +30,23 @@ cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DTARNVALE_BUILD_TEST
 # The windowed executable too: the bench compares its memory at start with the headless station's.
 cmake --build "$build" --target tarnvale-webserver tarnvale-webserver-windows tarnvale-bench-bare-qt
 
-# A thousand idle connections, ab's fifty and the client holding 2,000 silent ones need descriptors.
+# A thousand idle connections, ab's fifty, the client holding 2,000 silent ones and wrk's 2,000 clients
+# (with the server's 2,000 ends) need descriptors.
 ulimit -n "$(ulimit -Hn)" 2>/dev/null || true
-if [ "$(ulimit -n)" != unlimited ] && [ "$(ulimit -n)" -lt 4096 ]; then
-    echo "The bench needs 4096 open files (ulimit -n); this shell allows $(ulimit -n)." >&2
+if [ "$(ulimit -n)" != unlimited ] && [ "$(ulimit -n)" -lt 8192 ]; then
+    echo "The bench needs 8192 open files (ulimit -n); this shell allows $(ulimit -n)." >&2
     exit 1
 fi
 
 echo "== Measuring (bench/work/ holds the run's files)"
-exec /usr/bin/python3 bench/bench.py "$build/src/tarnvale-webserver" --bare "$build/bench/bare-qt/tarnvale-bench-bare-qt" "$@"
+if [ "${1:-}" = --only-fairness ]; then
+    exec /usr/bin/python3 bench/fairness.py "$build/src/tarnvale-webserver"
+fi
+status=0
+/usr/bin/python3 bench/bench.py "$build/src/tarnvale-webserver" --bare "$build/bench/bare-qt/tarnvale-bench-bare-qt" "$@" || status=$?
+case " $* " in
+*" --only-silent "* | *" --only-cache "*) exit $status ;;
+esac
+echo "== Fair service and stopping under load"
+/usr/bin/python3 bench/fairness.py "$build/src/tarnvale-webserver" || status=$?
+exit $status

@@ -33,8 +33,10 @@ namespace {
 
 // After our side has sent everything and its end-of-stream, the peer gets this long to close its own.
 constexpr int kDrainMs = 2000;
-// Connections may arrive in bursts (a map viewer refreshing many layers at once).
-constexpr int kListenBacklog = 1024;
+// Connections may arrive in bursts (a map viewer refreshing many layers at once, a crowd of viewers):
+// they wait their turn in the system's queue (which the system caps at net.core.somaxconn) instead of
+// being dropped and asking again a second or more later.
+constexpr int kListenBacklog = 4096;
 
 qint32 clamp32(qint64 value)
 {
@@ -406,10 +408,15 @@ void TcpSocketSet::queueReport(int index, Element& e)
 void TcpSocketSet::queue(const DueEvent& due)
 {
     m_due.push_back(due);
-    if (!m_dueEventPosted) {
-        m_dueEventPosted = true;
-        QCoreApplication::postEvent(this, new QEvent(dueEventType()));
-    }
+    postDueEvent();
+}
+
+void TcpSocketSet::postDueEvent()
+{
+    if (m_dueEventPosted)
+        return;
+    m_dueEventPosted = true;
+    QCoreApplication::postEvent(this, new QEvent(dueEventType()));
 }
 
 bool TcpSocketSet::event(QEvent* event)
@@ -417,11 +424,17 @@ bool TcpSocketSet::event(QEvent* event)
     if (event->type() != dueEventType())
         return QObject::event(event);
     m_dueEventPosted = false;
-    // What falls due while these are delivered (a handler may let events run) comes with the next
-    // event. The list's storage is kept for it.
-    std::vector<DueEvent> due;
-    due.swap(m_due);
-    for (const DueEvent& d : due) {
+    // Delivered one by one from the shared list, in order. A handler that lets events run (the
+    // channel pool's close loop) then delivers the rest from inside, in the same order, so that none
+    // waits under its stack frame for that pass to return. What falls due meanwhile comes with the
+    // next event.
+    const size_t end = m_due.size();
+    ++m_delivering;
+    while (m_dueNext < std::min(end, m_due.size())) {
+        const DueEvent d = m_due[m_dueNext++];
+        // Whoever lets events run while this one is delivered finds the rest waiting for it.
+        if (m_dueNext < m_due.size())
+            postDueEvent();
         switch (d.what) {
         case Due::Reports:
             reportSends(d.index, d.connection);
@@ -435,10 +448,14 @@ bool TcpSocketSet::event(QEvent* event)
             break;
         }
     }
-    if (m_due.empty()) {
-        due.clear();
-        m_due.swap(due);
+    --m_delivering;
+    // Only the outermost delivery drops what has been delivered; the list's storage is kept.
+    if (m_delivering == 0) {
+        m_due.erase(m_due.begin(), m_due.begin() + static_cast<std::ptrdiff_t>(m_dueNext));
+        m_dueNext = 0;
     }
+    if (m_dueNext < m_due.size())
+        postDueEvent();
     return true;
 }
 

@@ -18,7 +18,7 @@
 // the element's socket, and a closed connection that has nothing left in the socket is passed on, as a
 // bare descriptor, to a LingeringCloser that finishes it. Bytes to send go straight to the system when
 // nothing waits before them. Send reports are delivered from the event loop, all that are due in one
-// event.
+// event, in the order they fell due, even when a handler lets events run in between.
 
 #include <QHash>
 #include <QObject>
@@ -112,6 +112,10 @@ public:
     void setLingerTimeout(int milliseconds) { m_lingerMs = milliseconds; }
     // Closed connections still lingering.
     int lingeringCount() const;
+    // Of them, those still held by a socket of the program (bytes not yet handed to the system, or a
+    // platform without the lingering closer), which end with the set; the others have everything
+    // handed over, and the system finishes them.
+    int lingeringInSockets() const { return m_lingering; }
 
 protected:
     bool event(QEvent* event) override;
@@ -154,6 +158,7 @@ private:
         Due what = Due::Reports;
     };
     void queue(const DueEvent& due);
+    void postDueEvent();
     void queueReport(int index, Element& e);
     void reportSends(int index, quint64 connection);
     void peerClosed(int index, quint64 connection);
@@ -171,6 +176,8 @@ private:
     LingeringCloser* m_closer = nullptr;
     // Send reports, arrivals and peer closes due, in order; one event delivers them all.
     std::vector<DueEvent> m_due;
+    size_t m_dueNext = 0;  // the first not yet delivered
+    int m_delivering = 0;  // deliveries on the stack (a handler may let events run)
     bool m_dueEventPosted = false;
 };
 

@@ -11,6 +11,7 @@
 #include "platform/messages.h"
 #include "platform/paths.h"
 #include "platform/regularfile.h"
+#include "web/channelpool.h"
 #include "web/listening.h"
 
 #include <QDir>
@@ -178,8 +179,16 @@ void StationCore::shutDown()
     if (m_settingsLoaded)
         saveSettings();
     m_controls.setVisible(ControlId::Form_OPTIONS, false);
+    // The station stops: no more connections, nothing more drawn or tried, and the answers already
+    // under way get a moment to finish before everything ends with the station.
+    m_httpServer.close(0);
+    emit acceptingStopped();
+    m_timerDf.setEnabled(false);
+    m_timerTest.setEnabled(false);
+    m_timerReopen.setEnabled(false);
     (void)m_comm.setPortOpen(false);
     m_serialLog.flush();
+    m_channels->finishAnswers(kFinishAnswersMs);
     platform::logEvent(QStringLiteral("Station closed"));
     emit closed();
 }

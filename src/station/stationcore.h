@@ -41,6 +41,8 @@ public:
     // Exit statuses a supervisor can act on.
     static constexpr int kExitSettingsUnavailable = 1; // no settings file, or the settings not saved
     static constexpr int kExitWebsitePortUnusable = 3; // headless: the website port could not be used
+    // At shutdown, answers already under way may take this long to finish.
+    static constexpr int kFinishAnswersMs = 2000;
 
     explicit StationCore(platform::Messages& messages, QObject* parent = nullptr);
     ~StationCore() override;
@@ -72,8 +74,9 @@ public:
     // False when the station cannot run (exitStatus() says why).
     bool Form_Load();
 
-    // The orderly shutdown (Form_Unload): writes the settings, closes the serial line, raises closed().
-    // Runs once; later calls do nothing.
+    // The orderly shutdown (Form_Unload): writes the settings, stops accepting connections (raising
+    // acceptingStopped()), closes the serial line, lets the answers under way finish for at most
+    // kFinishAnswersMs, then raises closed(). Runs once; later calls do nothing.
     void shutDown();
     // A shutdown signal: waiting messages are answered first, then the station shuts down as if its
     // window had been closed; a failed settings write is then only logged.
@@ -101,6 +104,9 @@ public:
     void reopenSerialLine();
 
 signals:
+    // The shutdown has written the settings and the website port takes no more connections: whatever
+    // else the run listens on stops too.
+    void acceptingStopped();
     // The shutdown has run: the program ends with exitStatus().
     void closed();
     // The end point has just been computed from a valid bearing (a DF sentence, or a test tick that

@@ -67,6 +67,8 @@ int runStation(StationCore& station, const CommandLine& commandLine, const std::
         QObject::connect(&station, &StationCore::bearingDrawn, bearingLog.get(), &BearingLog::write);
     }
 
+    QObject::connect(&station, &StationCore::acceptingStopped, &station, [&webMap] { webMap.stopAccepting(); });
+
     QObject::connect(&shutdownSignals, &platform::ShutdownSignals::shutdownRequested, &station, &StationCore::shutDownOnSignal);
     QObject::connect(&station, &StationCore::closed, QCoreApplication::instance(), [&station] {
         QCoreApplication::exit(station.exitStatus());

@@ -11,6 +11,7 @@
 #include "platform/filelimit.h"
 #include "platform/httplistener.h"
 #include "platform/paths.h"
+#include "platform/tcplistener.h"
 #include "web/livemap.h"
 
 #include <QDir>
@@ -68,6 +69,17 @@ int WebMap::start(StationCore& station, const CommandLine& commandLine)
                                .arg(m_map->assets().leafletDir()));
     }
     return 0;
+}
+
+void WebMap::stopAccepting()
+{
+    if (!m_map)
+        return;
+    // The map is bound to the platform's listener only (LiveMap::listen).
+    for (QObject* server : m_map->servers()) {
+        if (auto* listener = qobject_cast<platform::TcpListener*>(server))
+            listener->close();
+    }
 }
 
 } // namespace station

@@ -36,6 +36,9 @@ public:
     // with, said on standard error.
     int start(StationCore& station, const CommandLine& commandLine);
 
+    // The run is ending: the map takes no more connections (those open end with the run).
+    void stopAccepting();
+
 private:
     std::unique_ptr<LastBearing> m_last;
     std::unique_ptr<web::LiveMap> m_map;

@@ -6,6 +6,7 @@
 #include "platform/timerset.h"
 
 #include <QCoreApplication>
+#include <QEventLoop>
 
 #include <algorithm>
 #include <limits>
@@ -14,10 +15,12 @@ namespace web {
 
 namespace {
 
-// Close loops nest when the events they let run close further channels (a burst of responses ending
-// together). Past this depth a close loop no longer lets events run: the socket is closed at once
-// anyway, and the stack stays bounded however many channels end at the same moment.
-constexpr int kMaxNestedCloseLoops = 32;
+// The close loop lets pending events run once, but not from inside another close loop's pass: a close
+// that happens there (another answer ending in that pass) closes its socket and resets its record
+// without running events again. Passes nested in passes, as deep as the events kept coming, left
+// whatever the handlers below them had still to do (a waiting viewer's next piece, the station's exit)
+// under their stack frames for as long as other clients kept the server busy.
+constexpr int kMaxNestedCloseLoops = 1;
 
 } // namespace
 
@@ -64,6 +67,42 @@ std::vector<platform::SheddableConnection> ChannelPool::silentChannels()
         }});
     }
     return silent;
+}
+
+void ChannelPool::finishAnswers(int milliseconds)
+{
+    // One after the other, without a pass of the event loop for each.
+    ++m_closeDepth;
+    for (const platform::TcpSocketSet::SilentConnection& silent : m_sockets.silentConnections()) {
+        if (isChannel(silent.index) && m_sockets.isSilent(silent))
+            HTTP_SERVER_Close(silent.index);
+    }
+    --m_closeDepth;
+    const auto finished = [this] { return !answering() && m_sockets.lingeringInSockets() == 0; };
+    if (finished())
+        return;
+    QEventLoop wait;
+    QTimer deadline;
+    deadline.setSingleShot(true);
+    connect(&deadline, &QTimer::timeout, &wait, &QEventLoop::quit);
+    deadline.start(milliseconds);
+    QTimer look;
+    connect(&look, &QTimer::timeout, &wait, [&] {
+        if (finished())
+            wait.quit();
+    });
+    look.start(10);
+    wait.exec();
+}
+
+// Whether a channel still holds a connection it may answer.
+bool ChannelPool::answering() const
+{
+    for (int i = 1; i < static_cast<int>(m_records.size()); ++i) {
+        if (m_sockets.state(i) == platform::SocketState::Connected)
+            return true;
+    }
+    return false;
 }
 
 bool ChannelPool::isChannel(int index) const

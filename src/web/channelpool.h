@@ -70,8 +70,14 @@ public:
     // The channels whose connection has sent nothing, for the process's ConnectionShedder.
     std::vector<platform::SheddableConnection> silentChannels();
 
+    // The end of a run, once the listening element takes no more connections: closes the channels
+    // whose connection has sent nothing, then runs the event loop until every answer under way has
+    // been handed to the system with its end-of-stream, or until `milliseconds` have passed.
+    void finishAnswers(int milliseconds);
+
 private:
     bool isChannel(int index) const;
+    bool answering() const;
     int createChannel();
     void closeIdleChannels();
     void sweepIdleAt(qint64 deadline);

@@ -2,6 +2,7 @@
 #include "support/loopback.h"
 #include "support/rawclient.h"
 
+#include <QCoreApplication>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTest>
@@ -364,4 +365,39 @@ TEST_F(Listening, ASmallAnswerReachesAPeerThatIsStillSendingWhenClosed)
     EXPECT_TRUE(QTest::qWaitFor([&] { return client->state() == QAbstractSocket::UnconnectedState; }, 10000));
     EXPECT_EQ(atPeer, QByteArray("short answer"));
     EXPECT_TRUE(QTest::qWaitFor([&] { return sockets.lingeringCount() == 0; }));
+}
+
+TEST_F(Listening, ReportsFallenDueTogetherReachAHandlerThatLetsEventsRunInOrder)
+{
+    auto first = connectClient(1);
+    auto second = connectClient(2);
+    auto third = connectClient(3);
+    // The first completion's handler lets events run, as the channel pool's close loop does, for as
+    // long as new events come (here: until the third's completion or a bound of passes). The other two
+    // completions fell due with it; they must not wait until that handler returns.
+    std::vector<int> seenInside;
+    bool inside = false;
+    QObject::connect(&sockets, &TcpSocketSet::sendComplete, [&](int i) {
+        if (inside) {
+            seenInside.push_back(i);
+            return;
+        }
+        if (i != 1)
+            return;
+        inside = true;
+        for (int pass = 0; pass < 200 && seenInside.size() < 2; ++pass)
+            QCoreApplication::processEvents();
+        inside = false;
+    });
+    ASSERT_TRUE(sockets.sendData(1, QStringLiteral("one")));
+    ASSERT_TRUE(sockets.sendData(2, QStringLiteral("two")));
+    ASSERT_TRUE(sockets.sendData(3, QStringLiteral("three")));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return count('S') == 3; }));
+    EXPECT_EQ(seenInside, (std::vector<int>{2, 3}));
+    std::vector<int> order;
+    for (const Event& e : events) {
+        if (e.kind == 'S')
+            order.push_back(e.index);
+    }
+    EXPECT_EQ(order, (std::vector<int>{1, 2, 3}));
 }

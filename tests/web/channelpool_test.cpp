@@ -192,3 +192,46 @@ TEST_F(Served, TheCloseLoopLetsPendingEventsRunAndTheRecordIsResetOnlyAfterState
     EXPECT_EQ(pool.records()[1].BYTES_SENT, 0);
     EXPECT_TRUE(readUntilClosed(*client).isEmpty());
 }
+
+TEST_F(Served, ACloseInsideTheCloseLoopsPassDoesNotLetEventsRunAgain)
+{
+    auto first = connectClient();
+    auto second = connectClient();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return connectedChannels() == 2; }));
+    // Channel 2's answer ends inside channel 1's close loop; an event pending then runs once both close
+    // loops have returned, not inside the second one.
+    bool ranInsideSecond = false;
+    bool ran = false;
+    QTimer::singleShot(0, &pool, [&] {
+        QTimer::singleShot(0, &pool, [&] { ran = true; });
+        pool.HTTP_SERVER_Close(2);
+        ranInsideSecond = ran;
+    });
+    pool.HTTP_SERVER_Close(1);
+    EXPECT_EQ(sockets.state(1), 0);
+    EXPECT_EQ(sockets.state(2), 0);
+    EXPECT_FALSE(ranInsideSecond);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return ran; }));
+
+    // Both channels are free again and serve as before.
+    EXPECT_TRUE(fetch(kGet).startsWith("HTTP/1.0 200 OK"));
+}
+
+TEST_F(Served, FinishingAnswersClosesSilentConnectionsAndLetsAnAnswerUnderWayEnd)
+{
+    document = QString(64 * 1024, QLatin1Char('d')); // 32 pieces, one per pacing tick
+    auto silent = connectClient();
+    auto asking = connectClient();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return connectedChannels() == 2; }));
+    asking->write(kGet);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return asking->bytesAvailable() > 0; }));
+
+    sockets.close(0);
+    pool.finishAnswers(10000);
+    EXPECT_EQ(connectedChannels(), 0);
+    EXPECT_TRUE(readUntilClosed(*silent).isEmpty());
+    const QByteArray answer = readUntilClosed(*asking);
+    EXPECT_TRUE(answer.startsWith("HTTP/1.0 200 OK"));
+    EXPECT_TRUE(answer.endsWith(document.toLatin1()));
+    EXPECT_EQ(testsupport::fetch(port, kGet, 1000), QByteArray());
+}

@@ -4,14 +4,18 @@
 #
 #   bash tools/check-deb.sh
 #
-# 1. Builds a release (no tests) in build-deb/ and makes the two .deb files with cpack
-#    (tarnvale-webserver-headless and tarnvale-webserver); shows their control fields and contents.
+# 1. Installs what it needs, builds a release (no tests) from scratch in build-deb/ (a compiler warning
+#    fails it) and makes the two .deb files with cpack (tarnvale-webserver-headless and
+#    tarnvale-webserver); shows their control fields and contents and runs lintian (an error fails it).
 # 2. Makes a minimal Debian 12 root with debootstrap from the mirror apt uses here, and runs
 #    `apt install ./<headless package>.deb` in it, then checks that no Qt GUI library came with it.
 #    When debootstrap cannot reach the mirror, it shows instead that apt would install the packages
 #    here (--simulate) and where each dependency would come from, and unpacks them into a folder.
 # 3. Starts the installed DF simulator on COM1 and the installed station with --headless on a free
 #    port (from a settings file written for it), fetches the map with curl and stops both.
+#    Then the service: its user, `systemd-analyze verify` of its unit, its manual pages, and the unit
+#    started by systemd in the root booted with systemd-nspawn (or, where that cannot boot, its
+#    ExecStart run by hand as its user): the map fetched, the service stopped, its settings written.
 # 4. Installs the windowed package too and does the same with the windowed station (offscreen).
 #
 # Environment: BUILD_DIR (default <repo>/build-deb), DEB_ROOT (default /tmp/tarnvale-deb-root; made
@@ -29,9 +33,10 @@ fail() { printf '\nFAILED: %s\n' "$*" >&2; exit 1; }
 [ "$(id -u)" -eq 0 ] || fail "run this as root (debootstrap, chroot and apt need it)"
 
 # file: CPack's DEB generator reads the programs' types with it; help2man makes the manual pages;
-# lintian checks the packages as Debian would.
+# lintian checks the packages as Debian would; systemd-nspawn boots the clean root to start the service.
 needed=(build-essential cmake ninja-build pkg-config qt6-base-dev qt6-serialport-dev qt6-httpserver-dev
-        qt6-websockets-dev libjs-leaflet dpkg-dev debootstrap curl file help2man lintian python3)
+        qt6-websockets-dev libjs-leaflet dpkg-dev debootstrap curl file help2man lintian python3
+        systemd-container)
 source "$here/tools/packages.sh"
 install_missing "${needed[@]}"
 
@@ -81,6 +86,17 @@ cleanup() {
 }
 trap cleanup EXIT
 
+chroot_mounts() {
+    local m
+    for m in proc dev dev/pts; do
+        case $m in
+            proc) mount -t proc proc "$root/proc" ;;
+            *) mount --bind "/$m" "$root/$m" ;;
+        esac
+        mounted+=("$root/$m")
+    done
+}
+
 # Never delete through a mount left by an interrupted run.
 if grep -q " $root/" /proc/mounts; then
     grep " $root/" /proc/mounts | awk '{ print $2 }' | sort -r | xargs -r -n1 umount -l
@@ -93,13 +109,7 @@ if [ "${DEB_CHECK:-}" != simulate ] &&
     debootstrap --variant=minbase bookworm "$root" "$mirror" >/tmp/tarnvale-debootstrap.log 2>&1; then
     mode=chroot
     cp "$headless" "$windowed" "$root/tmp/"
-    for m in proc dev dev/pts; do
-        case $m in
-            proc) mount -t proc proc "$root/proc" ;;
-            *) mount --bind "/$m" "$root/$m" ;;
-        esac
-        mounted+=("$root/$m")
-    done
+    chroot_mounts
     step "In the clean root: apt install ./$(basename "$headless")"
     chroot "$root" sh -c "cd /tmp && apt-get update -q && DEBIAN_FRONTEND=noninteractive apt install -y ./$(basename "$headless")" \
         || fail "the headless package did not install in a clean Debian 12"
@@ -193,11 +203,12 @@ serve_check() {
     echo "both ended with status 0; the COM1 link is gone"
 }
 
-# The service as installed: its user, its unit verified by systemd, its manual page, and its ExecStart
-# run as the unit's user from the state folder. This machine runs no systemd as its init, so the unit
-# cannot be booted here (systemd-nspawn --boot needs one); its command is run by hand instead.
+# The service as installed: its user, its unit verified by systemd, its manual pages; then the unit
+# itself, started by systemd in the clean root booted with systemd-nspawn, where this machine allows it
+# (else its ExecStart run by hand as the unit's user, from its state folder): the map fetched, the
+# service stopped, its settings written.
 service_check() {
-    step "The installed service (ExecStart run by hand as the unit's user, from its state folder)"
+    step "The installed service"
     unit=/lib/systemd/system/tarnvale-webserver.service
     chroot "$root" id -nG tarnvale | tr ' ' '\n' | grep -qx dialout || fail "the package did not make the user tarnvale in dialout"
     chroot "$root" sh -c 'DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends systemd man-db >/dev/null' \
@@ -212,26 +223,64 @@ service_check() {
     mkdir -p "$root$state"
     cp "$hostcfg/Tarnvale/Tarnvale_Demo.ini" "$root$state/"
     chroot "$root" chown -R tarnvale:tarnvale "$state"
+    if boot_service; then
+        how="started by systemd in the clean root booted with systemd-nspawn"
+    else
+        run_service_by_hand
+        how="its ExecStart run by hand as tarnvale from $state (systemd-nspawn could not boot the root here)"
+    fi
+    cat /tmp/tarnvale-service.log
+    grep -q "Settings written to $state/Tarnvale_Demo.ini" /tmp/tarnvale-service.log || fail "the service did not write its settings"
+    echo "the service served the map and wrote its settings when stopped: $how"
+}
+
+map_answers() {
+    local response="" _
+    for _ in $(seq "$1"); do
+        response=$(curl -s -i --max-time 5 "http://127.0.0.1:$port/" || true)
+        [ -n "$response" ] && break
+        sleep 0.5
+    done
+    printf '%s\n' "$response" | grep -q '^HTTP/1\.0 200'
+}
+
+# Boots the root (its own init, the host's network) with the unit enabled; stopping the container shuts
+# the service down as systemd does. The root's mounts for chroot are taken off meanwhile.
+boot_service() {
+    command -v systemd-nspawn >/dev/null || return 1
+    for ((i = ${#mounted[@]} - 1; i >= 0; i--)); do umount "${mounted[i]}" || umount -l "${mounted[i]}" || true; done
+    mounted=()
+    systemctl --root="$root" enable tarnvale-webserver.service >/dev/null 2>&1
+    mkdir -p "$root/var/log/journal"
+    systemd-nspawn -q --register=no --keep-unit -D "$root" --boot >/tmp/tarnvale-nspawn.log 2>&1 &
+    local container=$! served=0
+    map_answers 120 && served=1
+    kill -TERM "$container" 2>/dev/null || true
+    for _ in $(seq 60); do kill -0 "$container" 2>/dev/null || break; sleep 0.5; done
+    kill -KILL "$container" 2>/dev/null || true
+    wait "$container" 2>/dev/null || true
+    systemctl --root="$root" disable tarnvale-webserver.service >/dev/null 2>&1
+    chroot_mounts
+    if [ "$served" -eq 0 ]; then
+        echo "systemd-nspawn --boot: no map within 60 s (see /tmp/tarnvale-nspawn.log)"
+        return 1
+    fi
+    journalctl -D "$root/var/log/journal" -u tarnvale-webserver.service --no-pager -o cat >/tmp/tarnvale-service.log 2>&1 || true
+    return 0
+}
+
+run_service_by_hand() {
+    local exec_start status=0
     exec_start=$(sed -n 's/^ExecStart=//p' "$root$unit")
     chroot "$root" sh -c "cd $state && exec setpriv --reuid tarnvale --regid tarnvale --init-groups env -i PATH=/usr/bin:/bin $exec_start" \
         >/tmp/tarnvale-service.log 2>&1 &
     service=$!
     pids+=("$service")
-    response=""
-    for _ in $(seq 100); do
-        response=$(curl -s -i --max-time 5 "http://127.0.0.1:$port/" || true)
-        [ -n "$response" ] && break
-        sleep 0.2
-    done
-    printf '%s\n' "$response" | grep -q '^HTTP/1\.0 200' || { cat /tmp/tarnvale-service.log; fail "the service's command did not serve the map"; }
+    map_answers 40 || { cat /tmp/tarnvale-service.log; fail "the service's command did not serve the map"; }
     kill -TERM "$service"
-    status=0
     wait "$service" || status=$?
     pids=()
-    cat /tmp/tarnvale-service.log
     [ "$status" -eq 0 ] || fail "the service's command ended with status $status"
-    grep -q "Settings written to $state/Tarnvale_Demo.ini" /tmp/tarnvale-service.log || fail "the service did not write its settings"
-    echo "the service's command served the map as tarnvale and wrote its settings on SIGTERM"
 }
 
 serve_check headless env -u DISPLAY -u QT_QPA_PLATFORM "$prefix/tarnvale-webserver" --headless

@@ -138,6 +138,21 @@ def ms(seconds):
     return f"{seconds * 1000:.0f}" if seconds < 10 else f"{seconds * 1000:,.0f}"
 
 
+def with_server(name, binary, expected, measure):
+    """Starts the station or nginx on a free port, runs measure(server, port) and stops the server."""
+    port = free_port()
+    if name == "station":
+        server, master = start_station(binary, port)
+    else:
+        server, master = start_nginx(port, expected, worker_connections=8192, backlog=BACKLOG), None
+    try:
+        return measure(server, port)
+    finally:
+        server.stop()
+        if master is not None:
+            os.close(master)
+
+
 def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("binary")
@@ -157,17 +172,9 @@ def main():
     figures = {}
     for clients in LEVELS:
         for name in ("station", "nginx"):
-            port = free_port()
-            if name == "station":
-                server, master = start_station(args.binary, port)
-            else:
-                server, master = start_nginx(port, expected, worker_connections=8192, backlog=BACKLOG), None
-            try:
-                r = figures[(name, clients)] = probes_under_load(port, expected, clients, args.seconds, args.probes)
-            finally:
-                server.stop()
-                if master is not None:
-                    os.close(master)
+            r = figures[(name, clients)] = with_server(
+                name, args.binary, expected,
+                lambda server, port: probes_under_load(port, expected, clients, args.seconds, args.probes))
             print(f"{name:8s} c={clients:<5d} probes: median {ms(statistics.median(r['whole']))} ms,"
                   f" p99 {ms(percentile(r['whole'], 99))} ms, longest {ms(max(r['whole']))} ms,"
                   f" {r['complete']} of {len(r['whole'])} whole; wrk {r['requests']} requests", flush=True)
@@ -176,17 +183,7 @@ def main():
     stops = {"station": [], "nginx": []}
     for trial in range(STOP_TRIALS):
         for name in ("station", "nginx"):
-            port = free_port()
-            if name == "station":
-                server, master = start_station(args.binary, port)
-            else:
-                server, master = start_nginx(port, expected, worker_connections=8192, backlog=BACKLOG), None
-            try:
-                r = stop_under_load(server, port, STOP_CLIENTS)
-            finally:
-                server.stop()
-                if master is not None:
-                    os.close(master)
+            r = with_server(name, args.binary, expected, lambda server, port: stop_under_load(server, port, STOP_CLIENTS))
             stops[name].append(r)
             taken = f"{r['seconds'] * 1000:.0f} ms" if r["seconds"] is not None else "did not exit within 60 s"
             print(f"{name:8s} stop under wrk -c{STOP_CLIENTS}, trial {trial + 1}: {taken}, status {r['status']},"

@@ -67,15 +67,7 @@ grep -q '^E:' "$build/lintian.log" && fail "lintian reports errors"
 echo "no lintian error ($(grep -c '^W:' "$build/lintian.log" || true) warnings)"
 
 # --- 2. A clean Debian 12 -------------------------------------------------------------------------
-# The bookworm mirror apt already uses (deb822 sources first, then the one-line form).
-mirror=$(awk 'BEGIN { RS = "" } /Suites:[^\n]*bookworm([ \n]|$)/ && match($0, /URIs:[ \t]*[^ \t\n]+/) {
-                 s = substr($0, RSTART, RLENGTH); sub(/URIs:[ \t]*/, "", s); print s; exit }' \
-             /etc/apt/sources.list.d/*.sources 2>/dev/null || true)
-if [ -z "$mirror" ] && [ -f /etc/apt/sources.list ]; then
-    mirror=$(awk '$1 == "deb" { i = 2; if ($i ~ /^\[/) { while ($i !~ /\]$/) i++; i++ }
-                                if ($(i + 1) == "bookworm") { print $i; exit } }' /etc/apt/sources.list)
-fi
-mirror=${mirror:-http://deb.debian.org/debian}
+mirror=$(bookworm_mirror)
 
 pids=()
 mounted=()

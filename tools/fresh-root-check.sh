@@ -34,15 +34,7 @@ fi
 grep -q " $root/" /proc/mounts && fail "$root still has mounts; unmount them first"
 rm -rf --one-file-system "$root"
 
-# The bookworm mirror apt uses here (deb822 sources first, then the one-line form).
-mirror=$(awk 'BEGIN { RS = "" } /Suites:[^\n]*bookworm([ \n]|$)/ && match($0, /URIs:[ \t]*[^ \t\n]+/) {
-                 s = substr($0, RSTART, RLENGTH); sub(/URIs:[ \t]*/, "", s); print s; exit }' \
-             /etc/apt/sources.list.d/*.sources 2>/dev/null || true)
-if [ -z "$mirror" ] && [ -f /etc/apt/sources.list ]; then
-    mirror=$(awk '$1 == "deb" { i = 2; if ($i ~ /^\[/) { while ($i !~ /\]$/) i++; i++ }
-                                if ($(i + 1) == "bookworm") { print $i; exit } }' /etc/apt/sources.list)
-fi
-mirror=${mirror:-http://deb.debian.org/debian}
+mirror=$(bookworm_mirror)
 
 step "debootstrap --variant=minbase bookworm $root $mirror"
 debootstrap --variant=minbase bookworm "$root" "$mirror" >/tmp/tarnvale-fresh-debootstrap.log 2>&1 \

@@ -17,3 +17,17 @@ install_missing() {
     DEBIAN_FRONTEND=noninteractive apt-get update -q
     DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends "${missing[@]}"
 }
+
+# bookworm_mirror prints the Debian 12 mirror apt already uses here (deb822 sources first, then the
+# one-line form), for debootstrap.
+bookworm_mirror() {
+    local mirror
+    mirror=$(awk 'BEGIN { RS = "" } /Suites:[^\n]*bookworm([ \n]|$)/ && match($0, /URIs:[ \t]*[^ \t\n]+/) {
+                     s = substr($0, RSTART, RLENGTH); sub(/URIs:[ \t]*/, "", s); print s; exit }' \
+                 /etc/apt/sources.list.d/*.sources 2>/dev/null || true)
+    if [ -z "$mirror" ] && [ -f /etc/apt/sources.list ]; then
+        mirror=$(awk '$1 == "deb" { i = 2; if ($i ~ /^\[/) { while ($i !~ /\]$/) i++; i++ }
+                                    if ($(i + 1) == "bookworm") { print $i; exit } }' /etc/apt/sources.list)
+    fi
+    echo "${mirror:-http://deb.debian.org/debian}"
+}

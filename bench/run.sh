@@ -3,13 +3,15 @@
 # headless station's map requests against a bare Qt server, nginx and Python's http.server (wrk, and
 # ab), its bearing latency, its memory (and the windowed station's at start) and its idle CPU, the
 # instructions it spends per request (callgrind), how soon a map viewer is answered while 2,000 silent
-# connections are held open at the usual open-file limit, and the station behind nginx as a one-second
-# cache against the station alone. Prints the figures and writes them to bench/results.md. Not part
-# of the test suite; takes about ten minutes.
+# connections are held open at the usual open-file limit, the station behind nginx as a one-second
+# cache against the station alone, and its memory after a burst of connections beside nginx's
+# (bench/burst.py). Prints the figures and writes them to bench/results.md. Not part of the test suite;
+# takes about twelve minutes.
 #
 #   bash bench/run.sh [--seconds N] [--sentences N] [--idle N]
 #   bash bench/run.sh --only-silent    only the silent-connection figure; updates its section of results.md
 #   bash bench/run.sh --only-cache     only the station alone and behind the cache; updates that section
+#   bash bench/run.sh --only-burst     only the memory after a burst of connections (bench/burst.py)
 set -euo pipefail
 
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
@@ -35,4 +37,15 @@ if [ "$(ulimit -n)" != unlimited ] && [ "$(ulimit -n)" -lt 4096 ]; then
 fi
 
 echo "== Measuring (bench/work/ holds the run's files)"
-exec /usr/bin/python3 bench/bench.py "$build/src/tarnvale-webserver" --bare "$build/bench/bare-qt/tarnvale-bench-bare-qt" "$@"
+station="$build/src/tarnvale-webserver"
+if [ "${1:-}" = --only-burst ]; then
+    exec /usr/bin/python3 bench/burst.py "$station"
+fi
+status=0
+/usr/bin/python3 bench/bench.py "$station" --bare "$build/bench/bare-qt/tarnvale-bench-bare-qt" "$@" || status=$?
+# Memory after a burst of as many connections as the open-file limit allows (bench/burst.py).
+case "${1:-}" in
+    --only-*) ;;
+    *) /usr/bin/python3 bench/burst.py "$station" || status=$? ;;
+esac
+exit $status

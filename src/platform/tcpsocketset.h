@@ -18,9 +18,9 @@
 // the element's socket, and a closed connection that has nothing left in the socket is passed on, as a
 // bare descriptor, to a LingeringCloser that finishes it. Only the lowest kKeptSockets elements keep
 // theirs for good: once a burst of connections has drained, the free elements above them give their
-// sockets and buffers up, and the freed heap goes back to the system. Bytes to send go straight to the system when
-// nothing waits before them. Send reports are delivered from the event loop, all that are due in one
-// event.
+// sockets and buffers up, and the freed heap goes back to the system. Bytes to send go straight to
+// the system when nothing waits before them. Send reports are delivered from the event loop, all that
+// are due in one event.
 
 #include <QHash>
 #include <QObject>

@@ -5,14 +5,15 @@
 # instructions it spends per request (callgrind), how soon a map viewer is answered while 2,000 silent
 # connections are held open at the usual open-file limit, and the station behind nginx as a one-second
 # cache against the station alone; then (bench/fairness.py) how soon a probe is answered while wrk keeps
-# 200, 500 and 2,000 clients busy, and how soon SIGTERM ends the station under 2,000, each beside nginx.
-# Prints the figures and writes them to bench/results.md. Not part of the test suite; takes about
-# fifteen minutes.
+# 200, 500 and 2,000 clients busy, and how soon SIGTERM ends the station under 2,000, each beside nginx;
+# and (bench/burst.py) its memory after a burst of connections beside nginx's. Prints the figures and
+# writes them to bench/results.md. Not part of the test suite; takes about twenty minutes.
 #
 #   bash bench/run.sh [--seconds N] [--sentences N] [--idle N]
 #   bash bench/run.sh --only-silent    only the silent-connection figure; updates its section of results.md
 #   bash bench/run.sh --only-cache     only the station alone and behind the cache; updates that section
 #   bash bench/run.sh --only-fairness  only the probes and stop times under load; updates that section
+#   bash bench/run.sh --only-burst     only the memory after a burst of connections (bench/burst.py)
 set -euo pipefail
 
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
@@ -39,14 +40,19 @@ if [ "$(ulimit -n)" != unlimited ] && [ "$(ulimit -n)" -lt 8192 ]; then
 fi
 
 echo "== Measuring (bench/work/ holds the run's files)"
-if [ "${1:-}" = --only-fairness ]; then
-    exec /usr/bin/python3 bench/fairness.py "$build/src/tarnvale-webserver"
-fi
+station="$build/src/tarnvale-webserver"
+case "${1:-}" in
+    --only-fairness) exec /usr/bin/python3 bench/fairness.py "$station" ;;
+    --only-burst) exec /usr/bin/python3 bench/burst.py "$station" ;;
+esac
 status=0
-/usr/bin/python3 bench/bench.py "$build/src/tarnvale-webserver" --bare "$build/bench/bare-qt/tarnvale-bench-bare-qt" "$@" || status=$?
+/usr/bin/python3 bench/bench.py "$station" --bare "$build/bench/bare-qt/tarnvale-bench-bare-qt" "$@" || status=$?
 case " $* " in
 *" --only-silent "* | *" --only-cache "*) exit $status ;;
 esac
 echo "== Fair service and stopping under load"
-/usr/bin/python3 bench/fairness.py "$build/src/tarnvale-webserver" || status=$?
+/usr/bin/python3 bench/fairness.py "$station" || status=$?
+# Memory after a burst of as many connections as the open-file limit allows.
+echo "== Memory after a burst of connections"
+/usr/bin/python3 bench/burst.py "$station" || status=$?
 exit $status

@@ -44,17 +44,24 @@ QString settingsFilePath()
     return settingsFolder() + QStringLiteral("/Tarnvale_Demo.ini");
 }
 
-QString serialDeviceFor(int portNumber)
+QString fallbackSerialDevice(int portNumber)
 {
 #ifdef Q_OS_WIN
     return QStringLiteral("COM%1").arg(portNumber);
 #else
+    return QStringLiteral("/dev/ttyS%1").arg(portNumber - 1);
+#endif
+}
+
+QString serialDeviceFor(int portNumber)
+{
+#ifndef Q_OS_WIN
     const QString link = settingsFolder() + QStringLiteral("/COM%1").arg(portNumber);
     // A dangling link still counts as the operator's choice: it is a port that fails to open.
     if (QFileInfo(link).isSymLink() || QFileInfo::exists(link))
         return link;
-    return QStringLiteral("/dev/ttyS%1").arg(portNumber - 1);
 #endif
+    return fallbackSerialDevice(portNumber);
 }
 
 } // namespace platform

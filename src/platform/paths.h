@@ -23,4 +23,7 @@ QString settingsFilePath();
 // the operator makes to the real device), else /dev/ttyS<n-1>; on Windows simply "COMn".
 QString serialDeviceFor(int portNumber);
 
+// The device port n names when no COMn link exists: /dev/ttyS<n-1>; on Windows "COMn".
+QString fallbackSerialDevice(int portNumber);
+
 } // namespace platform

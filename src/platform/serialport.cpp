@@ -29,11 +29,17 @@ bool SerialPort::portOpen() const
     return m_port && m_port->isOpen();
 }
 
-QString SerialPort::deviceDescription(int portNumber)
+namespace {
+QString describe(const QString& device)
 {
-    const QString device = serialDeviceFor(portNumber);
     const QFileInfo info(device);
     return info.isSymLink() ? QStringLiteral("%1 -> %2").arg(device, info.symLinkTarget()) : device;
+}
+} // namespace
+
+QString SerialPort::deviceDescription(int portNumber)
+{
+    return describe(serialDeviceFor(portNumber));
 }
 
 void SerialPort::release()
@@ -48,8 +54,13 @@ void SerialPort::release()
 
 bool SerialPort::setPortOpen(bool open)
 {
-    if (open)
-        return this->open(false);
+    if (open) {
+        if (portOpen())
+            return true;
+        m_chosenDevice = serialDeviceFor(m_commPort);
+        m_chosenPort = m_commPort;
+        return this->open(m_chosenDevice, false);
+    }
     if (m_port) {
         release();
         emit closed();
@@ -59,15 +70,29 @@ bool SerialPort::setPortOpen(bool open)
 
 bool SerialPort::reopen()
 {
-    return open(true);
-}
-
-bool SerialPort::open(bool quiet)
-{
     if (portOpen())
         return true;
+    return open(retryDevice(), true);
+}
 
-    auto* port = new QSerialPort(serialDeviceFor(m_commPort), this);
+// A COMn link removed and made again for a new device (a simulator ending and another starting, an
+// adapter's by-id name going and coming with it) must not meanwhile fall back to /dev/ttyS<n-1>: an
+// unrelated port that would open and be read for good.
+QString SerialPort::retryDevice()
+{
+    const QString named = serialDeviceFor(m_commPort);
+    if (m_chosenPort != m_commPort || m_chosenDevice.isEmpty()) {
+        m_chosenDevice = named;
+        m_chosenPort = m_commPort;
+    }
+    // While the link exists, it is what serialDeviceFor names.
+    return named != fallbackSerialDevice(m_commPort) ? named : m_chosenDevice;
+}
+
+bool SerialPort::open(const QString& device, bool quiet)
+{
+    m_triedDevice = device;
+    auto* port = new QSerialPort(device, this);
     port->setReadBufferSize(1024);
     const bool configured = port->open(QIODevice::ReadOnly) && port->setBaudRate(4800)
         && port->setDataBits(QSerialPort::Data8) && port->setParity(QSerialPort::NoParity)
@@ -81,7 +106,10 @@ bool SerialPort::open(bool quiet)
         return false;
     }
     m_port = port;
-    m_openedDevice = deviceDescription(m_commPort);
+    // A line lost from now on is retried by this name, even when the port was chosen without a link.
+    m_chosenDevice = device;
+    m_chosenPort = m_commPort;
+    m_openedDevice = describe(device);
     connect(port, &QSerialPort::readyRead, this, &SerialPort::onComm);
     connect(port, &QSerialPort::errorOccurred, this, [this, port](QSerialPort::SerialPortError error) {
         // A device that went away reports errors in a tight loop until it is closed.

@@ -26,12 +26,15 @@ public:
     int commPort() const { return m_commPort; }
     [[nodiscard]] bool setCommPort(int portNumber);
 
-    // PortOpen: true opens the device that commPort() names and returns false when it is missing,
-    // busy or not a serial device (errorString() says why); false closes it.
+    // PortOpen: true chooses the device that commPort() names (serialDeviceFor) and opens it, and
+    // returns false when it is missing, busy or not a serial device (errorString() says why); false
+    // closes it.
     bool portOpen() const;
     [[nodiscard]] bool setPortOpen(bool open);
 
-    // Opens the port again after its device went away: as setPortOpen(true), but a failure is
+    // Opens the port again after its device went away, by the name it was chosen by: a COMn link
+    // stays the port while its target comes and goes (it is never traded for /dev/ttyS<n-1>, a
+    // different device), and a link made since a port was chosen without one is taken. A failure is
     // expected until the device is back and raises nothing.
     [[nodiscard]] bool reopen();
 
@@ -41,6 +44,8 @@ public:
     static QString deviceDescription(int portNumber);
     // The device as it was when the port was last opened (a link may have changed since).
     QString openedDevice() const { return m_openedDevice; }
+    // The name the port was last opened or tried by: a COMn link, or the system's device.
+    QString triedDevice() const { return m_triedDevice; }
 
     // Input: every byte waiting, one character per byte (Latin-1), consumed; empty when none waits.
     QString input();
@@ -57,12 +62,16 @@ signals:
     void lost();
 
 private:
-    bool open(bool quiet);
+    bool open(const QString& device, bool quiet);
+    QString retryDevice();
     void release();
 
     QSerialPort* m_port = nullptr;
     int m_commPort = 1;
+    QString m_chosenDevice; // the name port m_chosenPort was last chosen or opened by
+    int m_chosenPort = 0;
     QString m_openedDevice;
+    QString m_triedDevice;
     QString m_error;
 };
 

@@ -1,6 +1,7 @@
 #include "tcpsocketset.h"
 
 #include "connectionshedder.h"
+#include "heaptrim.h"
 #include "lingeringcloser.h"
 #include "socketcalls.h"
 #include "tcplistener.h"
@@ -13,7 +14,6 @@
 #include <QTcpSocket>
 #include <QTimer>
 #include <algorithm>
-#include <deque>
 #include <limits>
 #include <numeric>
 #include <utility>
@@ -92,7 +92,7 @@ struct TcpSocketSet::Element
     QTcpSocket* socket = nullptr; // holds the current connection
     QTcpSocket* spare = nullptr;  // the element's own socket while it holds none, kept for the next
     quint64 connection = 0;   // changes whenever the element takes or drops a connection
-    std::deque<qint64> sends; // bytes of each send not yet reported, oldest first
+    std::vector<qint64> sends; // bytes of each send not yet reported, oldest first
     qint64 written = 0;       // bytes the socket handed to the system, not yet reported
     bool reportQueued = false;
     qint64 acceptedAt = 0;
@@ -103,8 +103,41 @@ struct TcpSocketSet::Element
 TcpSocketSet::TcpSocketSet(QObject* parent)
     : QObject(parent)
     , m_closer(new LingeringCloser(this))
+    , m_drained(new QTimer(this))
 {
-    m_elements.push_back(std::make_unique<Element>());
+    m_elements.push_back(newElement());
+    m_drained->setSingleShot(true);
+    m_drained->setInterval(kDrainedMs);
+    connect(m_drained, &QTimer::timeout, this, &TcpSocketSet::giveUpSpareSockets);
+}
+
+int TcpSocketSet::socketCount() const
+{
+    return static_cast<int>(std::count_if(m_elements.begin(), m_elements.end(),
+                                          [](const Element* e) { return e->socket || e->spare; }));
+}
+
+// A burst of connections leaves every element it used with a socket of its own, a few KiB each,
+// tens of thousands of them; once the burst is over they are given up (the elements stay), and so
+// is the heap they and the connections took.
+void TcpSocketSet::giveUpSpareSockets()
+{
+    if (m_connections > kKeptSockets)
+        return; // the next connection dropped at or below the figure tries again
+    if (std::exchange(m_sparesAboveKept, false)) {
+        for (size_t i = kKeptSockets + 1; i < m_elements.size(); ++i) {
+            // Closed, and idle since; nothing of it is under way.
+            delete std::exchange(m_elements[i]->spare, nullptr);
+        }
+        if (m_due.empty())
+            std::vector<DueEvent>().swap(m_due);
+        // The heap once the last connections have finished lingering and what they left is deleted.
+        m_heapToGiveBack = true;
+        m_drained->start();
+        return;
+    }
+    if (std::exchange(m_heapToGiveBack, false))
+        giveBackFreedHeap();
 }
 
 TcpSocketSet::~TcpSocketSet() = default;
@@ -120,13 +153,21 @@ bool TcpSocketSet::load(int index)
 {
     if (index != ubound() + 1)
         return fail(QStringLiteral("Element %1 cannot be created").arg(index));
-    m_elements.push_back(std::make_unique<Element>());
+    m_elements.push_back(newElement());
     return true;
+}
+
+TcpSocketSet::Element* TcpSocketSet::newElement()
+{
+    const size_t at = m_elements.size() % kElementsPerBlock;
+    if (at == 0)
+        m_blocks.push_back(std::make_unique<Element[]>(kElementsPerBlock));
+    return &m_blocks.back()[at];
 }
 
 TcpSocketSet::Element* TcpSocketSet::element(int index) const
 {
-    return index >= 0 && index <= ubound() ? m_elements[static_cast<size_t>(index)].get() : nullptr;
+    return index >= 0 && index <= ubound() ? m_elements[static_cast<size_t>(index)] : nullptr;
 }
 
 // The element, if it still holds the connection an event was raised for.
@@ -261,11 +302,12 @@ bool TcpSocketSet::accept(int index, qint32 requestId)
     const Pending pending = *found;
     m_pending.erase(found);
 
-    dropConnection(*e);
+    dropConnection(index, *e);
     QTcpSocket* socket = socketFor(index, pending);
     if (!socket)
         return fail(QStringLiteral("Element %1 cannot take the connection").arg(index));
     e->socket = socket;
+    ++m_connections;
     e->state = SocketState::Connected;
     e->acceptedAt = acceptClock();
     e->heard = socket->bytesAvailable() > 0;
@@ -475,7 +517,7 @@ void TcpSocketSet::reportSends(int index, quint64 connection)
         e->sends.front() -= part;
         const bool done = e->sends.front() == 0;
         if (done)
-            e->sends.pop_front();
+            e->sends.erase(e->sends.begin());
         if (part > 0) {
             const qint64 remaining = std::accumulate(e->sends.begin(), e->sends.end(), qint64{0});
             emit sendProgress(index, clamp32(part), clamp32(remaining));
@@ -500,7 +542,7 @@ void TcpSocketSet::close(int index)
         e->server->deleteLater(); // may be closed from inside its own notification
         e->server = nullptr;
     }
-    dropConnection(*e);
+    dropConnection(index, *e);
     e->state = SocketState::Closed;
 }
 
@@ -524,10 +566,10 @@ bool TcpSocketSet::isSilent(const SilentConnection& silent) const
         && !bytesWaitingInSystem(e->socket);
 }
 
-void TcpSocketSet::dropConnection(Element& e)
+void TcpSocketSet::dropConnection(int index, Element& e)
 {
     ++e.connection;
-    e.sends.clear();
+    std::vector<qint64>().swap(e.sends); // a free element holds no buffer
     e.written = 0;
     e.reportQueued = false;
     const bool untouched = !e.heard && !e.spoken;
@@ -536,11 +578,15 @@ void TcpSocketSet::dropConnection(Element& e)
     QTcpSocket* socket = std::exchange(e.socket, nullptr);
     if (!socket)
         return;
+    --m_connections;
     if (letLinger(socket, untouched)) {
         e.spare = socket; // free for the element's next connection
+        m_sparesAboveKept = m_sparesAboveKept || index > kKeptSockets;
     } else {
         dispose(socket, untouched);
     }
+    if (m_sparesAboveKept && m_connections <= kKeptSockets && !m_drained->isActive())
+        m_drained->start();
 }
 
 // The usual way to finish a connection: when nothing waits in the socket, the socket lets go of it

@@ -16,9 +16,11 @@
 //
 // Each element keeps its socket from one connection to the next: an accepted descriptor is handed to
 // the element's socket, and a closed connection that has nothing left in the socket is passed on, as a
-// bare descriptor, to a LingeringCloser that finishes it. Bytes to send go straight to the system when
-// nothing waits before them. Send reports are delivered from the event loop, all that are due in one
-// event, in the order they fell due, even when a handler lets events run in between.
+// bare descriptor, to a LingeringCloser that finishes it. Only the lowest kKeptSockets elements keep
+// theirs for good: once a burst of connections has drained, the free elements above them give their
+// sockets and buffers up, and the freed heap goes back to the system. Bytes to send go straight to
+// the system when nothing waits before them. Send reports are delivered from the event loop, all that
+// are due in one event, in the order they fell due, even when a handler lets events run in between.
 
 #include <QHash>
 #include <QObject>
@@ -28,6 +30,7 @@
 
 class QTcpServer;
 class QTcpSocket;
+class QTimer;
 
 namespace platform {
 
@@ -117,6 +120,15 @@ public:
     // handed over, and the system finishes them.
     int lingeringInSockets() const { return m_lingering; }
 
+    // Elements that keep their socket while free; the lowest free element is always taken first, so
+    // ordinary loads stay within them. Above them, free elements give their sockets up once the
+    // connections held have stayed at this figure or below for kDrainedMs.
+    static constexpr int kKeptSockets = 64;
+    static constexpr int kDrainedMs = 1000;
+    // Connections the elements hold, and the sockets they keep (a connection's, or a free element's own).
+    int connectionCount() const { return m_connections; }
+    int socketCount() const;
+
 protected:
     bool event(QEvent* event) override;
 
@@ -162,12 +174,19 @@ private:
     void queueReport(int index, Element& e);
     void reportSends(int index, quint64 connection);
     void peerClosed(int index, quint64 connection);
-    void dropConnection(Element& e);
+    void dropConnection(int index, Element& e);
+    void giveUpSpareSockets();
     bool letLinger(QTcpSocket* socket, bool untouched);
     void dispose(QTcpSocket* socket, bool untouched);
     void closePending(const Pending& pending);
 
-    std::vector<std::unique_ptr<Element>> m_elements;
+    Element* newElement();
+
+    // The elements, by index. They live in blocks allocated as the set grows, never moved and not
+    // scattered among a burst's connections, whose memory can then go back to the system as a whole.
+    static constexpr int kElementsPerBlock = 256;
+    std::vector<Element*> m_elements;
+    std::vector<std::unique_ptr<Element[]>> m_blocks;
     QHash<qint32, Pending> m_pending;
     qint32 m_nextRequestId = 1;
     QString m_error;
@@ -179,6 +198,10 @@ private:
     size_t m_dueNext = 0;  // the first not yet delivered
     int m_delivering = 0;  // deliveries on the stack (a handler may let events run)
     bool m_dueEventPosted = false;
+    int m_connections = 0;
+    bool m_sparesAboveKept = false; // a free element above kKeptSockets keeps its socket
+    bool m_heapToGiveBack = false;  // those sockets given up, the freed heap not yet given back
+    QTimer* m_drained = nullptr;    // runs while the connections held are few after a burst
 };
 
 } // namespace platform

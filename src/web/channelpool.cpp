@@ -118,7 +118,7 @@ int ChannelPool::createChannel()
         return 0;
     m_records.resize(static_cast<size_t>(n) + 1);
     m_closing.resize(static_cast<size_t>(n) + 1, false);
-    platform::Timer& timer = m_timers.add();
+    platform::TimerSet::Element& timer = m_timers.add();
     timer.setEnabled(false);
     timer.setInterval(1);
 

@@ -51,6 +51,25 @@ TEST_F(LostLine, ComesBackOnItsOwnAndStartsClean)
     EXPECT_EQ(endPoint(), lineTo(45));
 }
 
+TEST_F(LostLine, ALinkRemovedAndMadeAgainForANewDeviceIsReadWithoutFallingBackMeanwhile)
+{
+    // As the DF simulator leaves it when it ends: its device closed and the COM1 link removed.
+    pty.closeMaster();
+    ASSERT_TRUE(QFile::remove(settings.folder() + u"/COM1"_s));
+    ASSERT_TRUE(QTest::qWaitFor([this] { return station.serialLineLost(); }, 3000));
+    // The next simulator links its device 2.5 s later; /dev/ttyS0, which opens on many machines, is
+    // another device and must not be taken meanwhile.
+    QTest::qWait(2500);
+    EXPECT_FALSE(station.serialPort().portOpen()) << station.serialPort().openedDevice().toStdString();
+    EXPECT_EQ(station.serialPort().triedDevice(), settings.folder() + u"/COM1"_s);
+
+    ASSERT_TRUE(replacement.linkAs(settings.folder(), 1));
+    ASSERT_TRUE(QTest::qWaitFor([this] { return station.serialPort().portOpen(); }, 2000));
+    EXPECT_EQ(station.serialPort().openedDevice(), settings.folder() + u"/COM1 -> "_s + replacement.slavePath());
+    ASSERT_TRUE(replacement.write("%123\r"));
+    EXPECT_TRUE(QTest::qWaitFor([this] { return state().BEARING_DEGREES == 123; }, 2000));
+}
+
 TEST_F(LostLine, DfInputSwitchedOffDuringTheOutageEndsTheTries)
 {
     ASSERT_NO_FATAL_FAILURE(loseTheDevice());

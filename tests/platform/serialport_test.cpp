@@ -77,6 +77,42 @@ TEST(SerialPort, MissingDevicesAndDanglingLinksFailToOpenWithAReason)
     EXPECT_FALSE(port.portOpen());
 }
 
+TEST(SerialPort, ALostLineIsTriedByItsLinkAndTheSystemsDeviceOnlyWhenNoLinkWasEverThere)
+{
+    SettingsFolder settings;
+    const QString link = settings.folder() + QStringLiteral("/COM1");
+    const QString system = QStringLiteral("/dev/ttyS0");
+    SerialPort port;
+
+    // No link: the port is the system's device, when chosen and when tried again.
+    (void)port.setPortOpen(true);
+    EXPECT_EQ(port.triedDevice(), system);
+    ASSERT_TRUE(port.setPortOpen(false));
+    (void)port.reopen();
+    EXPECT_EQ(port.triedDevice(), system);
+    ASSERT_TRUE(port.setPortOpen(false));
+
+    // A link made meanwhile is the operator's choice.
+    Pty first;
+    ASSERT_TRUE(first.linkAs(settings.folder(), 1));
+    ASSERT_TRUE(port.reopen()) << port.errorString().toStdString();
+    EXPECT_EQ(port.openedDevice(), link + QStringLiteral(" -> ") + first.slavePath());
+
+    // Its device gone and the link removed: the link stays the port's name.
+    first.closeMaster();
+    ASSERT_TRUE(QFile::remove(link));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !port.portOpen(); }, 3000));
+    EXPECT_FALSE(port.reopen());
+    EXPECT_EQ(port.triedDevice(), link);
+    EXPECT_FALSE(port.portOpen());
+
+    // Made again for a new device: read from it.
+    Pty second;
+    ASSERT_TRUE(second.linkAs(settings.folder(), 1));
+    ASSERT_TRUE(port.reopen()) << port.errorString().toStdString();
+    EXPECT_EQ(port.openedDevice(), link + QStringLiteral(" -> ") + second.slavePath());
+}
+
 TEST(SerialPort, LinkedDeviceOpensAndDeliversEveryByteInOrder)
 {
     SettingsFolder settings;

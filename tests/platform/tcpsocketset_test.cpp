@@ -401,3 +401,32 @@ TEST_F(Listening, ReportsFallenDueTogetherReachAHandlerThatLetsEventsRunInOrder)
     }
     EXPECT_EQ(order, (std::vector<int>{1, 2, 3}));
 }
+
+TEST_F(Listening, AfterABurstTheFreeElementsAboveTheKeptOnesHoldNoSocket)
+{
+    constexpr int kBurst = TcpSocketSet::kKeptSockets + 8;
+    const auto burst = [&] {
+        std::vector<std::unique_ptr<QTcpSocket>> clients;
+        for (int i = 1; i <= kBurst; ++i)
+            clients.push_back(connectClient(i));
+        EXPECT_EQ(sockets.connectionCount(), kBurst);
+        // Answered and closed, the element first, the way the pool ends a connection.
+        for (int i = 1; i <= kBurst; ++i) {
+            ASSERT_TRUE(sockets.sendData(i, QStringLiteral("answer")));
+            sockets.close(i);
+        }
+        for (auto& client : clients)
+            EXPECT_EQ(testsupport::readUntilClosed(*client, 2000), QByteArray("answer"));
+    };
+    burst();
+    EXPECT_EQ(sockets.connectionCount(), 0);
+    // The elements stay; the sockets of those above the kept ones go once the burst has drained.
+    ASSERT_TRUE(QTest::qWaitFor([&] { return sockets.socketCount() == TcpSocketSet::kKeptSockets; }, 5000))
+        << sockets.socketCount();
+    EXPECT_EQ(sockets.ubound(), kBurst);
+
+    // Those elements take connections again, each with a socket made anew.
+    burst();
+    EXPECT_EQ(sockets.ubound(), kBurst);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return sockets.socketCount() == TcpSocketSet::kKeptSockets; }, 5000));
+}

@@ -3,7 +3,7 @@
 #include "checks.h"
 #include "reference.h"
 
-#include "web/request.h"
+#include "core/web/request.h"
 
 namespace fuzzcheck {
 

@@ -3,8 +3,8 @@
 #include "checks.h"
 #include "reference.h"
 
-#include "bearing/bearingfield.h"
-#include "bearing/sentenceframer.h"
+#include "core/bearing/bearingfield.h"
+#include "core/bearing/sentenceframer.h"
 
 namespace fuzzcheck {
 

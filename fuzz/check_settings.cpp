@@ -4,7 +4,7 @@
 #include "reference.h"
 
 #include "platform/regularfile.h"
-#include "station/settingsfile.h"
+#include "core/station/settingsfile.h"
 
 #include <QFile>
 #include <QTemporaryDir>

@@ -1,6 +1,6 @@
 #include "livestation.h"
 
-#include "geo/endpoint.h"
+#include "core/geo/endpoint.h"
 #include "support/loopback.h"
 
 #include <QFileInfo>

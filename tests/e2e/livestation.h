@@ -3,7 +3,7 @@
 // with a settings file the test writes (website port on a free loopback port), fed by the real DF unit
 // simulator on its COM port, and read over HTTP.
 
-#include "options/settingvalues.h"
+#include "core/options/settingvalues.h"
 #include "support/mapdocument.h"
 #include "support/settingsfolder.h"
 #include "support/simulatorprocess.h"

@@ -2,9 +2,9 @@
 // might, so that test ticks and DF sentences both reach its bearing log in one run; otherwise the
 // station exactly as tarnvale-webserver --headless runs it. Tests kill it in mid-log.
 #include "platform/messages.h"
-#include "station/commandline.h"
-#include "station/stationcore.h"
-#include "station/stationrun.h"
+#include "program/commandline.h"
+#include "core/station/stationcore.h"
+#include "program/stationrun.h"
 
 #include <QCoreApplication>
 #include <QTimer>

@@ -3,9 +3,9 @@
 // serves the map there; the same when the port is held at start-up.
 #include "stationsetup.h"
 
-#include "options/optionscore.h"
+#include "core/station/optionscore.h"
 #include "platform/messages.h"
-#include "station/stationcore.h"
+#include "core/station/stationcore.h"
 #include "support/loopback.h"
 #include "support/messagerecorder.h"
 #include "support/pty.h"

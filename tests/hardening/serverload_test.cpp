@@ -3,7 +3,7 @@
 #include "stationsetup.h"
 
 #include "platform/messages.h"
-#include "station/stationcore.h"
+#include "core/station/stationcore.h"
 #include "support/loopback.h"
 #include "support/messagerecorder.h"
 

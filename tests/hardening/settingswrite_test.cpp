@@ -3,8 +3,8 @@
 #include "stationsetup.h"
 
 #include "platform/messages.h"
-#include "station/settingsfile.h"
-#include "station/stationcore.h"
+#include "core/station/settingsfile.h"
+#include "core/station/stationcore.h"
 #include "support/messagerecorder.h"
 
 #include <QDir>

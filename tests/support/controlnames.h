@@ -1,7 +1,7 @@
 #pragma once
 // The station's controls by their object names, as the windows' widgets carry them ("Label_DF_STATUS").
 
-#include "station/controls.h"
+#include "core/station/controls.h"
 
 #include <QString>
 

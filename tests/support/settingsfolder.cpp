@@ -1,6 +1,6 @@
 #include "settingsfolder.h"
 
-#include "station/settingsfile.h"
+#include "core/station/settingsfile.h"
 
 #include <QDir>
 #include <QFile>

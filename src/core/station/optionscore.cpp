@@ -1,0 +1,198 @@
+#include "optionscore.h"
+
+#include "core/options/settingvalues.h"
+
+#include "platform/numbertext.h"
+#include "platform/serialport.h"
+#include "platform/tcpsocketset.h"
+#include "captions.h"
+#include "controls.h"
+#include "stationinterface.h"
+#include "core/web/listening.h"
+
+using station::ControlId;
+using station::Face;
+using station::digitFieldId;
+
+namespace options {
+
+namespace {
+
+// Switches between the two hemisphere tags; any other tag is left as it is.
+void toggleHemisphere(station::Controls& controls, ControlId button, const QString& first, const QString& second)
+{
+    const QString tag = controls.tag(button);
+    if (tag == first)
+        controls.setCaptionAndTag(button, second);
+    else if (tag == second)
+        controls.setCaptionAndTag(button, first);
+}
+
+} // namespace
+
+OptionsCore::OptionsCore(StationInterface& station)
+    : m_station(station)
+{
+}
+
+station::Controls& OptionsCore::controls() const
+{
+    return m_station.controls();
+}
+
+QStringList OptionsCore::tags(FieldRange range) const
+{
+    QStringList out;
+    for (int field = range.first; field < range.first + range.count; ++field)
+        out << controls().tag(digitFieldId(field));
+    return out;
+}
+
+void OptionsCore::setDigits(FieldRange range, const QStringList& digits)
+{
+    for (int i = 0; i < range.count; ++i)
+        controls().setCaptionAndTag(digitFieldId(range.first + i), digits[i]);
+}
+
+void OptionsCore::setDigit(int field, int digit)
+{
+    controls().setCaptionAndTag(digitFieldId(field), QString::number(digit));
+}
+
+void OptionsCore::stepDigit(int field, Step step)
+{
+    const DigitField& row = kDigitFields.at(static_cast<size_t>(field));
+    const QString tag = controls().tag(digitFieldId(field));
+    std::optional<int> digit;
+    switch (row.kind) {
+    case StepKind::Plain:
+        digit = plainStep(tag, row.highest, step);
+        break;
+    case StepKind::LongitudeTens:
+        digit = longitudeTensStep(tag, controls().tag(digitFieldId(kLongitudeHundreds)), step);
+        break;
+    case StepKind::LongitudeHundreds: {
+        const auto toggled = longitudeHundredsToggle(tag, controls().tag(digitFieldId(kLongitudeTens)));
+        digit = toggled.hundreds;
+        if (toggled.tens)
+            setDigit(kLongitudeTens, *toggled.tens);
+        break;
+    }
+    }
+    if (digit)
+        setDigit(field, *digit);
+
+    switch (row.editor) {
+    case Editor::Position:
+        POSITION();
+        break;
+    case Editor::WebsitePort:
+        CHANGE_SITE();
+        break;
+    case Editor::Calibration:
+        CHANGE_CAL();
+        break;
+    }
+}
+
+void OptionsCore::POSITION()
+{
+    const auto texts = positionTexts(tags(kLatitudeFields), controls().tag(ControlId::CmdButton_LAT_HEMI),
+                                     tags(kLongitudeFields), controls().tag(ControlId::CmdButton_LONG_HEMI));
+    StationState& state = m_station.state();
+    state.START_LATITUDE = texts.latitude;
+    state.START_LONGITUDE = texts.longitude;
+    state.collapseLine();
+}
+
+void OptionsCore::CmdButton_LAT_HEMI_Click()
+{
+    toggleHemisphere(controls(), ControlId::CmdButton_LAT_HEMI, station::kNorth, station::kSouth);
+    POSITION();
+}
+
+void OptionsCore::CmdButton_LONG_HEMI_Click()
+{
+    toggleHemisphere(controls(), ControlId::CmdButton_LONG_HEMI, station::kEast, station::kWest);
+    POSITION();
+}
+
+void OptionsCore::CHANGE_SITE()
+{
+    if (const auto capped = cappedDigits(tags(kWebsitePortFields), 65535))
+        setDigits(kWebsitePortFields, *capped);
+    const QStringList digits = tags(kWebsitePortFields);
+    controls().setCaption(ControlId::Label_SITE, station::kSiteCaption + digits.join(QString()));
+
+    StationState& state = m_station.state();
+    // Only a value below the 32-bit range (a negative tag from a hand-edited file) fails to fit.
+    state.WEBSITE_PORT = platform::toInt32(joinedValue(digits)).value_or(0);
+
+    const auto paint = [this](Face face) {
+        for (int field = kWebsitePortFields.first; field < kWebsitePortFields.first + kWebsitePortFields.count; ++field)
+            controls().setFace(digitFieldId(field), face);
+    };
+    paint(Face::White);
+
+    platform::TcpSocketSet& server = m_station.httpServer();
+    server.close(0);
+    if (web::listenForMaps(server, state.WEBSITE_PORT)) {
+        // A sentence half received before the re-bind is dropped.
+        state.receiver().reset();
+        return;
+    }
+    server.close(0);
+    paint(Face::ButtonShadow);
+}
+
+void OptionsCore::CHANGE_CAL()
+{
+    if (const auto capped = cappedDigits(tags(kCalibrationFields), 359))
+        setDigits(kCalibrationFields, *capped);
+    m_station.state().DF_CAL = platform::readInt16(tags(kCalibrationFields).join(QString())).value_or(0);
+}
+
+void OptionsCore::CmdButton_COMM_PORT_Click()
+{
+    platform::SerialPort& serial = m_station.serialPort();
+    // A line whose device went away still counts as open: the new port is tried at once.
+    const bool wasOpen = serial.portOpen() || m_station.serialLineLost();
+    if (serial.portOpen())
+        (void)serial.setPortOpen(false);
+    controls().setFace(ControlId::CmdButton_COMM_PORT, Face::ButtonFace);
+
+    const int port = serial.commPort();
+    if (port >= 1 && port <= 8) {
+        const int next = port == 8 ? 1 : port + 1;
+        if (!serial.setCommPort(next))
+            return failCommPort();
+        controls().setCaption(ControlId::CmdButton_COMM_PORT, station::commPortCaption(next));
+        if (!serial.setPortOpen(true))
+            return failCommPort();
+    } else if (wasOpen) {
+        // No selection is made from a port outside COM1 to COM8; DF input carries on where it was
+        // rather than standing switched on with its port closed.
+        if (!serial.setPortOpen(true))
+            return failCommPort();
+    }
+    // With DF input off a press only tries the port.
+    if (!wasOpen)
+        (void)serial.setPortOpen(false);
+}
+
+void OptionsCore::failCommPort()
+{
+    platform::SerialPort& serial = m_station.serialPort();
+    if (serial.portOpen())
+        (void)serial.setPortOpen(false);
+    if (controls().tag(ControlId::CmdButton_ACQUIRE) == station::kOn && !m_station.keepsDfInputOn())
+        m_station.CmdButton_ACQUIRE_Click();
+    controls().setFace(ControlId::CmdButton_COMM_PORT, Face::ButtonShadow);
+}
+
+void OptionsCore::CmdButton_EXIT_Click()
+{
+    controls().setVisible(ControlId::Form_OPTIONS, false);
+}
+
+} // namespace options

@@ -1,0 +1,48 @@
+#pragma once
+// The options window's operations, without the window: the 46 digit steps, the working values made
+// from the digits (POSITION, CHANGE_SITE, CHANGE_CAL), the hemisphere toggles, the COM port selector
+// and EXIT. The digits, hemispheres and the COM port button live in the station's controls; the
+// station's state, listening socket and serial line are reached through its interface.
+
+#include "core/options/digitfields.h"
+#include "core/options/digitstep.h"
+
+#include <QStringList>
+
+class StationInterface;
+
+namespace station {
+class Controls;
+}
+
+namespace options {
+
+class OptionsCore
+{
+public:
+    explicit OptionsCore(StationInterface& station);
+
+    // A press of the up or down button of digit field `field` (an index into kDigitFields).
+    void stepDigit(int field, Step step);
+
+    void POSITION();
+    void CHANGE_SITE();
+    void CHANGE_CAL();
+    void CmdButton_LAT_HEMI_Click();
+    void CmdButton_LONG_HEMI_Click();
+    void CmdButton_COMM_PORT_Click();
+    void CmdButton_EXIT_Click();
+
+    // The tags of a setting's fields, in order.
+    QStringList tags(FieldRange range) const;
+
+private:
+    station::Controls& controls() const;
+    void setDigits(FieldRange range, const QStringList& digits);
+    void setDigit(int field, int digit);
+    void failCommPort();
+
+    StationInterface& m_station;
+};
+
+} // namespace options

@@ -1,0 +1,133 @@
+#include "networklink.h"
+
+#include "commandline.h"
+#include "core/station/settingsfile.h"
+
+#include "core/options/digitfields.h"
+#include "platform/eventlog.h"
+#include "platform/numbertext.h"
+#include "platform/paths.h"
+#include "platform/serialport.h"
+#include "core/web/urlhost.h"
+
+#include <QDir>
+#include <QFile>
+#include <QSysInfo>
+#include <QXmlStreamWriter>
+
+#include <cstdio>
+
+namespace station {
+
+namespace {
+
+constexpr int kDefaultPort = 10000;
+
+// Keeps what a settings file holds without applying it to anything.
+class SettingsReading : public SettingsTarget
+{
+public:
+    // The serial port control alone says which port numbers it refuses (a refusal is damage).
+    bool setCommPort(int portNumber) override { return platform::SerialPort().setCommPort(portNumber); }
+    void setDigitTag(int field, const QString& tag) override { m_tags[field] = tag; }
+    void toggleLatitudeHemisphere() override {}
+    void toggleLongitudeHemisphere() override {}
+
+    QString portText() const
+    {
+        QString text;
+        for (int i = 0; i < options::kWebsitePortFields.count; ++i) {
+            const int field = options::kWebsitePortFields.first + i;
+            text += checkedDigit(field, m_tags[field]);
+        }
+        return text;
+    }
+
+private:
+    QString m_tags[options::kDigitFieldCount];
+};
+
+} // namespace
+
+LinkPort websitePortForLink(const QString& path)
+{
+    const QString shown = QDir::toNativeSeparators(path);
+    SettingsReading reading;
+    QString problem;
+    switch (readSettings(path, reading, &problem)) {
+    case ReadOutcome::NotRegular:
+        return {kDefaultPort, QStringLiteral("Settings file %1: the link uses the default website port %2").arg(problem).arg(kDefaultPort)};
+    case ReadOutcome::Missing:
+        return {kDefaultPort, QStringLiteral("Settings file %1 %2: the link uses the default website port %3")
+                                  .arg(shown, QFile::exists(path) ? QStringLiteral("cannot be read") : QStringLiteral("does not exist"))
+                                  .arg(kDefaultPort)};
+    case ReadOutcome::Damaged:
+        return {kDefaultPort, QStringLiteral("Settings file %1 is damaged: the link uses the default website port %2")
+                                  .arg(shown).arg(kDefaultPort)};
+    case ReadOutcome::Applied:
+        break;
+    }
+    const QString text = reading.portText();
+    const double port = platform::readNumber(text);
+    if (port < 1 || port > 65535) {
+        return {kDefaultPort, QStringLiteral("Settings file %1 gives website port %2, which no station can listen on: "
+                                             "the link uses the default website port %3")
+                                  .arg(shown, text).arg(kDefaultPort),
+                false};
+    }
+    return {static_cast<int>(port), QString()};
+}
+
+QByteArray networkLinkDocument(const QString& urlHost, int port, const QString& refresh)
+{
+    const QString address = QStringLiteral("http://%1:%2/").arg(urlHost).arg(port);
+    QByteArray out;
+    QXmlStreamWriter xml(&out);
+    xml.setAutoFormatting(true);
+    xml.setAutoFormattingIndent(2);
+    xml.writeStartDocument();
+    xml.writeDefaultNamespace(QStringLiteral("http://www.opengis.net/kml/2.2"));
+    xml.writeStartElement(QStringLiteral("kml"));
+    xml.writeStartElement(QStringLiteral("NetworkLink"));
+    xml.writeTextElement(QStringLiteral("name"), QStringLiteral("Tarnvale WebServer %1:%2").arg(urlHost).arg(port));
+    // The viewer keeps the operator's view when the map comes in again.
+    xml.writeTextElement(QStringLiteral("flyToView"), QStringLiteral("0"));
+    xml.writeStartElement(QStringLiteral("Link"));
+    xml.writeTextElement(QStringLiteral("href"), address);
+    xml.writeTextElement(QStringLiteral("refreshMode"), QStringLiteral("onInterval"));
+    xml.writeTextElement(QStringLiteral("refreshInterval"), refresh);
+    xml.writeTextElement(QStringLiteral("viewRefreshMode"), QStringLiteral("never"));
+    xml.writeEndElement();
+    xml.writeEndElement();
+    xml.writeEndElement();
+    xml.writeEndDocument();
+    return out;
+}
+
+int printNetworkLink(const CommandLine& commandLine)
+{
+    platform::setSettingsFolder(commandLine.settingsDir);
+    const bool named = !commandLine.linkHost.isEmpty();
+    const QString host = named ? commandLine.linkHost : QSysInfo::machineHostName();
+    QString why;
+    const std::optional<QString> written = web::urlHost(host, &why);
+    if (!written) {
+        // A host given on the command line was checked with the other options; this is the machine's own.
+        std::fprintf(stderr, "tarnvale-webserver: this machine's host name cannot go into the link: %s; "
+                             "give the station's name or address with --host\n", qPrintable(why));
+        return 2;
+    }
+    const LinkPort port = websitePortForLink(platform::settingsFilePath());
+    if (!port.warning.isEmpty())
+        platform::logEvent(port.warning);
+    const QByteArray document = networkLinkDocument(*written, port.port, commandLine.linkRefresh);
+    if (std::fwrite(document.constData(), 1, static_cast<size_t>(document.size()), stdout)
+            != static_cast<size_t>(document.size())
+        || std::fflush(stdout) != 0) {
+        std::fprintf(stderr, "tarnvale-webserver: the link could not be written to standard output\n");
+        return 1;
+    }
+    return 0;
+}
+
+} // namespace station

@@ -1,0 +1,85 @@
+#include "webmap.h"
+
+#include "commandline.h"
+#include "lastbearing.h"
+#include "mapstatus.h"
+#include "networklink.h"
+#include "core/station/stationcore.h"
+
+#include "core/geo/geojson.h"
+#include "platform/eventlog.h"
+#include "platform/filelimit.h"
+#include "platform/httplistener.h"
+#include "platform/paths.h"
+#include "platform/tcplistener.h"
+#include "livemap.h"
+
+#include <QDir>
+
+namespace station {
+
+WebMap::WebMap() = default;
+WebMap::~WebMap() = default;
+
+QString webMapPortClash(const CommandLine& commandLine)
+{
+    if (commandLine.webMapPort == 0)
+        return {};
+    // The port the start-up will listen on: the settings file's, or the default file's when it is
+    // missing or damaged (the start-up then writes the default file).
+    const QString settingsFile = platform::settingsFilePath();
+    const LinkPort website = websitePortForLink(settingsFile);
+    if (!website.listened || commandLine.webMapPort != website.port)
+        return {};
+    return QStringLiteral("--web-map: %1 is the website port (set in %2): choose another port for the live map")
+        .arg(commandLine.webMapPort)
+        .arg(QDir::toNativeSeparators(settingsFile));
+}
+
+int WebMap::start(StationCore& station, const CommandLine& commandLine)
+{
+    if (commandLine.webMapPort == 0)
+        return 0;
+    // Room for the map's own connections and streams beside everything the website port may hold.
+    platform::raiseOpenFileLimit(platform::kWantedOpenFiles + platform::HttpListener::kMaxConnections
+                                     + platform::HttpListener::kMaxStreams,
+                                 false);
+
+    m_last = std::make_unique<LastBearing>(station);
+    const auto status = [&station, last = m_last.get()] { return geo::statusGeoJson(mapStatus(station, *last)); };
+    m_map = std::make_unique<web::LiveMap>(status, web::MapAssets(commandLine.tilesUrl));
+    if (!m_map->listen(commandLine.webMapPort)) {
+        platform::logEvent(QStringLiteral("Live map port %1 cannot be used: %2")
+                               .arg(commandLine.webMapPort)
+                               .arg(m_map->errorString()));
+        m_map.reset();
+        // As for a website port that a station without an operator cannot use: a supervisor tries again.
+        return StationCore::kExitWebsitePortUnusable;
+    }
+    platform::logEvent(QStringLiteral("Serving the live map on port %1 (open http://<this machine>:%1/ in a browser)")
+                           .arg(commandLine.webMapPort));
+    if (const int streams = m_map->listener()->maxStreams(); streams < platform::HttpListener::kMaxStreams) {
+        platform::logEvent(QStringLiteral("Live map: at most %1 live streams at once (open-file limit %2); pages beyond "
+                                          "them fetch the status once a second")
+                               .arg(streams)
+                               .arg(platform::currentOpenFileLimit().soft));
+    }
+    if (!m_map->assets().hasLeaflet()) {
+        platform::logEvent(QStringLiteral("Live map: no Leaflet in %1 (package libjs-leaflet): its page cannot draw the map")
+                               .arg(m_map->assets().leafletDir()));
+    }
+    return 0;
+}
+
+void WebMap::stopAccepting()
+{
+    if (!m_map)
+        return;
+    // The map is bound to the platform's listener only (LiveMap::listen).
+    for (QObject* server : m_map->servers()) {
+        if (auto* listener = qobject_cast<platform::TcpListener*>(server))
+            listener->close();
+    }
+}
+
+} // namespace station

@@ -1,0 +1,30 @@
+#pragma once
+// The station window (Form_STATION): a view of the station. It creates its controls at their places,
+// forwards the operator's presses to the station and shows what the station reports. Closing it shuts
+// the station down.
+
+#include "core/station/controls.h"
+
+#include <QHash>
+#include <QWidget>
+
+class StationCore;
+
+class Form_STATION : public QWidget
+{
+    Q_OBJECT
+
+public:
+    explicit Form_STATION(StationCore& station, QWidget* parent = nullptr);
+    ~Form_STATION() override;
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void createControls();
+    void refresh(station::ControlId id);
+
+    StationCore& m_station;
+    QHash<station::ControlId, QWidget*> m_controls;
+};

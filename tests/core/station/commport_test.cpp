@@ -1,0 +1,117 @@
+// The COM port selector over pseudo-terminals linked as COMn.
+#include "core/station/optionscore.h"
+#include "platform/messages.h"
+#include "core/station/captions.h"
+#include "core/station/stationcore.h"
+#include "support/messagerecorder.h"
+#include "support/pty.h"
+#include "support/settingsfolder.h"
+
+#include <QFile>
+#include <QTest>
+#include <gtest/gtest.h>
+
+using station::ControlId;
+using station::Face;
+
+namespace {
+
+class CommPortSelector : public ::testing::Test
+{
+protected:
+    void SetUp() override { controls.setTag(ControlId::CmdButton_ACQUIRE, station::kOff); }
+
+    // COMn that leads nowhere: a port that fails to open.
+    void linkMissing(int n)
+    {
+        ASSERT_TRUE(QFile::link(folder.folder() + QStringLiteral("/nowhere"), folder.folder() + QStringLiteral("/COM%1").arg(n)));
+    }
+    // DF input on, receiving on COMn.
+    void receiveOn(int n)
+    {
+        controls.setTag(ControlId::CmdButton_ACQUIRE, station::kOn);
+        ASSERT_TRUE(serial.setCommPort(n));
+        ASSERT_TRUE(serial.setPortOpen(true));
+    }
+    void press() { station.options().CmdButton_COMM_PORT_Click(); }
+    QString caption() const { return controls.caption(ControlId::CmdButton_COMM_PORT); }
+    Face face() const { return controls[ControlId::CmdButton_COMM_PORT].face; }
+    QString acquire() const { return controls.tag(ControlId::CmdButton_ACQUIRE); }
+
+    testsupport::SettingsFolder folder;
+    testsupport::Pty first;
+    testsupport::Pty second;
+    platform::Messages messages;
+    testsupport::MessageRecorder recorder{messages};
+    StationCore station{messages};
+    station::Controls& controls = station.controls();
+    platform::SerialPort& serial = station.serialPort();
+};
+
+} // namespace
+
+TEST_F(CommPortSelector, WrapsFromCom8ToCom1AndOnlyTriesThePortWhileDfInputIsOff)
+{
+    ASSERT_TRUE(first.linkAs(folder.folder(), 1));
+    ASSERT_TRUE(serial.setCommPort(8));
+    press();
+    EXPECT_EQ(serial.commPort(), 1);
+    EXPECT_EQ(caption(), QStringLiteral("COMM PORT : COM 1"));
+    EXPECT_FALSE(serial.portOpen());
+    EXPECT_EQ(face(), Face::ButtonFace);
+
+    linkMissing(2);
+    press();
+    EXPECT_EQ(caption(), QStringLiteral("COMM PORT : COM 2"));
+    EXPECT_EQ(face(), Face::ButtonShadow);
+    EXPECT_EQ(acquire(), station::kOff);
+    EXPECT_EQ(recorder.count(), 0);
+}
+
+TEST_F(CommPortSelector, AnOpenPortMovesOnAndKeepsReceiving)
+{
+    ASSERT_TRUE(first.linkAs(folder.folder(), 3));
+    ASSERT_TRUE(second.linkAs(folder.folder(), 4));
+    receiveOn(3);
+    press();
+    EXPECT_EQ(serial.commPort(), 4);
+    ASSERT_TRUE(serial.portOpen());
+
+    (void)first.write("%111\r"); // the old port is no longer read
+    ASSERT_TRUE(second.write("%045\r"));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return station.state().BEARING_DEGREES == 45; }));
+    QTest::qWait(50);
+    EXPECT_EQ(station.state().BEARING_DEGREES, 45);
+    EXPECT_EQ(acquire(), station::kOn);
+}
+
+TEST_F(CommPortSelector, AMissingPortGreysTheButtonAndSwitchesDfInputOffWithoutAMessage)
+{
+    ASSERT_TRUE(first.linkAs(folder.folder(), 4));
+    linkMissing(5);
+    ASSERT_TRUE(second.linkAs(folder.folder(), 6));
+    receiveOn(4);
+    press();
+    EXPECT_EQ(caption(), QStringLiteral("COMM PORT : COM 5"));
+    EXPECT_FALSE(serial.portOpen());
+    EXPECT_EQ(acquire(), station::kOff);
+    EXPECT_EQ(controls.caption(ControlId::CmdButton_ACQUIRE), QStringLiteral(" DF INPUT OFF ( ON )"));
+    EXPECT_EQ(face(), Face::ButtonShadow);
+    EXPECT_EQ(recorder.count(), 0);
+
+    // The next press moves on from the failed port, and a port that opens clears the grey.
+    press();
+    EXPECT_EQ(caption(), QStringLiteral("COMM PORT : COM 6"));
+    EXPECT_EQ(face(), Face::ButtonFace);
+    EXPECT_EQ(acquire(), station::kOff);
+}
+
+TEST_F(CommPortSelector, APortBeyondCom8IsNotMovedAndStaysOpen)
+{
+    ASSERT_TRUE(first.linkAs(folder.folder(), 12));
+    receiveOn(12);
+    press();
+    EXPECT_EQ(serial.commPort(), 12);
+    EXPECT_EQ(caption(), QStringLiteral("COM PORT : COM 1"));
+    EXPECT_TRUE(serial.portOpen());
+}

@@ -1,0 +1,54 @@
+// Re-binding the listening socket on real loopback ports.
+#include "core/station/optionscore.h"
+#include "platform/messages.h"
+#include "core/station/stationcore.h"
+
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <gtest/gtest.h>
+
+TEST(WebsitePortRebind, RefusedPortGreysTheDigitsAndAUsablePortResumesListening)
+{
+    platform::Messages messages;
+    StationCore station(messages);
+    options::OptionsCore& operations = station.options();
+    station::Controls& controls = station.controls();
+    StationState& s = station.state();
+    const auto backgrounds = [&] {
+        QList<station::Face> out;
+        for (int field = 0; field < 5; ++field)
+            out << controls[station::digitFieldId(field)].face;
+        return out;
+    };
+
+    QTcpServer occupier;
+    ASSERT_TRUE(occupier.listen(QHostAddress::Any, 0));
+    const quint16 port = occupier.serverPort();
+    const QString digits = QStringLiteral("%1").arg(port, 5, 10, QLatin1Char('0'));
+    for (int field = 0; field < 5; ++field)
+        controls.setCaptionAndTag(station::digitFieldId(field), digits.mid(field, 1));
+
+    s.DF_ARRIVING = true;
+    s.DF_BUFFER = QStringLiteral("%04");
+    operations.CHANGE_SITE();
+    EXPECT_EQ(backgrounds(), QList<station::Face>(5, station::Face::ButtonShadow));
+    EXPECT_EQ(station.httpServer().state(0), 0);
+    EXPECT_EQ(s.WEBSITE_PORT, port);
+    EXPECT_EQ(controls.caption(station::ControlId::Label_SITE), QStringLiteral("WEBSITE PORT : ") + digits);
+    // A sentence being received survives a failed re-bind.
+    EXPECT_TRUE(s.DF_ARRIVING);
+    EXPECT_EQ(s.DF_BUFFER, QStringLiteral("%04"));
+
+    occupier.close();
+    // Away and back: the second click lands on the port just freed.
+    operations.stepDigit(4, options::Step::Up);
+    operations.stepDigit(4, options::Step::Down);
+    EXPECT_EQ(s.WEBSITE_PORT, port);
+    EXPECT_EQ(backgrounds(), QList<station::Face>(5, station::Face::White));
+    EXPECT_EQ(station.httpServer().state(0), 2);
+    EXPECT_FALSE(s.DF_ARRIVING);
+    EXPECT_TRUE(s.DF_BUFFER.isEmpty());
+    QTcpSocket client;
+    client.connectToHost(QHostAddress::LocalHost, port);
+    EXPECT_TRUE(client.waitForConnected(3000));
+}

@@ -1,0 +1,144 @@
+// The station's operator switches.
+#include "platform/messages.h"
+#include "core/station/stationcore.h"
+#include "support/controlnames.h"
+#include "support/messagerecorder.h"
+#include "support/pty.h"
+#include "support/settingsfolder.h"
+
+#include <QFile>
+#include <gtest/gtest.h>
+
+using station::ControlId;
+
+namespace {
+
+class Switches : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(pty.linkAs(folder.folder(), 1));
+        ASSERT_TRUE(QFile::link(folder.folder() + QStringLiteral("/nowhere"), folder.folder() + QStringLiteral("/COM2")));
+        StationState& s = station.state();
+        s.START_LATITUDE = QStringLiteral("+34.41850");
+        s.START_LONGITUDE = QStringLiteral("-119.74167");
+        showBearing();
+    }
+    void showBearing()
+    {
+        station.state().END_LATITUDE = QStringLiteral("+34.77000");
+        station.state().END_LONGITUDE = QStringLiteral("-119.50000");
+        station.state().DF_VALID = true;
+    }
+    bool lineCollapsed()
+    {
+        const StationState& s = station.state();
+        return s.END_LATITUDE == s.START_LATITUDE && s.END_LONGITUDE == s.START_LONGITUDE;
+    }
+    // DF input off: port and watchdog stopped, bearing withdrawn, line on the station.
+    void expectDfInputOff()
+    {
+        EXPECT_EQ(tag("CmdButton_ACQUIRE"), QStringLiteral("OFF"));
+        EXPECT_EQ(caption("CmdButton_ACQUIRE"), QStringLiteral(" DF INPUT OFF ( ON )"));
+        EXPECT_EQ(caption("Label_DF_STATUS"), QStringLiteral("DF INPUT = OFF"));
+        EXPECT_FALSE(station.serialPort().portOpen());
+        EXPECT_FALSE(station.timerDf().isEnabled());
+        EXPECT_FALSE(station.state().DF_VALID);
+        EXPECT_TRUE(lineCollapsed());
+    }
+    QString tag(const char* name) const { return testsupport::tagOf(station.controls(), name); }
+    QString caption(const char* name) const { return testsupport::captionOf(station.controls(), name); }
+    bool visible(const char* name) const { return station.controls()[testsupport::controlNamed(name)].visible; }
+
+    testsupport::SettingsFolder folder;
+    testsupport::Pty pty;
+    platform::Messages messages;
+    StationCore station{messages};
+};
+
+} // namespace
+
+TEST_F(Switches, DfInputOffWhileABearingIsShown)
+{
+    ASSERT_TRUE(station.serialPort().setPortOpen(true));
+    station.timerDf().setEnabled(true);
+    station.CmdButton_ACQUIRE_Click();
+    expectDfInputOff();
+}
+
+TEST_F(Switches, DfInputOnOpensThePortAndKeepsTheEndPoint)
+{
+    station.CmdButton_ACQUIRE_Click(); // off
+    showBearing();
+    station.state().DF_ARRIVING = true;
+    station.state().DF_BUFFER = QStringLiteral("%12");
+    testsupport::MessageRecorder recorder(messages);
+
+    station.CmdButton_ACQUIRE_Click();
+    EXPECT_EQ(tag("CmdButton_ACQUIRE"), QStringLiteral("ON"));
+    EXPECT_EQ(caption("CmdButton_ACQUIRE"), QStringLiteral("  DF INPUT  ON ( OFF )"));
+    EXPECT_EQ(caption("Label_DF_STATUS"), QStringLiteral("DF = SILENT"));
+    EXPECT_TRUE(station.timerDf().isEnabled());
+    EXPECT_TRUE(station.serialPort().portOpen());
+    EXPECT_FALSE(station.state().DF_ARRIVING);
+    EXPECT_TRUE(station.state().DF_BUFFER.isEmpty());
+    EXPECT_EQ(station.state().END_LATITUDE, QStringLiteral("+34.77000"));
+    EXPECT_EQ(recorder.count(), 0);
+}
+
+TEST_F(Switches, DfInputOnWithAMissingPortWarnsOnceAndFallsBackToOff)
+{
+    station.CmdButton_ACQUIRE_Click(); // off
+    ASSERT_TRUE(station.serialPort().setCommPort(2));
+    showBearing();
+    testsupport::MessageRecorder recorder(messages);
+    QString tagWhileShown;
+    QObject::connect(&messages, &platform::Messages::shown, [&] { tagWhileShown = tag("CmdButton_ACQUIRE"); });
+
+    station.CmdButton_ACQUIRE_Click();
+    ASSERT_EQ(recorder.count(), 1);
+    EXPECT_EQ(recorder.messages()[0].title, QStringLiteral("Invalid COM port selected"));
+    EXPECT_EQ(recorder.messages()[0].text,
+              QStringLiteral("WARNING ! Chosen COM port is not available\r\rSelect a different COM port on OPTIONS screen"));
+    EXPECT_EQ(tagWhileShown, QStringLiteral("ON"));
+    expectDfInputOff();
+}
+
+TEST_F(Switches, TestModeHidesTheDfStatusAndCollapsesTheLineWhenItEnds)
+{
+    station.CmdButton_TEST_Click();
+    EXPECT_EQ(tag("CmdButton_TEST"), QStringLiteral("ON"));
+    EXPECT_EQ(caption("CmdButton_TEST"), QStringLiteral("     TEST        ON ( OFF )"));
+    EXPECT_EQ(caption("Label_TEST_STATUS"), QStringLiteral("TEST : ON"));
+    EXPECT_FALSE(visible("Label_DF_STATUS"));
+    EXPECT_TRUE(station.timerTest().isEnabled());
+
+    // The DF input switch keeps working meanwhile; its caption waits on the hidden label.
+    station.CmdButton_ACQUIRE_Click();
+    showBearing();
+    station.timerDf().setEnabled(true);
+    station.controls().setCaption(ControlId::Label_REPORTED_BEARING, QStringLiteral("REPORTED BEARING :  45"));
+
+    station.CmdButton_TEST_Click();
+    EXPECT_EQ(tag("CmdButton_TEST"), QStringLiteral("OFF"));
+    EXPECT_EQ(caption("CmdButton_TEST"), QStringLiteral("   TEST      OFF ( ON )"));
+    EXPECT_TRUE(caption("Label_TEST_STATUS").isEmpty());
+    EXPECT_TRUE(visible("Label_DF_STATUS"));
+    EXPECT_EQ(caption("Label_DF_STATUS"), QStringLiteral("DF INPUT = OFF"));
+    EXPECT_FALSE(station.timerTest().isEnabled());
+    EXPECT_EQ(caption("Label_REPORTED_BEARING"), QStringLiteral("REPORTED BEARING : NONE"));
+    EXPECT_TRUE(lineCollapsed());
+    // The watchdog withdraws the bearing on its own.
+    EXPECT_TRUE(station.timerDf().isEnabled());
+    EXPECT_TRUE(station.state().DF_VALID);
+}
+
+TEST_F(Switches, OptionsShowsTheOptionsWindowWhichExitHidesAgain)
+{
+    station.CmdButton_OPTIONS_Click();
+    station.CmdButton_OPTIONS_Click();
+    EXPECT_TRUE(visible("Form_OPTIONS"));
+    station.options().CmdButton_EXIT_Click();
+    EXPECT_FALSE(visible("Form_OPTIONS"));
+}

@@ -1,0 +1,106 @@
+// What the live map shows of the station: the DF state by the switches and the bearing's validity, the
+// bearing only while its line is drawn, and the time of the last line drawn.
+#include "platform/messages.h"
+#include "program/lastbearing.h"
+#include "program/mapstatus.h"
+#include "core/station/stationcore.h"
+#include "support/pty.h"
+#include "support/settingsfolder.h"
+
+#include <QTest>
+#include <QTime>
+#include <gtest/gtest.h>
+
+namespace {
+
+class MapStatusOf : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        StationState& s = station.state();
+        s.START_LATITUDE = QStringLiteral("+51.50000");
+        s.START_LONGITUDE = QStringLiteral("-000.12000");
+        s.collapseLine();
+        s.WEBSITE_PORT = 10000;
+        station.setClock([] { return QTime(12, 0, 7); }); // test bearing 42
+        ASSERT_TRUE(pty.linkAs(folder.folder(), 1));
+        ASSERT_TRUE(station.serialPort().setPortOpen(true));
+    }
+    // A bearing from the DF unit, as the reception draws it (calibration 0).
+    void drawBearing(qint16 degrees)
+    {
+        ASSERT_TRUE(pty.write(QByteArrayLiteral("%") + QByteArray::number(degrees).rightJustified(3, '0') + '\r'));
+        ASSERT_TRUE(QTest::qWaitFor([&] { return station.state().DF_VALID && station.state().BEARING_DEGREES == degrees; }, 3000));
+    }
+    geo::MapStatus status() { return station::mapStatus(station, last); }
+
+    testsupport::SettingsFolder folder;
+    testsupport::Pty pty;
+    platform::Messages messages;
+    StationCore station{messages};
+    station::LastBearing last{station};
+};
+
+} // namespace
+
+TEST_F(MapStatusOf, ABearingDrawnShowsWithItsTimeAndTheLineTheKmlHas)
+{
+    geo::MapStatus before = status();
+    EXPECT_EQ(before.df, QStringLiteral("silent"));
+    EXPECT_FALSE(before.bearing);
+    EXPECT_FALSE(before.time.isValid());
+    EXPECT_EQ(before.port, 10000);
+
+    const QDateTime from = QDateTime::currentDateTimeUtc();
+    drawBearing(45);
+    const geo::MapStatus drawn = status();
+    EXPECT_EQ(drawn.df, QStringLiteral("detected"));
+    EXPECT_EQ(drawn.bearing, 45);
+    EXPECT_GE(drawn.time, from);
+    EXPECT_LE(drawn.time, QDateTime::currentDateTimeUtc());
+    EXPECT_EQ(drawn.time.timeSpec(), Qt::UTC);
+    EXPECT_EQ(drawn.endLatitude, QStringLiteral("+51.75575"));
+    EXPECT_EQ(drawn.endLongitude, QStringLiteral("+000.29086"));
+    EXPECT_EQ(drawn.startLatitude, station.state().START_LATITUDE);
+}
+
+TEST_F(MapStatusOf, AWithdrawnBearingKeepsItsTimeButNotItsNumber)
+{
+    drawBearing(45);
+    const QDateTime drawnAt = status().time;
+    station.Timer_DF_Timer(); // the DF unit fell silent
+    const geo::MapStatus silent = status();
+    EXPECT_EQ(silent.df, QStringLiteral("silent"));
+    EXPECT_FALSE(silent.bearing);
+    EXPECT_EQ(silent.time, drawnAt);
+    EXPECT_EQ(silent.endLatitude, silent.startLatitude);
+
+    // A position edit collapses the line too: no bearing is claimed for a line that is not drawn.
+    drawBearing(90);
+    station.state().START_LATITUDE = QStringLiteral("+52.00000");
+    station.state().collapseLine();
+    EXPECT_FALSE(status().bearing);
+    EXPECT_EQ(status().df, QStringLiteral("detected")); // the bearing is still valid until the watchdog
+}
+
+TEST_F(MapStatusOf, TestModeWinsOverDfInputOffWhichWinsOverTheBearing)
+{
+    drawBearing(45);
+    station.CmdButton_ACQUIRE_Click(); // DF input off
+    EXPECT_EQ(status().df, QStringLiteral("off"));
+    EXPECT_FALSE(status().bearing);
+
+    station.CmdButton_TEST_Click();
+    EXPECT_EQ(status().df, QStringLiteral("test"));
+    // The first tick after a withdrawn bearing draws no line yet, the second does.
+    station.Timer_TEST_Timer();
+    EXPECT_FALSE(status().bearing);
+    station.Timer_TEST_Timer();
+    EXPECT_EQ(status().bearing, 42);
+
+    station.CmdButton_TEST_Click();
+    EXPECT_EQ(status().df, QStringLiteral("off"));
+    EXPECT_FALSE(status().bearing);
+    EXPECT_TRUE(status().time.isValid());
+}

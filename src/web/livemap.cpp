@@ -160,9 +160,9 @@ bool LiveMap::handleRequest(const QHttpServerRequest& request, QTcpSocket* socke
         }
         // An open-ended stream: no length, the events follow as they come.
         listener.write(connection, answerHead(http10, Status::Ok,
-                                {{"Content-Type", "text/event-stream"},
-                                 {"Cache-Control", "no-store"},
-                                 {"X-Content-Type-Options", "nosniff"}}));
+                                              {{"Content-Type", "text/event-stream"},
+                                               {"Cache-Control", "no-store"},
+                                               {"X-Content-Type-Options", "nosniff"}}));
         if (method == Method::Head)
             listener.close(connection);
         else

@@ -128,9 +128,10 @@ class Process:
         return self.proc.returncode
 
 
-def start_station(binary, port, open_files=None, windowed=False):
+def start_station(binary, port, open_files=None, windowed=False, extra=()):
     """The headless station (or with `windowed`, the windowed one on the offscreen platform) on `port`,
-    a pseudo-terminal as its DF unit on COM1; returns (process, pty master)."""
+    a pseudo-terminal as its DF unit on COM1, `extra` options after the others; returns (process, pty
+    master)."""
     config = os.path.join(WORK, "config")
     folder = os.path.join(config, "Tarnvale")
     shutil.rmtree(config, ignore_errors=True)
@@ -147,7 +148,7 @@ def start_station(binary, port, open_files=None, windowed=False):
     env = dict(os.environ, XDG_CONFIG_HOME=config, QT_QPA_PLATFORM="offscreen",
                XDG_RUNTIME_DIR=os.path.join(WORK, "runtime"))
     os.makedirs(env["XDG_RUNTIME_DIR"], mode=0o700, exist_ok=True)
-    station = Process("station", [binary] if windowed else [binary, "--headless"], env, open_files)
+    station = Process("station", ([binary] if windowed else [binary, "--headless"]) + list(extra), env, open_files)
     if not wait_for(lambda: answers(port), 20):
         raise SystemExit("the station did not start serving")
     station.slave = slave

@@ -40,6 +40,16 @@ QByteArray ConnectionGuard::closingAnswer(int status, const char* reason, bool h
         + reason + QByteArrayLiteral("\r\nContent-Length: 0\r\nConnection: close\r\n\r\n");
 }
 
+bool ConnectionGuard::isOpen() const
+{
+    return !m_closing && m_socket->state() == QAbstractSocket::ConnectedState;
+}
+
+qint64 ConnectionGuard::unsentBytes() const
+{
+    return m_socket->bytesToWrite();
+}
+
 bool ConnectionGuard::isSilent() const
 {
     return !m_heard && !m_spoken && !m_closing && m_socket->state() == QAbstractSocket::ConnectedState

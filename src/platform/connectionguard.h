@@ -41,6 +41,14 @@ public:
 
     qint64 acceptedAt() const { return m_acceptedAt; }
     bool isClosing() const { return m_closing; }
+    // Connected, and not being closed.
+    bool isOpen() const;
+    // Bytes written that the peer has not yet taken.
+    qint64 unsentBytes() const;
+
+    // The name its listener gives the connection.
+    quint64 id() const { return m_id; }
+    void setId(quint64 id) { m_id = id; }
 
     // Nothing has come or gone on it, not even bytes the system holds unread: closing it gives its
     // descriptor back at once and loses nobody anything.
@@ -84,6 +92,7 @@ private:
 
     QTcpSocket* m_socket;
     qint64 m_acceptedAt;
+    quint64 m_id = 0;
     qint64 m_awaitingSince;
     Limits m_limits;
     QTimer m_idle;

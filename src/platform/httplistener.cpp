@@ -93,18 +93,65 @@ int HttpListener::streamCount() const
     }));
 }
 
-bool HttpListener::startStream(QTcpSocket* socket)
-{
-    ConnectionGuard* guard = guardOf(socket);
-    if (!guard || streamCount() >= m_maxStreams)
-        return false;
-    guard->becomeStream();
-    return true;
-}
-
 ConnectionGuard* HttpListener::guardOf(QTcpSocket* socket)
 {
     return socket ? socket->findChild<ConnectionGuard*>(QString(), Qt::FindDirectChildrenOnly) : nullptr;
+}
+
+ConnectionGuard* HttpListener::guard(ConnectionId connection) const
+{
+    return m_byId.value(connection, nullptr);
+}
+
+ConnectionId HttpListener::connectionOf(QTcpSocket* socket) const
+{
+    const ConnectionGuard* watch = guardOf(socket);
+    return watch && guard(watch->id()) == watch ? watch->id() : 0;
+}
+
+bool HttpListener::isOpen(ConnectionId connection) const
+{
+    const ConnectionGuard* watch = guard(connection);
+    return watch && watch->isOpen();
+}
+
+bool HttpListener::isHttp10(ConnectionId connection) const
+{
+    const ConnectionGuard* watch = guard(connection);
+    return watch && watch->isHttp10();
+}
+
+bool HttpListener::keepAliveAsked(ConnectionId connection) const
+{
+    const ConnectionGuard* watch = guard(connection);
+    return watch && watch->keepAliveAsked();
+}
+
+void HttpListener::write(ConnectionId connection, const QByteArray& bytes)
+{
+    if (ConnectionGuard* watch = guard(connection))
+        watch->send(bytes);
+}
+
+qint64 HttpListener::unsentBytes(ConnectionId connection) const
+{
+    const ConnectionGuard* watch = guard(connection);
+    return watch ? watch->unsentBytes() : 0;
+}
+
+bool HttpListener::startStream(ConnectionId connection)
+{
+    ConnectionGuard* watch = guard(connection);
+    if (!watch || streamCount() >= m_maxStreams)
+        return false;
+    watch->becomeStream();
+    return true;
+}
+
+void HttpListener::close(ConnectionId connection, const QByteArray& last)
+{
+    if (ConnectionGuard* watch = guard(connection))
+        watch->finish(last);
 }
 
 bool HttpListener::makeRoomForOne()
@@ -138,6 +185,10 @@ QTcpSocket* HttpListener::nextPendingConnection()
         auto* guard = new ConnectionGuard(socket, {kMaxRequestBytes, m_idleMs, m_requestMs});
         if (makeRoomForOne()) {
             m_guards.emplace_back(guard);
+            const ConnectionId id = ++m_lastId;
+            guard->setId(id);
+            m_byId.insert(id, guard);
+            connect(guard, &QObject::destroyed, this, [this, id] { m_byId.remove(id); });
             return socket;
         }
         // Every connection is in use: this one is told so and never reaches the server module.

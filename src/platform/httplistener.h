@@ -18,6 +18,7 @@
 #include "filelimit.h"
 #include "tcplistener.h"
 
+#include <QHash>
 #include <QPointer>
 #include <vector>
 
@@ -25,6 +26,10 @@ namespace platform {
 
 class ConnectionGuard;
 class ConnectionShedder;
+
+// A connection as the web application on an HttpListener names it: its sockets stay here. Never
+// reused within a run; 0 names none.
+using ConnectionId = quint64;
 
 class HttpListener : public TcpListener
 {
@@ -60,20 +65,40 @@ public:
     int connectionCount() const;
     int streamCount() const;
 
+    // The connection the server module hands a request on (0 for a socket this listener did not hand out).
+    ConnectionId connectionOf(QTcpSocket* socket) const;
+
+    // What the web application does with a connection, by its number. One that has ended (or is being
+    // closed) takes nothing more: writing to it and closing it again do nothing.
+
+    // Open, and not being closed.
+    bool isOpen(ConnectionId connection) const;
+    // The request last seen on it asked in HTTP/1.0, and whether it asked to keep the connection.
+    bool isHttp10(ConnectionId connection) const;
+    bool keepAliveAsked(ConnectionId connection) const;
+    // Writes (part of) an answer: its head, its body, an event of a stream.
+    void write(ConnectionId connection, const QByteArray& bytes);
+    // Bytes written that the peer has not yet taken.
+    qint64 unsentBytes(ConnectionId connection) const;
     // The connection's answer becomes an event stream, if the stream limit leaves room for one more.
-    bool startStream(QTcpSocket* socket);
+    bool startStream(ConnectionId connection);
+    // Sends `last` (may be empty), then ends the connection once the peer has what it was sent (a
+    // stream ends the same way).
+    void close(ConnectionId connection, const QByteArray& last = {});
 
     QTcpSocket* nextPendingConnection() override;
 
+private:
     // The watch kept over a connection this listener handed out; null for any other socket.
     static ConnectionGuard* guardOf(QTcpSocket* socket);
-
-private:
+    ConnectionGuard* guard(ConnectionId connection) const;
     void prune() const;
     bool makeRoomForOne();
     bool closeLongestAwaiting();
 
     mutable std::vector<QPointer<ConnectionGuard>> m_guards; // oldest first
+    QHash<ConnectionId, ConnectionGuard*> m_byId;             // each removed as its guard ends
+    ConnectionId m_lastId = 0;
     int m_maxConnections = kMaxConnections;
     int m_idleMs = kIdleTimeoutMs;
     int m_requestMs = kRequestTimeoutMs;

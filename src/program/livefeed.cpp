@@ -1,10 +1,5 @@
 #include "livefeed.h"
 
-#include "platform/connectionguard.h"
-#include "platform/httplistener.h"
-
-#include <QTcpSocket>
-
 #include <algorithm>
 
 namespace web {
@@ -15,31 +10,13 @@ namespace {
 const QByteArray kRetry = QByteArrayLiteral("retry: 1000\n\n");
 const QByteArray kHeartbeat = QByteArrayLiteral(": still here\n\n");
 
-bool connected(const QPointer<QTcpSocket>& socket)
-{
-    if (!socket || socket->state() != QAbstractSocket::ConnectedState)
-        return false;
-    const platform::ConnectionGuard* guard = platform::HttpListener::guardOf(socket);
-    return !guard || !guard->isClosing();
-}
-
-void write(QTcpSocket* socket, const QByteArray& bytes)
-{
-    if (platform::ConnectionGuard* guard = platform::HttpListener::guardOf(socket))
-        guard->send(bytes);
-    else
-        socket->write(bytes);
-}
-
 } // namespace
 
 LiveFeed::LiveFeed(std::function<QByteArray()> status, QObject* parent)
     : QObject(parent)
     , m_status(std::move(status))
 {
-    m_check.setInterval(kCheckMs);
     m_heartbeat.setInterval(kHeartbeatMs);
-    connect(&m_check, &QTimer::timeout, this, &LiveFeed::check);
     connect(&m_heartbeat, &QTimer::timeout, this, [this] { send(kHeartbeat); });
 }
 
@@ -48,31 +25,47 @@ QByteArray LiveFeed::event(const QByteArray& data)
     return QByteArrayLiteral("data: ") + data + QByteArrayLiteral("\n\n");
 }
 
-void LiveFeed::subscribe(QTcpSocket* socket)
+void LiveFeed::subscribe(platform::ConnectionId connection)
 {
     prune();
+    if (!m_listener)
+        return;
     if (m_subscribers.empty())
         m_sent = m_status();
-    write(socket, kRetry + event(m_sent));
-    m_subscribers.emplace_back(socket);
-    m_check.start();
+    m_listener->write(connection, kRetry + event(m_sent));
+    m_subscribers.push_back(connection);
     m_heartbeat.start();
 }
 
 int LiveFeed::subscriberCount() const
 {
-    return static_cast<int>(std::count_if(m_subscribers.begin(), m_subscribers.end(), connected));
+    if (!m_listener)
+        return 0;
+    return static_cast<int>(std::count_if(m_subscribers.begin(), m_subscribers.end(),
+                                          [this](platform::ConnectionId connection) { return m_listener->isOpen(connection); }));
 }
 
 void LiveFeed::prune()
 {
     m_subscribers.erase(std::remove_if(m_subscribers.begin(), m_subscribers.end(),
-                                       [](const QPointer<QTcpSocket>& socket) { return !connected(socket); }),
+                                       [this](platform::ConnectionId connection) {
+                                           return !m_listener || !m_listener->isOpen(connection);
+                                       }),
                         m_subscribers.end());
-    if (m_subscribers.empty()) {
-        m_check.stop();
+    if (m_subscribers.empty())
         m_heartbeat.stop();
-    }
+}
+
+void LiveFeed::statusChanged()
+{
+    if (m_checkPosted || m_subscribers.empty())
+        return;
+    // Posted, not timed: it runs as soon as the station's handler has returned to the event loop.
+    m_checkPosted = true;
+    QMetaObject::invokeMethod(this, [this] {
+        m_checkPosted = false;
+        check();
+    }, Qt::QueuedConnection);
 }
 
 void LiveFeed::check()
@@ -90,16 +83,12 @@ void LiveFeed::check()
 void LiveFeed::send(const QByteArray& bytes)
 {
     prune();
-    for (const QPointer<QTcpSocket>& socket : m_subscribers) {
-        if (socket->bytesToWrite() > kMaxBacklog) {
-            // It stopped reading: it would only hold stale positions and memory.
-            if (platform::ConnectionGuard* guard = platform::HttpListener::guardOf(socket))
-                guard->finish();
-            else
-                socket->abort();
-            continue;
-        }
-        write(socket, bytes);
+    for (const platform::ConnectionId connection : m_subscribers) {
+        // It stopped reading: it would only hold stale positions and memory.
+        if (m_listener->unsentBytes(connection) > kMaxBacklog)
+            m_listener->close(connection);
+        else
+            m_listener->write(connection, bytes);
     }
 }
 

@@ -1,8 +1,10 @@
 #pragma once
 // The live map's updates as Server-Sent Events: a subscriber's connection gets the station's status
-// (one GeoJSON text per event) at once, then again within a fifth of a second of every change, and a
-// comment line every 15 seconds so that a quiet station does not look like an idle connection. A
-// subscriber that stops reading is dropped before its unsent events pile up.
+// (one GeoJSON text per event) at once, then again each time the station says its status may have
+// changed and it did, and a comment line every 15 seconds so that a quiet station does not look like
+// an idle connection. A subscriber that stops reading is dropped before its unsent events pile up.
+
+#include "platform/httplistener.h"
 
 #include <QByteArray>
 #include <QObject>
@@ -12,8 +14,6 @@
 #include <functional>
 #include <vector>
 
-class QTcpSocket;
-
 namespace web {
 
 class LiveFeed : public QObject
@@ -21,20 +21,27 @@ class LiveFeed : public QObject
     Q_OBJECT
 
 public:
-    static constexpr int kCheckMs = 200;
     static constexpr int kHeartbeatMs = 15000;
     // Unsent bytes that mark a subscriber as no longer reading.
     static constexpr qint64 kMaxBacklog = 64 * 1024;
 
-    // `status` gives the current status text; it is asked every kCheckMs while anyone subscribes.
+    // `status` gives the current status text; it is asked when a change is announced while anyone
+    // subscribes, and for the first subscriber.
     explicit LiveFeed(std::function<QByteArray()> status, QObject* parent = nullptr);
 
+    // The listener whose connections subscribe.
+    void setListener(platform::HttpListener* listener) { m_listener = listener; }
+
     // The connection, whose response header has been written, receives the events from now on.
-    void subscribe(QTcpSocket* socket);
+    void subscribe(platform::ConnectionId connection);
     int subscriberCount() const;
 
     // One event as it goes on the wire.
     static QByteArray event(const QByteArray& data);
+
+    // The status may have changed. Checked once the handler that changed it has returned, so that
+    // every change it made goes out in one event and no event carries a status half updated.
+    void statusChanged();
 
     // Sends the status to everyone if it changed since it was last sent.
     void check();
@@ -44,9 +51,10 @@ private:
     void prune();
 
     std::function<QByteArray()> m_status;
-    std::vector<QPointer<QTcpSocket>> m_subscribers;
+    QPointer<platform::HttpListener> m_listener;
+    std::vector<platform::ConnectionId> m_subscribers;
     QByteArray m_sent; // the status last sent to all
-    QTimer m_check;
+    bool m_checkPosted = false;
     QTimer m_heartbeat;
 };
 

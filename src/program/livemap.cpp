@@ -6,7 +6,6 @@
 #include <QHttpServerRequest>
 #include <QHttpServerResponder>
 #include <QLoggingCategory>
-#include <QTcpSocket>
 
 #include <utility>
 #include <vector>
@@ -71,26 +70,6 @@ QByteArray answerHead(bool http10, Status status, const Headers& headers)
     return head + "\r\n";
 }
 
-void send(QTcpSocket* socket, const QByteArray& bytes)
-{
-    if (platform::ConnectionGuard* guard = platform::HttpListener::guardOf(socket))
-        guard->send(bytes);
-    else
-        socket->write(bytes);
-}
-
-// Ends the connection once what was written has gone, as the listener ends the ones it refuses.
-void closeAfterAnswer(QTcpSocket* socket, const QByteArray& answer = {})
-{
-    if (platform::ConnectionGuard* guard = platform::HttpListener::guardOf(socket)) {
-        guard->finish(answer);
-        return;
-    }
-    if (!answer.isEmpty())
-        socket->write(answer);
-    socket->disconnectFromHost();
-}
-
 } // namespace
 
 LiveMap::LiveMap(std::function<QByteArray()> status, MapAssets assets, QObject* parent)
@@ -115,6 +94,7 @@ bool LiveMap::listen(int port)
     }
     bind(listener);
     m_listener = listener;
+    m_feed.setListener(listener);
     return true;
 }
 
@@ -124,11 +104,17 @@ bool LiveMap::handleRequest(const QHttpServerRequest& request, QTcpSocket* socke
     if (isWebSocketUpgrade(request))
         return false;
 
+    // The module is bound to the listener alone (listen()), so every request comes on one of its
+    // connections, which the listener writes to and closes.
+    const platform::ConnectionId connection = m_listener ? m_listener->connectionOf(socket) : 0;
+    if (connection == 0)
+        return true;
+    platform::HttpListener& listener = *m_listener;
+
     // HTTP/1.0 is answered in kind and closed after its answer unless it asked to keep the connection
     // (which the answer then confirms); HTTP/1.1 is kept unless it asked to close.
-    const platform::ConnectionGuard* guard = platform::HttpListener::guardOf(socket);
-    const bool http10 = guard && guard->isHttp10();
-    const bool keptHttp10 = http10 && guard->keepAliveAsked();
+    const bool http10 = listener.isHttp10(connection);
+    const bool keptHttp10 = http10 && listener.keepAliveAsked(connection);
     const Method method = request.method();
 
     const auto answer = [&](Status status, const QByteArray& contentType, const QByteArray& body, Headers extra = {},
@@ -144,9 +130,9 @@ bool LiveMap::handleRequest(const QHttpServerRequest& request, QTcpSocket* socke
             headers.push_back({"Connection", "close"});
         else if (keptHttp10)
             headers.push_back({"Connection", "keep-alive"});
-        send(socket, answerHead(http10, status, headers) + (method == Method::Head ? QByteArray() : body));
+        listener.write(connection, answerHead(http10, status, headers) + (method == Method::Head ? QByteArray() : body));
         if (close)
-            closeAfterAnswer(socket);
+            listener.close(connection);
     };
 
     if (method != Method::Get && method != Method::Head) {
@@ -155,7 +141,7 @@ bool LiveMap::handleRequest(const QHttpServerRequest& request, QTcpSocket* socke
         return true;
     }
     if (hasBody(request)) {
-        closeAfterAnswer(socket, platform::ConnectionGuard::closingAnswer(413, "Payload Too Large", http10));
+        listener.close(connection, platform::ConnectionGuard::closingAnswer(413, "Payload Too Large", http10));
         return true;
     }
 
@@ -165,7 +151,7 @@ bool LiveMap::handleRequest(const QHttpServerRequest& request, QTcpSocket* socke
         return true;
     }
     if (path == QStringLiteral("/live")) {
-        if (method == Method::Get && m_listener && !m_listener->startStream(socket)) {
+        if (method == Method::Get && !listener.startStream(connection)) {
             // Every stream in use: the page asks for the status once a second meanwhile.
             answer(Status::ServiceUnavailable, "text/plain; charset=utf-8",
                    "Every live stream is in use: ask /status.json, or try again shortly.\n",
@@ -173,14 +159,14 @@ bool LiveMap::handleRequest(const QHttpServerRequest& request, QTcpSocket* socke
             return true;
         }
         // An open-ended stream: no length, the events follow as they come.
-        send(socket, answerHead(http10, Status::Ok,
-                                {{"Content-Type", "text/event-stream"},
-                                 {"Cache-Control", "no-store"},
-                                 {"X-Content-Type-Options", "nosniff"}}));
+        listener.write(connection, answerHead(http10, Status::Ok,
+                                              {{"Content-Type", "text/event-stream"},
+                                               {"Cache-Control", "no-store"},
+                                               {"X-Content-Type-Options", "nosniff"}}));
         if (method == Method::Head)
-            closeAfterAnswer(socket);
+            listener.close(connection);
         else
-            m_feed.subscribe(socket);
+            m_feed.subscribe(connection);
         return true;
     }
     if (const std::optional<MapAsset> asset = m_assets.find(path, acceptsGzip(request))) {
@@ -199,8 +185,10 @@ bool LiveMap::handleRequest(const QHttpServerRequest& request, QTcpSocket* socke
 // Only requests this map does not serve at all end here (WebSocket upgrades).
 void LiveMap::missingHandler(const QHttpServerRequest&, QTcpSocket* socket)
 {
-    const platform::ConnectionGuard* guard = platform::HttpListener::guardOf(socket);
-    closeAfterAnswer(socket, platform::ConnectionGuard::closingAnswer(404, "Not Found", guard && guard->isHttp10()));
+    if (const platform::ConnectionId connection = m_listener ? m_listener->connectionOf(socket) : 0) {
+        m_listener->close(connection,
+                          platform::ConnectionGuard::closingAnswer(404, "Not Found", m_listener->isHttp10(connection)));
+    }
 }
 
 } // namespace web

@@ -29,7 +29,8 @@ class LiveMap : public QAbstractHttpServer
     Q_OBJECT
 
 public:
-    // `status` gives the station's status as GeoJSON at the moment it is asked.
+    // `status` gives the station's status as GeoJSON at the moment it is asked; whoever changes it
+    // says so through feed().statusChanged().
     LiveMap(std::function<QByteArray()> status, MapAssets assets, QObject* parent = nullptr);
     ~LiveMap() override;
 

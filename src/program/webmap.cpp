@@ -18,6 +18,19 @@
 
 namespace station {
 
+namespace {
+
+// The one place the live map learns that the station changed: every bearing drawn, and every change
+// its windows would show (a bearing handled, a switch, the DF state, the position and port digits).
+// The feed sends the status after the change, once, and only when it differs from the last sent.
+void tellOfChanges(StationCore& station, web::LiveFeed& feed)
+{
+    QObject::connect(&station, &StationCore::bearingDrawn, &feed, &web::LiveFeed::statusChanged);
+    QObject::connect(&station.controls(), &Controls::changed, &feed, &web::LiveFeed::statusChanged);
+}
+
+} // namespace
+
 WebMap::WebMap() = default;
 WebMap::~WebMap() = default;
 
@@ -56,6 +69,7 @@ int WebMap::start(StationCore& station, const CommandLine& commandLine)
         // As for a website port that a station without an operator cannot use: a supervisor tries again.
         return StationCore::kExitWebsitePortUnusable;
     }
+    tellOfChanges(station, m_map->feed());
     platform::logEvent(QStringLiteral("Serving the live map on port %1 (open http://<this machine>:%1/ in a browser)")
                            .arg(commandLine.webMapPort));
     if (const int streams = m_map->listener()->maxStreams(); streams < platform::HttpListener::kMaxStreams) {

@@ -6,6 +6,7 @@
 // When a listening socket runs out of descriptors, channels whose connection has sent nothing are
 // offered for shedding (oldest first) and closed through HTTP_SERVER_Close like any other.
 
+#include "platform/connectionrules.h"
 #include "platform/connectionshedder.h"
 
 #include <QObject>
@@ -39,7 +40,7 @@ public:
     static constexpr int kPieceSize = 2048;
     // A connection that has not had its answer within this time is closed, so that clients that
     // connect and never ask (or never close) cannot hold channels for ever.
-    static constexpr int kIdleTimeoutMs = 60000;
+    static constexpr int kIdleTimeoutMs = platform::connection::kIdleTimeoutMs;
 
     // `document` fills the map document at the moment a request is answered. The pool handles the
     // events of both sets itself.

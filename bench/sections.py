@@ -1,12 +1,12 @@
 """Keeps the soak run's, the DF watchdog's, the load fairness step's and the burst's own reports
-(bench/soak.md, bench/watchdog.md, bench/fairness.md, bench/burst.md) in bench/results.md too, each as a
+(bench/soak.md, bench/watchdog.md, bench/fairness.md, bench/burst.md, bench/cost.md) in bench/results.md too, each as a
 section of its own, so the one results page shows them beside the bench's figures whichever ran last."""
 
 import os
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 RESULTS = os.path.join(HERE, "results.md")
-REPORTS = ("watchdog.md", "soak.md", "fairness.md", "burst.md")
+REPORTS = ("watchdog.md", "soak.md", "fairness.md", "burst.md", "cost.md")
 
 
 def as_section(name):

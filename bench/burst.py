@@ -182,7 +182,7 @@ def report(figures, count, limit, started, load, binary):
     kept = (ours["after"] - ours["before"]) * 1024 / ours["held"]
     out.append(f"The station's channels stay after the burst (the design never removes one); what it still holds"
                f" beyond the figure before comes to {kept:,.0f} bytes for each of the {ours['held']:,} channels the"
-               f" burst made: the socket element, the pool's record and idle deadline, the pacing timer's record,"
+               f" burst made: the socket element's record, the pool's channel record, the pacing timer's record,"
                f" and the heap pages these keep resident among the freed ones. The aim is within"
                f" {WITHIN * 100:.0f} % of the figure before.\n")
     return "\n".join(out) + "\n"

@@ -15,6 +15,9 @@
 #   bash bench/run.sh --only-fairness  only the probes and stop times under load; updates that section
 #   bash bench/run.sh --only-burst     only the memory after a burst of connections (bench/burst.py)
 #   bash bench/run.sh --only-feed      only a bearing's way to the live map's readers (bench/feed.py)
+#   bash bench/run.sh --only-cost [--before OTHER_BINARY]
+#                                      only the request cost: 50 clients beside nginx and the instructions
+#                                      per request (bench/cost.py), another build in the same run if given
 set -euo pipefail
 
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
@@ -46,6 +49,7 @@ case "${1:-}" in
     --only-fairness) exec /usr/bin/python3 bench/fairness.py "$station" ;;
     --only-burst) exec /usr/bin/python3 bench/burst.py "$station" ;;
     --only-feed) exec /usr/bin/python3 bench/feed.py "$station" ;;
+    --only-cost) shift; exec /usr/bin/python3 bench/cost.py "$station" "$@" ;;
 esac
 status=0
 /usr/bin/python3 bench/bench.py "$station" --bare "$build/bench/bare-qt/tarnvale-bench-bare-qt" "$@" || status=$?

@@ -52,8 +52,7 @@ qint64 ConnectionGuard::unsentBytes() const
 
 bool ConnectionGuard::isSilent() const
 {
-    return !m_heard && !m_spoken && !m_closing && m_socket->state() == QAbstractSocket::ConnectedState
-        && m_socket->bytesAvailable() == 0 && m_socket->bytesToWrite() == 0 && !bytesWaitingInSystem(m_socket);
+    return !m_closing && connection::isSilent(*m_socket, m_heard, m_spoken);
 }
 
 bool ConnectionGuard::isAwaitingRequest() const

@@ -15,6 +15,7 @@
 //   after the idle time, and one that does not close its end after a short while.
 // It is the socket's child, so it ends with the socket whoever deletes that.
 
+#include "connectionrules.h"
 #include "requesthead.h"
 
 #include <QByteArray>
@@ -74,7 +75,7 @@ public:
     void finish(const QByteArray& answer = {});
 
     // How long a finished connection's peer gets to take the answer and close its end.
-    static constexpr int kLingerMs = 2000;
+    static constexpr int kLingerMs = connection::kLingerMs;
 
     // A complete answer with no body that ends the connection ("HTTP/1.1 431 ..."; "HTTP/1.0 ..."
     // for a request in HTTP/1.0).

@@ -6,7 +6,6 @@
 #include <QPointer>
 
 #include <algorithm>
-#include <chrono>
 
 namespace platform {
 
@@ -21,12 +20,6 @@ QString connections(int count)
 }
 
 } // namespace
-
-qint64 acceptClock()
-{
-    return std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now().time_since_epoch())
-        .count();
-}
 
 ConnectionShedder::ConnectionShedder(QObject* parent)
     : QObject(parent)

@@ -9,6 +9,8 @@
 // and every pool of connections in the program (addSource()); each pool closes its own connections
 // its usual way. A connection that has sent anything is never shed.
 
+#include "connectionrules.h"
+
 #include <QElapsedTimer>
 #include <QObject>
 #include <QTimer>
@@ -19,8 +21,8 @@
 
 namespace platform {
 
-// Nanoseconds on a steady clock: when a connection was accepted, comparable across pools.
-qint64 acceptClock();
+// When a connection was accepted, comparable across pools.
+inline qint64 acceptClock() { return connection::steadyNs(); }
 
 // A silent connection a pool offers for shedding.
 struct SheddableConnection

@@ -13,7 +13,7 @@ namespace platform {
 namespace {
 
 // Connections may arrive in bursts (a page fetching its script, style and images at once).
-constexpr int kListenBacklog = 1024;
+using connection::kListenBacklog;
 
 } // namespace
 
@@ -63,7 +63,7 @@ int HttpListener::streamLimit(OpenFileLimit limit)
 bool HttpListener::listenOnPort(int port)
 {
     // Qt takes a 16-bit port and would turn 99999 into another one.
-    if (port < 1 || port > 65535)
+    if (!connection::isPort(port))
         return false;
     setListenBacklogSize(kListenBacklog);
     return listen(QHostAddress::Any, static_cast<quint16>(port));

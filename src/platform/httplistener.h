@@ -15,6 +15,7 @@
 //   out of descriptors on any port of the program can make room here too, and this port's can make
 //   room elsewhere (TcpListener).
 
+#include "connectionrules.h"
 #include "filelimit.h"
 #include "tcplistener.h"
 
@@ -39,7 +40,7 @@ public:
     static constexpr int kMaxConnections = 256;
     static constexpr qint64 kMaxRequestBytes = 8 * 1024;
     // Nothing moving either way for a minute ends a connection, as on the website port.
-    static constexpr int kIdleTimeoutMs = 60000;
+    static constexpr int kIdleTimeoutMs = connection::kIdleTimeoutMs;
     // From a connection's start, or the end of its previous answer, to the end of a whole request.
     static constexpr int kRequestTimeoutMs = 10000;
     static constexpr int kMaxStreams = 4096;

@@ -17,6 +17,8 @@ namespace {
 
 // How often the queue is looked at while connections linger and none is taken over.
 constexpr int kSweepMs = 50;
+// Entries kept room for once none lingers; a burst's thousands are given back.
+constexpr size_t kKeptEntries = 1024;
 
 #ifdef Q_OS_LINUX
 // Reads and drops what the peer sent. True once the connection is over: the peer's end-of-stream or
@@ -154,6 +156,11 @@ void LingeringCloser::sweep()
 {
     if (m_entries.empty()) {
         m_sweep.stop();
+        // A burst's connections have all finished: their lists need not stay that large.
+        if (m_entries.capacity() > kKeptEntries) {
+            std::vector<Entry>().swap(m_entries);
+            std::vector<int>().swap(m_slot);
+        }
         return;
     }
     collect();

@@ -25,6 +25,7 @@
 #include <QHash>
 #include <QObject>
 #include <QString>
+#include <map>
 #include <memory>
 #include <vector>
 
@@ -52,6 +53,7 @@ struct SocketState
 };
 
 class LingeringCloser;
+class TcpListener;
 
 class TcpSocketSet : public QObject
 {
@@ -77,7 +79,7 @@ public:
     qint32 localPort(int index) const;
 
     // Element 0 listens on every interface (IPv4 and IPv6) on its LocalPort. Fails (false) when the
-    // port is in use, may not be bound, or lies outside 1 to 65535.
+    // port is in use, may not be bound, or lies outside 1 to 65535 (connection::isPort).
     [[nodiscard]] bool listen(int index);
 
     // Takes the pending connection `requestId` over on a closed channel element (State 7 after it).
@@ -142,6 +144,12 @@ signals:
 
 private:
     struct Element;
+    // What only a listening element has.
+    struct Listening
+    {
+        qint32 localPort = 0;
+        TcpListener* server = nullptr;
+    };
     // A connection accepted and offered through connectionRequest, not yet taken by an element.
     struct Pending
     {
@@ -157,7 +165,7 @@ private:
     void takeDescriptor(int index, qintptr descriptor);
     void offer(int index, const Pending& pending);
     qint32 nextRequestId();
-    QTcpSocket* socketFor(int index, const Pending& pending);
+    QTcpSocket* socketFor(Element& e, const Pending& pending, int index);
     void watch(int index, QTcpSocket* socket);
     void readyRead(int index, QTcpSocket* socket);
     void bytesWritten(int index, QTcpSocket* socket, qint64 bytes);
@@ -166,7 +174,7 @@ private:
     struct DueEvent
     {
         int index = 0;
-        quint64 connection = 0; // delivered only while the element still holds this connection
+        quint32 connection = 0; // delivered only while the element still holds this connection
         Due what = Due::Reports;
     };
     void queue(const DueEvent& due);
@@ -180,13 +188,13 @@ private:
     void dispose(QTcpSocket* socket, bool untouched);
     void closePending(const Pending& pending);
 
-    Element* newElement();
-
-    // The elements, by index. They live in blocks allocated as the set grows, never moved and not
-    // scattered among a burst's connections, whose memory can then go back to the system as a whole.
+    // The elements, by index: one small record each, holding everything of its connection. They live
+    // in blocks allocated as the set grows, never moved and not scattered among a burst's
+    // connections, whose memory can then go back to the system as a whole.
     static constexpr int kElementsPerBlock = 256;
-    std::vector<Element*> m_elements;
     std::vector<std::unique_ptr<Element[]>> m_blocks;
+    int m_count = 0;
+    std::map<int, Listening> m_listening; // by index; in practice element 0 alone
     QHash<qint32, Pending> m_pending;
     qint32 m_nextRequestId = 1;
     QString m_error;

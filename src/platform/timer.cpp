@@ -1,14 +1,6 @@
 #include "timer.h"
 
-#include <chrono>
-
 namespace platform {
-
-qint64 steadyMs()
-{
-    return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now().time_since_epoch())
-        .count();
-}
 
 Timer::Timer(QObject* parent)
     : QObject(parent)

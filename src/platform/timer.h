@@ -6,13 +6,14 @@
 // a DF unit that reports a little under once a second. A periodic timer keeps its interval without
 // drift.
 
+#include "connectionrules.h"
+
 #include <QObject>
 #include <QTimer>
 
 namespace platform {
 
-// Milliseconds on the monotonic clock, for deadlines that a change of the wall clock must not move.
-qint64 steadyMs();
+using connection::steadyMs;
 
 class Timer : public QObject
 {

@@ -2,6 +2,7 @@
 
 #include "networklink.h"
 
+#include "platform/connectionrules.h"
 #include "core/web/urlhost.h"
 
 #include <QCommandLineParser>
@@ -170,7 +171,7 @@ CommandLine parseCommandLine(const QStringList& arguments)
     if (parser.isSet(webMap)) {
         bool number = false;
         result.webMapPort = parser.value(webMap).toInt(&number);
-        if (!number || result.webMapPort < 1 || result.webMapPort > 65535)
+        if (!number || !platform::connection::isPort(result.webMapPort))
             return usageError(QStringLiteral("--web-map: needs a port from 1 to 65535, not '%1'").arg(parser.value(webMap)));
     }
     if (parser.isSet(tiles)) {

@@ -88,7 +88,7 @@ bool LiveMap::listen(int port)
 {
     auto* listener = new platform::HttpListener(this);
     if (!listener->listenOnPort(port)) {
-        m_error = port < 1 || port > 65535 ? QStringLiteral("not a port from 1 to 65535") : listener->errorString();
+        m_error = !platform::connection::isPort(port) ? QStringLiteral("not a port from 1 to 65535") : listener->errorString();
         delete listener;
         return false;
     }

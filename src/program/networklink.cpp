@@ -4,6 +4,7 @@
 #include "core/station/settingsfile.h"
 
 #include "core/options/digitfields.h"
+#include "platform/connectionrules.h"
 #include "platform/eventlog.h"
 #include "platform/numbertext.h"
 #include "platform/paths.h"
@@ -69,7 +70,7 @@ LinkPort websitePortForLink(const QString& path)
     }
     const QString text = reading.portText();
     const double port = platform::readNumber(text);
-    if (port < 1 || port > 65535) {
+    if (!platform::connection::isPort(port)) {
         return {kDefaultPort, QStringLiteral("Settings file %1 gives website port %2, which no station can listen on: "
                                              "the link uses the default website port %3")
                                   .arg(shown, text).arg(kDefaultPort),

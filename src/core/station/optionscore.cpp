@@ -2,6 +2,7 @@
 
 #include "core/options/settingvalues.h"
 
+#include "platform/connectionrules.h"
 #include "platform/numbertext.h"
 #include "platform/serialport.h"
 #include "platform/tcpsocketset.h"
@@ -119,7 +120,7 @@ void OptionsCore::CmdButton_LONG_HEMI_Click()
 
 void OptionsCore::CHANGE_SITE()
 {
-    if (const auto capped = cappedDigits(tags(kWebsitePortFields), 65535))
+    if (const auto capped = cappedDigits(tags(kWebsitePortFields), platform::connection::kHighestPort))
         setDigits(kWebsitePortFields, *capped);
     const QStringList digits = tags(kWebsitePortFields);
     controls().setCaption(ControlId::Label_SITE, station::kSiteCaption + digits.join(QString()));

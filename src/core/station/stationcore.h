@@ -42,7 +42,7 @@ public:
     static constexpr int kExitSettingsUnavailable = 1; // no settings file, or the settings not saved
     static constexpr int kExitWebsitePortUnusable = 3; // headless: the website port could not be used
     // At shutdown, answers already under way may take this long to finish.
-    static constexpr int kFinishAnswersMs = 2000;
+    static constexpr int kFinishAnswersMs = platform::connection::kLingerMs;
 
     explicit StationCore(platform::Messages& messages, QObject* parent = nullptr);
     ~StationCore() override;

@@ -117,12 +117,9 @@ int ChannelPool::createChannel()
     if (n > m_channelLimit || !m_sockets.load(n))
         return 0;
     m_records.resize(static_cast<size_t>(n) + 1);
-    m_closing.resize(static_cast<size_t>(n) + 1, false);
     platform::TimerSet::Element& timer = m_timers.add();
     timer.setEnabled(false);
     timer.setInterval(1);
-
-    m_idleDeadline.resize(static_cast<size_t>(n) + 1, 0);
     return n;
 }
 
@@ -130,7 +127,7 @@ void ChannelPool::HTTP_SERVER_ConnectionRequest(int, qint32 requestId)
 {
     // The lowest index whose socket is closed (State 0), passing over channels inside their close loop.
     int chosen = m_sockets.firstClosed(1);
-    while (chosen != 0 && isChannel(chosen) && m_closing[static_cast<size_t>(chosen)])
+    while (chosen != 0 && isChannel(chosen) && m_records[static_cast<size_t>(chosen)].closing)
         chosen = m_sockets.firstClosed(chosen + 1);
     if (chosen == 0)
         chosen = createChannel();
@@ -142,7 +139,7 @@ void ChannelPool::HTTP_SERVER_ConnectionRequest(int, qint32 requestId)
     m_records[static_cast<size_t>(chosen)].BYTES_SENT = 0;
     if (m_sockets.accept(chosen, requestId)) {
         const qint64 deadline = platform::steadyMs() + m_idleTimeoutMs;
-        m_idleDeadline[static_cast<size_t>(chosen)] = deadline;
+        m_records[static_cast<size_t>(chosen)].idleDeadline = deadline;
         sweepIdleAt(deadline);
     }
 }
@@ -160,16 +157,16 @@ void ChannelPool::sweepIdleAt(qint64 deadline)
 void ChannelPool::closeIdleChannels()
 {
     const qint64 now = platform::steadyMs();
-    for (size_t i = 1; i < m_idleDeadline.size(); ++i) {
+    for (size_t i = 1; i < m_records.size(); ++i) {
         // Closing lets events run: every deadline is read afresh.
-        const qint64 deadline = m_idleDeadline[i];
+        const qint64 deadline = m_records[i].idleDeadline;
         if (deadline != 0 && deadline <= now)
             HTTP_SERVER_Close(static_cast<int>(i));
     }
     qint64 next = std::numeric_limits<qint64>::max();
-    for (size_t i = 1; i < m_idleDeadline.size(); ++i) {
-        if (m_idleDeadline[i] != 0)
-            next = std::min(next, m_idleDeadline[i]);
+    for (size_t i = 1; i < m_records.size(); ++i) {
+        if (m_records[i].idleDeadline != 0)
+            next = std::min(next, m_records[i].idleDeadline);
     }
     if (next != std::numeric_limits<qint64>::max())
         sweepIdleAt(next);
@@ -179,9 +176,9 @@ void ChannelPool::HTTP_SERVER_Close(int index)
 {
     if (!isChannel(index))
         return;
-    m_closing[static_cast<size_t>(index)] = true;
+    m_records[static_cast<size_t>(index)].closing = true;
     m_timers[index].setEnabled(false);
-    m_idleDeadline[static_cast<size_t>(index)] = 0;
+    m_records[static_cast<size_t>(index)].idleDeadline = 0;
     do {
         m_sockets.close(index);
         if (m_closeDepth < kMaxNestedCloseLoops) {
@@ -190,10 +187,11 @@ void ChannelPool::HTTP_SERVER_Close(int index)
             --m_closeDepth;
         }
     } while (m_sockets.state(index) != platform::SocketState::Closed);
-    HTTP_CHANNEL& record = m_records[static_cast<size_t>(index)];
-    record.TOTAL_LENGTH = 0;
-    record.BYTES_SENT = 0;
-    m_closing[static_cast<size_t>(index)] = false;
+    Channel& channel = m_records[static_cast<size_t>(index)];
+    channel.TOTAL_LENGTH = 0;
+    channel.BYTES_SENT = 0;
+    channel.PENDING_BODY.squeeze(); // a free channel holds no buffer (an answer's last piece leaves it empty)
+    channel.closing = false;
 }
 
 void ChannelPool::HTTP_SERVER_DataArrival(int index, qint32)

@@ -6,6 +6,7 @@
 // When a listening socket runs out of descriptors, channels whose connection has sent nothing are
 // offered for shedding (oldest first) and closed through HTTP_SERVER_Close like any other.
 
+#include "platform/connectionrules.h"
 #include "platform/connectionshedder.h"
 
 #include <QObject>
@@ -29,6 +30,14 @@ struct HTTP_CHANNEL
     QString PENDING_BODY;    // body not yet handed to the socket
 };
 
+// One channel as the pool keeps it: the response and the rest of what the pool knows of its
+// connection, in one record (its socket and pacing timer are the elements at the same index).
+struct Channel : HTTP_CHANNEL
+{
+    qint64 idleDeadline = 0; // steadyMs() by which the connection must be done; 0: none
+    bool closing = false;    // inside its close loop: not to be chosen
+};
+
 class ChannelPool : public QObject
 {
     Q_OBJECT
@@ -39,7 +48,7 @@ public:
     static constexpr int kPieceSize = 2048;
     // A connection that has not had its answer within this time is closed, so that clients that
     // connect and never ask (or never close) cannot hold channels for ever.
-    static constexpr int kIdleTimeoutMs = 60000;
+    static constexpr int kIdleTimeoutMs = platform::connection::kIdleTimeoutMs;
 
     // `document` fills the map document at the moment a request is answered. The pool handles the
     // events of both sets itself.
@@ -48,7 +57,7 @@ public:
     ~ChannelPool() override;
 
     // HTTP_CHANNELS: empty until the first channel exists, then indexed like the sockets (record 0 unused).
-    const std::vector<HTTP_CHANNEL>& records() const { return m_records; }
+    const std::vector<Channel>& records() const { return m_records; }
     HTTP_CHANNEL& record(int index) { return m_records.at(static_cast<size_t>(index)); }
 
     // Applies to connections accepted from now on.
@@ -85,9 +94,7 @@ private:
     platform::TcpSocketSet& m_sockets;
     platform::TimerSet& m_timers;
     std::function<QString()> m_document;
-    std::vector<HTTP_CHANNEL> m_records;
-    std::vector<bool> m_closing;                  // channel inside its close loop: not to be chosen
-    std::vector<qint64> m_idleDeadline;          // per channel, from accept to close (ms; 0: none)
+    std::vector<Channel> m_records;
     QTimer m_idleSweep;                          // one timer for every channel's deadline: the earliest
     qint64 m_idleSweepAt = 0;
     int m_idleTimeoutMs = kIdleTimeoutMs;

@@ -11,6 +11,7 @@
 #include "controls.h"
 #include "drawnbearing.h"
 #include "seriallog.h"
+#include "settings.h"
 #include "stationinterface.h"
 #include "stationstate.h"
 
@@ -115,7 +116,9 @@ signals:
 
 private:
     bool startUp();
-    bool loadSettings();
+    bool loadSettings(station::Settings& settings);
+    void applySettings(const station::Settings& settings);
+    station::Settings currentSettings() const;
     void saveSettings();
     bool leavesSettingsFileAlone() const;
     void settingsUnavailable(const QString& path, const QString& problem);

@@ -8,6 +8,7 @@
 #include "station/captions.h"
 #include "station/controls.h"
 #include "station/stationinterface.h"
+#include "station/stationmodel.h"
 #include "web/listening.h"
 
 using station::ControlId;
@@ -17,16 +18,6 @@ using station::digitFieldId;
 namespace options {
 
 namespace {
-
-// Switches between the two hemisphere tags; any other tag is left as it is.
-void toggleHemisphere(station::Controls& controls, ControlId button, const QString& first, const QString& second)
-{
-    const QString tag = controls.tag(button);
-    if (tag == first)
-        controls.setCaptionAndTag(button, second);
-    else if (tag == second)
-        controls.setCaptionAndTag(button, first);
-}
 
 } // namespace
 
@@ -97,23 +88,33 @@ void OptionsCore::stepDigit(int field, Step step)
 
 void OptionsCore::POSITION()
 {
-    const auto texts = positionTexts(tags(kLatitudeFields), controls().tag(ControlId::CmdButton_LAT_HEMI),
-                                     tags(kLongitudeFields), controls().tag(ControlId::CmdButton_LONG_HEMI));
+    const station::StationModel& model = m_station.model();
+    const auto texts = positionTexts(tags(kLatitudeFields), model.latitudeSouth() ? station::kSouth : station::kNorth,
+                                     tags(kLongitudeFields), model.longitudeWest() ? station::kWest : station::kEast);
     StationState& state = m_station.state();
     state.START_LATITUDE = texts.latitude;
     state.START_LONGITUDE = texts.longitude;
     state.collapseLine();
 }
 
+void OptionsCore::setHemispheres(bool latitudeSouth, bool longitudeWest)
+{
+    m_station.model().setHemispheres(latitudeSouth, longitudeWest);
+    controls().setCaptionAndTag(ControlId::CmdButton_LAT_HEMI, latitudeSouth ? station::kSouth : station::kNorth);
+    controls().setCaptionAndTag(ControlId::CmdButton_LONG_HEMI, longitudeWest ? station::kWest : station::kEast);
+}
+
 void OptionsCore::CmdButton_LAT_HEMI_Click()
 {
-    toggleHemisphere(controls(), ControlId::CmdButton_LAT_HEMI, station::kNorth, station::kSouth);
+    const station::StationModel& model = m_station.model();
+    setHemispheres(!model.latitudeSouth(), model.longitudeWest());
     POSITION();
 }
 
 void OptionsCore::CmdButton_LONG_HEMI_Click()
 {
-    toggleHemisphere(controls(), ControlId::CmdButton_LONG_HEMI, station::kEast, station::kWest);
+    const station::StationModel& model = m_station.model();
+    setHemispheres(model.latitudeSouth(), !model.longitudeWest());
     POSITION();
 }
 
@@ -185,7 +186,7 @@ void OptionsCore::failCommPort()
     platform::SerialPort& serial = m_station.serialPort();
     if (serial.portOpen())
         (void)serial.setPortOpen(false);
-    if (controls().tag(ControlId::CmdButton_ACQUIRE) == station::kOn && !m_station.keepsDfInputOn())
+    if (m_station.model().dfInput() && !m_station.keepsDfInputOn())
         m_station.CmdButton_ACQUIRE_Click();
     controls().setFace(ControlId::CmdButton_COMM_PORT, Face::ButtonShadow);
 }

@@ -33,7 +33,7 @@ bool StationCore::startUp()
 {
     m_kmlTemplate = geo::buildKmlTemplate();
     m_state.BEARING_DEGREES = 0;
-    m_state.DF_VALID = false;
+    setDfValid(false);
 
     Settings read;
     if (!loadSettings(read))
@@ -130,8 +130,7 @@ void StationCore::applySettings(const Settings& settings)
 {
     for (int field = 0; field < options::kDigitFieldCount; ++field)
         m_controls.setCaptionAndTag(digitFieldId(field), QString::number(settings.digits[static_cast<size_t>(field)]));
-    m_controls.setCaptionAndTag(ControlId::CmdButton_LAT_HEMI, settings.south ? kSouth : kNorth);
-    m_controls.setCaptionAndTag(ControlId::CmdButton_LONG_HEMI, settings.west ? kWest : kEast);
+    m_options.setHemispheres(settings.south, settings.west);
     (void)m_comm.setCommPort(settings.commPort); // a number the file's reading accepted
 }
 
@@ -142,8 +141,8 @@ Settings StationCore::currentSettings() const
     settings.commPort = m_comm.commPort();
     for (int field = 0; field < options::kDigitFieldCount; ++field)
         settings.digits[static_cast<size_t>(field)] = m_controls.tag(digitFieldId(field)).toInt();
-    settings.south = m_controls.tag(ControlId::CmdButton_LAT_HEMI) == kSouth;
-    settings.west = m_controls.tag(ControlId::CmdButton_LONG_HEMI) == kWest;
+    settings.south = m_model.latitudeSouth();
+    settings.west = m_model.longitudeWest();
     return settings;
 }
 

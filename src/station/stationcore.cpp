@@ -47,6 +47,13 @@ void StationCore::ENDPOINT()
     m_state.END_LONGITUDE = end.longitude;
 }
 
+// DF_VALID and the DF state the model announces change together.
+void StationCore::setDfValid(bool valid)
+{
+    m_state.DF_VALID = valid;
+    m_model.setBearingValid(valid);
+}
+
 QString StationCore::currentDocument() const
 {
     return geo::fillKml(m_kmlTemplate, m_state.START_LONGITUDE, m_state.START_LATITUDE, m_state.END_LONGITUDE,

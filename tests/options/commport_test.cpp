@@ -19,7 +19,7 @@ namespace {
 class CommPortSelector : public ::testing::Test
 {
 protected:
-    void SetUp() override { controls.setTag(ControlId::CmdButton_ACQUIRE, station::kOff); }
+    void SetUp() override { station.CmdButton_ACQUIRE_Click(); } // the window opens with DF input on
 
     // COMn that leads nowhere: a port that fails to open.
     void linkMissing(int n)
@@ -29,9 +29,9 @@ protected:
     // DF input on, receiving on COMn.
     void receiveOn(int n)
     {
-        controls.setTag(ControlId::CmdButton_ACQUIRE, station::kOn);
         ASSERT_TRUE(serial.setCommPort(n));
-        ASSERT_TRUE(serial.setPortOpen(true));
+        station.CmdButton_ACQUIRE_Click();
+        ASSERT_TRUE(serial.portOpen());
     }
     void press() { station.options().CmdButton_COMM_PORT_Click(); }
     QString caption() const { return controls.caption(ControlId::CmdButton_COMM_PORT); }

@@ -137,7 +137,9 @@ void OptionsCore::CHANGE_SITE()
 
     platform::TcpSocketSet& server = m_station.httpServer();
     server.close(0);
-    if (web::listenForMaps(server, state.WEBSITE_PORT)) {
+    station::StationModel& model = m_station.model();
+    model.setWebsiteListening(web::listenForMaps(server, state.WEBSITE_PORT));
+    if (model.websiteListening()) {
         // A sentence half received before the re-bind is dropped.
         state.receiver().reset();
         return;

@@ -70,7 +70,8 @@ bool StationCore::startUp()
     m_controls.setCaption(ControlId::Label_SITE, kSiteCaption + settings.digitsText(options::kWebsitePortFields));
     m_state.WEBSITE_PORT = settings.websitePort();
 
-    if (!web::listenForMaps(m_httpServer, m_state.WEBSITE_PORT)) {
+    m_model.setWebsiteListening(web::listenForMaps(m_httpServer, m_state.WEBSITE_PORT));
+    if (!m_model.websiteListening()) {
         m_messages.show(kNetworkPortTitle, platform::joinedMessage(kNetworkPortWarning, kNetworkPortInstruction));
         if (m_headless) {
             // Nobody can choose another port here: the run ends, and a supervisor starts it again.
@@ -169,6 +170,7 @@ void StationCore::shutDown()
     // The station stops: no more connections, nothing more drawn or tried, and the answers already
     // under way get a moment to finish before everything ends with the station.
     m_httpServer.close(0);
+    m_model.setWebsiteListening(false);
     emit acceptingStopped();
     m_timerDf.setEnabled(false);
     m_timerTest.setEnabled(false);

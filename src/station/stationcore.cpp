@@ -35,6 +35,11 @@ StationCore::StationCore(platform::Messages& messages, QObject* parent)
     // Whatever opened the port (a retry, the COM port selector), there is nothing left to retry.
     connect(&m_comm, &platform::SerialPort::opened, this, [this] { m_timerReopen.setEnabled(false); });
     connect(&m_controls, &station::Controls::changed, this, &StationCore::logDfStatus);
+    using station::SerialLine;
+    connect(&m_comm, &platform::SerialPort::opened, &m_model, [this] { m_model.setSerialLine(SerialLine::Open); });
+    connect(&m_comm, &platform::SerialPort::openFailed, &m_model, [this] { m_model.setSerialLine(SerialLine::Failed); });
+    connect(&m_comm, &platform::SerialPort::closed, &m_model, [this] { m_model.setSerialLine(SerialLine::Closed); });
+    connect(&m_comm, &platform::SerialPort::lost, &m_model, [this] { m_model.setSerialLine(SerialLine::Lost); });
 }
 
 StationCore::~StationCore() = default;

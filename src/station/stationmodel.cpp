@@ -50,4 +50,20 @@ void StationModel::setHemispheres(bool latitudeSouth, bool longitudeWest)
     emit hemispheresChanged(latitudeSouth, longitudeWest);
 }
 
+void StationModel::setWebsiteListening(bool listening)
+{
+    if (listening == m_websiteListening)
+        return;
+    m_websiteListening = listening;
+    emit websiteListeningChanged(listening);
+}
+
+void StationModel::setSerialLine(SerialLine line)
+{
+    if (line == m_serialLine)
+        return;
+    m_serialLine = line;
+    emit serialLineChanged(line);
+}
+
 } // namespace station

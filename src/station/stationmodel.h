@@ -1,6 +1,7 @@
 #pragma once
 // The station's switches and state in its own terms: whether DF input and test mode are on, what the DF
-// unit is doing, and which hemispheres the position lies in. The handlers decide from these values;
+// unit is doing, which hemispheres the position lies in, whether the website port listens and how the
+// serial line stands. The handlers decide from these values;
 // each change is announced once, so the windows and the live map follow it without polling. Nothing
 // is announced when a value is set to what it already is.
 
@@ -11,6 +12,9 @@ namespace station {
 // What the map and the operator are told of the DF unit: test mode on; else DF input off; else a
 // bearing from the unit is valid and drawn; else the unit is silent.
 enum class DfState { Off, Silent, Detected, Test };
+
+// The serial line: closed by the station, open, gone away under DF input (tried again), or failed to open.
+enum class SerialLine { Closed, Open, Lost, Failed };
 
 class StationModel : public QObject
 {
@@ -25,18 +29,24 @@ public:
     DfState dfState() const;
     bool latitudeSouth() const { return m_latitudeSouth; }
     bool longitudeWest() const { return m_longitudeWest; }
+    bool websiteListening() const { return m_websiteListening; }
+    SerialLine serialLine() const { return m_serialLine; }
 
     void setDfInput(bool on);
     void setTestMode(bool on);
     // A bearing (from the unit, or in test mode from the generator) is current and drawn.
     void setBearingValid(bool valid);
     void setHemispheres(bool latitudeSouth, bool longitudeWest);
+    void setWebsiteListening(bool listening);
+    void setSerialLine(station::SerialLine line);
 
 signals:
     void dfInputChanged(bool on);
     void testModeChanged(bool on);
     void dfStateChanged(station::DfState state);
     void hemispheresChanged(bool latitudeSouth, bool longitudeWest);
+    void websiteListeningChanged(bool listening);
+    void serialLineChanged(station::SerialLine line);
 
 private:
     // Runs a change and announces the DF state when it moved.
@@ -48,6 +58,8 @@ private:
     bool m_bearingValid = false;
     bool m_latitudeSouth = false;
     bool m_longitudeWest = false;
+    bool m_websiteListening = false;
+    SerialLine m_serialLine = SerialLine::Closed;
 };
 
 } // namespace station

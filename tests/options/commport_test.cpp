@@ -97,6 +97,7 @@ TEST_F(CommPortSelector, AMissingPortGreysTheButtonAndSwitchesDfInputOffWithoutA
     EXPECT_EQ(acquire(), station::kOff);
     EXPECT_EQ(controls.caption(ControlId::CmdButton_ACQUIRE), QStringLiteral(" DF INPUT OFF ( ON )"));
     EXPECT_EQ(face(), Face::ButtonShadow);
+    EXPECT_EQ(station.model().serialLine(), station::SerialLine::Failed);
     EXPECT_EQ(recorder.count(), 0);
 
     // The next press moves on from the failed port, and a port that opens clears the grey.
@@ -104,6 +105,7 @@ TEST_F(CommPortSelector, AMissingPortGreysTheButtonAndSwitchesDfInputOffWithoutA
     EXPECT_EQ(caption(), QStringLiteral("COMM PORT : COM 6"));
     EXPECT_EQ(face(), Face::ButtonFace);
     EXPECT_EQ(acquire(), station::kOff);
+    EXPECT_EQ(station.model().serialLine(), station::SerialLine::Closed); // only tried
 }
 
 TEST_F(CommPortSelector, APortBeyondCom8IsNotMovedAndStaysOpen)

@@ -138,7 +138,7 @@ void OptionsCore::CHANGE_SITE()
     platform::TcpSocketSet& server = m_station.httpServer();
     server.close(0);
     station::StationModel& model = m_station.model();
-    model.setWebsiteListening(web::listenForMaps(server, state.WEBSITE_PORT));
+    model.setWebsite(state.WEBSITE_PORT, web::listenForMaps(server, state.WEBSITE_PORT));
     if (model.websiteListening()) {
         // A sentence half received before the re-bind is dropped.
         state.receiver().reset();
@@ -153,6 +153,7 @@ void OptionsCore::CHANGE_CAL()
     if (const auto capped = cappedDigits(tags(kCalibrationFields), 359))
         setDigits(kCalibrationFields, *capped);
     m_station.state().DF_CAL = platform::readInt16(tags(kCalibrationFields).join(QString())).value_or(0);
+    m_station.model().setCalibration(m_station.state().DF_CAL);
 }
 
 void OptionsCore::CmdButton_COMM_PORT_Click()

@@ -55,6 +55,7 @@ bool StationCore::startUp()
     ENDPOINT();
 
     m_state.DF_CAL = static_cast<qint16>(settings.calibration());
+    m_model.setCalibration(m_state.DF_CAL);
 
     // One press of the COM port button advances the port, so start one below the stored port.
     const int stored = m_comm.commPort();
@@ -70,7 +71,7 @@ bool StationCore::startUp()
     m_controls.setCaption(ControlId::Label_SITE, kSiteCaption + settings.digitsText(options::kWebsitePortFields));
     m_state.WEBSITE_PORT = settings.websitePort();
 
-    m_model.setWebsiteListening(web::listenForMaps(m_httpServer, m_state.WEBSITE_PORT));
+    m_model.setWebsite(m_state.WEBSITE_PORT, web::listenForMaps(m_httpServer, m_state.WEBSITE_PORT));
     if (!m_model.websiteListening()) {
         m_messages.show(kNetworkPortTitle, platform::joinedMessage(kNetworkPortWarning, kNetworkPortInstruction));
         if (m_headless) {
@@ -170,7 +171,7 @@ void StationCore::shutDown()
     // The station stops: no more connections, nothing more drawn or tried, and the answers already
     // under way get a moment to finish before everything ends with the station.
     m_httpServer.close(0);
-    m_model.setWebsiteListening(false);
+    m_model.setWebsite(m_state.WEBSITE_PORT, false);
     emit acceptingStopped();
     m_timerDf.setEnabled(false);
     m_timerTest.setEnabled(false);

@@ -50,12 +50,21 @@ void StationModel::setHemispheres(bool latitudeSouth, bool longitudeWest)
     emit hemispheresChanged(latitudeSouth, longitudeWest);
 }
 
-void StationModel::setWebsiteListening(bool listening)
+void StationModel::setCalibration(int degrees)
 {
-    if (listening == m_websiteListening)
+    if (degrees == m_calibration)
         return;
+    m_calibration = degrees;
+    emit calibrationChanged(degrees);
+}
+
+void StationModel::setWebsite(int port, bool listening)
+{
+    if (port == m_websitePort && listening == m_websiteListening)
+        return;
+    m_websitePort = port;
     m_websiteListening = listening;
-    emit websiteListeningChanged(listening);
+    emit websiteChanged(port, listening);
 }
 
 void StationModel::setSerialLine(SerialLine line)

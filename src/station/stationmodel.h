@@ -1,7 +1,8 @@
 #pragma once
 // The station's switches and state in its own terms: whether DF input and test mode are on, what the DF
-// unit is doing, which hemispheres the position lies in, whether the website port listens and how the
-// serial line stands. The handlers decide from these values;
+// unit is doing, which hemispheres the position lies in, the calibration, the website port and whether
+// it listens, and how the serial line stands. (The numbers the handlers compute with, WEBSITE_PORT and
+// DF_CAL, stay in StationState; the model announces them as they are set.) The handlers decide from these values;
 // each change is announced once, so the windows and the live map follow it without polling. Nothing
 // is announced when a value is set to what it already is.
 
@@ -29,6 +30,8 @@ public:
     DfState dfState() const;
     bool latitudeSouth() const { return m_latitudeSouth; }
     bool longitudeWest() const { return m_longitudeWest; }
+    int calibration() const { return m_calibration; }
+    int websitePort() const { return m_websitePort; }
     bool websiteListening() const { return m_websiteListening; }
     SerialLine serialLine() const { return m_serialLine; }
 
@@ -37,7 +40,8 @@ public:
     // A bearing (from the unit, or in test mode from the generator) is current and drawn.
     void setBearingValid(bool valid);
     void setHemispheres(bool latitudeSouth, bool longitudeWest);
-    void setWebsiteListening(bool listening);
+    void setCalibration(int degrees);
+    void setWebsite(int port, bool listening);
     void setSerialLine(station::SerialLine line);
 
 signals:
@@ -45,7 +49,8 @@ signals:
     void testModeChanged(bool on);
     void dfStateChanged(station::DfState state);
     void hemispheresChanged(bool latitudeSouth, bool longitudeWest);
-    void websiteListeningChanged(bool listening);
+    void calibrationChanged(int degrees);
+    void websiteChanged(int port, bool listening);
     void serialLineChanged(station::SerialLine line);
 
 private:
@@ -58,6 +63,8 @@ private:
     bool m_bearingValid = false;
     bool m_latitudeSouth = false;
     bool m_longitudeWest = false;
+    int m_calibration = 0;
+    int m_websitePort = 0;
     bool m_websiteListening = false;
     SerialLine m_serialLine = SerialLine::Closed;
 };

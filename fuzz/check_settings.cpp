@@ -1,4 +1,4 @@
-// Settings reader: the outcome and everything applied agree with a plain reading of the lines, and a
+// Settings reader: the outcome and the settings read agree with a plain reading of the lines, and a
 // file that applies comes back the same after being written and read again.
 #include "checks.h"
 #include "reference.h"
@@ -13,44 +13,10 @@ namespace fuzzcheck {
 
 namespace {
 
-// Records every call in order, refusing port numbers as the serial line does.
-struct Recorder : station::SettingsTarget
-{
-    QStringList calls;
-    int commPort = 0;
-    QStringList tags = QStringList(23);
-    bool south = false;
-    bool west = false;
-
-    bool setCommPort(int portNumber) override
-    {
-        calls << QStringLiteral("port %1").arg(portNumber);
-        if (portNumber < 1 || portNumber > 255)
-            return false;
-        commPort = portNumber;
-        return true;
-    }
-    void setDigitTag(int field, const QString& tag) override
-    {
-        calls << QStringLiteral("tag %1 %2").arg(field).arg(tag);
-        tags[field] = tag;
-    }
-    void toggleLatitudeHemisphere() override
-    {
-        calls << QStringLiteral("S");
-        south = !south;
-    }
-    void toggleLongitudeHemisphere() override
-    {
-        calls << QStringLiteral("W");
-        west = !west;
-    }
-};
-
 struct Expected
 {
     station::ReadOutcome outcome = station::ReadOutcome::Damaged;
-    QStringList calls;
+    station::Settings settings;
 };
 
 QString stripped(QString text)
@@ -86,21 +52,17 @@ Expected plainReading(const QByteArray& bytes)
         if (!value)
             return expected;
         if (n == 1) {
-            expected.calls << QStringLiteral("port %1").arg(*value);
             if (*value < 1 || *value > 255)
                 return expected;
+            expected.settings.commPort = *value;
         } else {
-            expected.calls << QStringLiteral("tag %1 %2").arg(n - 2).arg(*value);
+            expected.settings.digits[static_cast<size_t>(n - 2)] = *value;
         }
     }
-    if (lines.size() < 25)
-        return expected;
-    if (stripped(lines[24]) == QStringLiteral("S"))
-        expected.calls << QStringLiteral("S");
     if (lines.size() < 26)
         return expected;
-    if (stripped(lines[25]) == QStringLiteral("W"))
-        expected.calls << QStringLiteral("W");
+    expected.settings.south = stripped(lines[24]) == QStringLiteral("S");
+    expected.settings.west = stripped(lines[25]) == QStringLiteral("W");
     expected.outcome = station::ReadOutcome::Applied;
     return expected;
 }
@@ -133,27 +95,26 @@ std::string settings(const std::uint8_t* data, std::size_t size)
         if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(bytes) != bytes.size())
             return "cannot write the input file";
     }
-    Recorder first;
-    const station::ReadOutcome outcome = station::readSettings(path, first);
+    const station::SettingsRead first = station::readSettings(path);
     // The station reads no more of a settings file than its first 64 KiB.
     const Expected expected = plainReading(bytes.left(platform::kSmallFileBound));
-    if (outcome != expected.outcome || first.calls != expected.calls)
-        return std::string("read ") + outcomeName(outcome) + " [" + first.calls.join(u',').toStdString() + "], want "
-            + outcomeName(expected.outcome) + " [" + expected.calls.join(u',').toStdString() + "]";
-    if (outcome != station::ReadOutcome::Applied)
+    if (first.outcome != expected.outcome)
+        return std::string("read ") + outcomeName(first.outcome) + ", want " + outcomeName(expected.outcome);
+    if (first.outcome != station::ReadOutcome::Applied)
         return {};
+    if (!(first.settings == expected.settings))
+        return "read [" + station::settingsLines(first.settings).join(u',').toStdString() + "], want ["
+            + station::settingsLines(expected.settings).join(u',').toStdString() + "]";
 
-    // What the shutdown writes from the applied values must read back as the same values.
-    QStringList tags = first.tags;
-    tags << QString(first.south ? u'S' : u'N') << QString(first.west ? u'W' : u'E');
+    // What the shutdown writes from the settings read must read back as the same settings.
     const QString again = folder() + QStringLiteral("/again.ini");
     QString reason;
-    if (!station::writeSettingsLines(again, station::settingsLines(first.commPort, tags), &reason))
+    if (!station::writeSettingsLines(again, station::settingsLines(first.settings), &reason))
         return "write failed: " + reason.toStdString();
-    Recorder second;
-    if (station::readSettings(again, second) != station::ReadOutcome::Applied || second.calls != first.calls)
-        return "written settings read back as [" + second.calls.join(u',').toStdString() + "], not ["
-            + first.calls.join(u',').toStdString() + "]";
+    const station::SettingsRead second = station::readSettings(again);
+    if (second.outcome != station::ReadOutcome::Applied || !(second.settings == first.settings))
+        return "written settings read back as [" + station::settingsLines(second.settings).join(u',').toStdString()
+            + "], not [" + station::settingsLines(first.settings).join(u',').toStdString() + "]";
     return {};
 }
 

@@ -1,6 +1,5 @@
 #include "mapstatus.h"
 
-#include "core/station/captions.h"
 #include "lastbearing.h"
 #include "core/station/stationcore.h"
 
@@ -9,20 +8,25 @@ namespace station {
 geo::MapStatus mapStatus(StationCore& station, const LastBearing& last)
 {
     const StationState& state = station.state();
-    const Controls& controls = station.controls();
     geo::MapStatus status;
     status.startLatitude = state.START_LATITUDE;
     status.startLongitude = state.START_LONGITUDE;
     status.endLatitude = state.END_LATITUDE;
     status.endLongitude = state.END_LONGITUDE;
-    if (controls.tag(ControlId::CmdButton_TEST) == kOn)
+    switch (station.model().dfState()) {
+    case DfState::Test:
         status.df = QStringLiteral("test");
-    else if (controls.tag(ControlId::CmdButton_ACQUIRE) == kOff)
+        break;
+    case DfState::Off:
         status.df = QStringLiteral("off");
-    else if (state.DF_VALID)
+        break;
+    case DfState::Detected:
         status.df = QStringLiteral("detected");
-    else
+        break;
+    case DfState::Silent:
         status.df = QStringLiteral("silent");
+        break;
+    }
     const bool collapsed = state.END_LATITUDE == state.START_LATITUDE && state.END_LONGITUDE == state.START_LONGITUDE;
     if (last.degrees() && !collapsed)
         status.bearing = *last.degrees();

@@ -6,9 +6,7 @@
 #include "core/options/digitfields.h"
 #include "platform/connectionrules.h"
 #include "platform/eventlog.h"
-#include "platform/numbertext.h"
 #include "platform/paths.h"
-#include "platform/serialport.h"
 #include "core/web/urlhost.h"
 
 #include <QDir>
@@ -24,40 +22,15 @@ namespace {
 
 constexpr int kDefaultPort = 10000;
 
-// Keeps what a settings file holds without applying it to anything.
-class SettingsReading : public SettingsTarget
-{
-public:
-    // The serial port control alone says which port numbers it refuses (a refusal is damage).
-    bool setCommPort(int portNumber) override { return platform::SerialPort().setCommPort(portNumber); }
-    void setDigitTag(int field, const QString& tag) override { m_tags[field] = tag; }
-    void toggleLatitudeHemisphere() override {}
-    void toggleLongitudeHemisphere() override {}
-
-    QString portText() const
-    {
-        QString text;
-        for (int i = 0; i < options::kWebsitePortFields.count; ++i) {
-            const int field = options::kWebsitePortFields.first + i;
-            text += checkedDigit(field, m_tags[field]);
-        }
-        return text;
-    }
-
-private:
-    QString m_tags[options::kDigitFieldCount];
-};
-
 } // namespace
 
 LinkPort websitePortForLink(const QString& path)
 {
     const QString shown = QDir::toNativeSeparators(path);
-    SettingsReading reading;
-    QString problem;
-    switch (readSettings(path, reading, &problem)) {
+    const SettingsRead read = readSettings(path);
+    switch (read.outcome) {
     case ReadOutcome::NotRegular:
-        return {kDefaultPort, QStringLiteral("Settings file %1: the link uses the default website port %2").arg(problem).arg(kDefaultPort)};
+        return {kDefaultPort, QStringLiteral("Settings file %1: the link uses the default website port %2").arg(read.problem).arg(kDefaultPort)};
     case ReadOutcome::Missing:
         return {kDefaultPort, QStringLiteral("Settings file %1 %2: the link uses the default website port %3")
                                   .arg(shown, QFile::exists(path) ? QStringLiteral("cannot be read") : QStringLiteral("does not exist"))
@@ -68,15 +41,16 @@ LinkPort websitePortForLink(const QString& path)
     case ReadOutcome::Applied:
         break;
     }
-    const QString text = reading.portText();
-    const double port = platform::readNumber(text);
+    const Settings settings = read.settings.checked();
+    const QString text = settings.digitsText(options::kWebsitePortFields);
+    const int port = settings.websitePort();
     if (!platform::connection::isPort(port)) {
         return {kDefaultPort, QStringLiteral("Settings file %1 gives website port %2, which no station can listen on: "
                                              "the link uses the default website port %3")
                                   .arg(shown, text).arg(kDefaultPort),
                 false};
     }
-    return {static_cast<int>(port), QString()};
+    return {port, QString()};
 }
 
 QByteArray networkLinkDocument(const QString& urlHost, int port, const QString& refresh)

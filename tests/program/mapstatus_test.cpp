@@ -86,6 +86,9 @@ TEST_F(MapStatusOf, AWithdrawnBearingKeepsItsTimeButNotItsNumber)
 
 TEST_F(MapStatusOf, TestModeWinsOverDfInputOffWhichWinsOverTheBearing)
 {
+    // Each DF state is announced once, when it changes, and the map reads it as announced.
+    QStringList announced;
+    QObject::connect(&station.model(), &station::StationModel::dfStateChanged, [&] { announced << status().df; });
     drawBearing(45);
     station.CmdButton_ACQUIRE_Click(); // DF input off
     EXPECT_EQ(status().df, QStringLiteral("off"));
@@ -103,4 +106,5 @@ TEST_F(MapStatusOf, TestModeWinsOverDfInputOffWhichWinsOverTheBearing)
     EXPECT_EQ(status().df, QStringLiteral("off"));
     EXPECT_FALSE(status().bearing);
     EXPECT_TRUE(status().time.isValid());
+    EXPECT_EQ(announced, QStringList({"detected", "off", "test", "off"}));
 }

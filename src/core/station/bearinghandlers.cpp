@@ -18,10 +18,10 @@ void StationCore::MSComm1_OnComm()
 
         m_controls.setCaption(ControlId::Label_DF_STATUS, kDfDetected);
         // In test mode a sentence only shows that the DF unit is alive.
-        if (m_controls.tag(ControlId::CmdButton_TEST) != kOn) {
+        if (!m_model.testMode()) {
             // A field too large for a bearing is activity all the same, but draws nothing.
             if (const auto degrees = bearing::calibratedBearing(m_state.DF_BUFFER, m_state.DF_CAL)) {
-                m_state.DF_VALID = true;
+                setDfValid(true);
                 m_state.BEARING_DEGREES = *degrees;
                 ENDPOINT();
                 announceDrawn(DrawnBearing::Source::Df);
@@ -38,13 +38,13 @@ void StationCore::MSComm1_OnComm()
 // reports silence as for a silent unit.
 void StationCore::serialLineGone()
 {
-    if (m_controls.tag(ControlId::CmdButton_ACQUIRE) == kOn)
+    if (m_model.dfInput())
         m_timerReopen.setEnabled(true);
 }
 
 void StationCore::reopenSerialLine()
 {
-    if (m_controls.tag(ControlId::CmdButton_ACQUIRE) != kOn || m_comm.portOpen()) {
+    if (!m_model.dfInput() || m_comm.portOpen()) {
         m_timerReopen.setEnabled(false);
         return;
     }
@@ -62,11 +62,10 @@ void StationCore::announceDrawn(DrawnBearing::Source source)
 void StationCore::Timer_DF_Timer()
 {
     m_state.receiver().reset();
-    m_controls.setCaption(ControlId::Label_DF_STATUS,
-                          m_controls.tag(ControlId::CmdButton_ACQUIRE) == kOff ? kDfInputOff : kDfSilent);
+    m_controls.setCaption(ControlId::Label_DF_STATUS, m_model.dfInput() ? kDfSilent : kDfInputOff);
     m_controls.setCaption(ControlId::Label_REPORTED_BEARING, kNoBearing);
     m_timerDf.setEnabled(false);
-    m_state.DF_VALID = false;
+    setDfValid(false);
     m_state.collapseLine();
 }
 
@@ -80,6 +79,6 @@ void StationCore::Timer_TEST_Timer()
     ENDPOINT();
     if (draws)
         announceDrawn(DrawnBearing::Source::Test);
-    m_state.DF_VALID = true;
+    setDfValid(true);
     m_timerDf.restart();
 }

@@ -1,30 +1,29 @@
 #include "digitcheckwarnings.h"
 
-#include "settingsfile.h"
+#include "settings.h"
 
 #include "core/options/digitfields.h"
 
 namespace station {
 
-QString digitCheckWarning(int field, const QString& tag)
+QString digitCheckWarning(int field, int value)
 {
-    const QString checked = checkedDigit(field, tag);
-    if (checked == tag)
+    const int checked = checkedDigit(field, value);
+    if (checked == value)
         return {};
     const options::DigitField& f = options::kDigitFields.at(static_cast<size_t>(field));
     return QStringLiteral("Settings file line %1 (%2) holds %3, not a digit from 0 to %4: %5 is used instead")
         .arg(f.line)
-        .arg(QString::fromLatin1(f.name), tag, QString(QChar::fromLatin1(f.accepted)), checked);
+        .arg(QString::fromLatin1(f.name), QString::number(value), QString(QChar::fromLatin1(f.accepted)), QString::number(checked));
 }
 
-QString longitudeWarning(const QStringList& longitudeTags, const QString& hemisphere, const QString& served)
+QString longitudeWarning(const Settings& settings, const QString& served)
 {
-    if (longitudeTags.size() != options::kLongitudeFields.count)
-        return {};
-    const QString degrees = longitudeTags.mid(0, 3).join(QString());
-    const QString minutes = longitudeTags.mid(3, 2).join(QString()) + u'.' + longitudeTags.mid(5, 3).join(QString());
+    const options::FieldRange range = options::kLongitudeFields;
+    const int degrees = settings.number({range.first, 3});
+    const QString minutes = settings.digitsText({range.first + 3, 2}) + u'.' + settings.digitsText({range.first + 5, 3});
     // 180 degrees 0.000 minutes is the last meridian on the Earth; the digits allow up to 199 59.999.
-    const int thousandthsOfMinutes = degrees.toInt() * 60000 + qRound(minutes.toDouble() * 1000);
+    const int thousandthsOfMinutes = degrees * 60000 + settings.number({range.first + 3, 5});
     if (thousandthsOfMinutes <= 180 * 60000)
         return {};
     const options::DigitField& first = options::kDigitFields.at(static_cast<size_t>(options::kLongitudeFields.first));
@@ -32,7 +31,7 @@ QString longitudeWarning(const QStringList& longitudeTags, const QString& hemisp
                           "and so off the Earth: the map is given %6")
         .arg(first.line)
         .arg(first.line + options::kLongitudeFields.count - 1)
-        .arg(QString::number(degrees.toInt()), minutes, hemisphere, served);
+        .arg(QString::number(degrees), minutes, settings.west ? QStringLiteral("W") : QStringLiteral("E"), served);
 }
 
 } // namespace station

@@ -4,19 +4,19 @@
 // edited the settings file by hand reads which line was not taken, and a longitude that leaves the
 // Earth, instead of finding a station somewhere else on the map.
 
+#include "settings.h"
+
 #include <QString>
-#include <QStringList>
 
 namespace station {
 
-// For the digit field options::kDigitFields[field] holding `tag` as read from the settings file: one
+// For the digit field options::kDigitFields[field] holding `value` as read from the settings file: one
 // line naming the file's line, the value and the fallback put in its place; empty when the check keeps
-// the tag.
-QString digitCheckWarning(int field, const QString& tag);
+// the value.
+QString digitCheckWarning(int field, int value);
 
-// For the longitude's 8 checked digits (hundreds of degrees first) and its hemisphere tag: one line when
-// it lies beyond 180 degrees, with the coordinate text the map is given all the same (`served`); empty
-// otherwise.
-QString longitudeWarning(const QStringList& longitudeTags, const QString& hemisphere, const QString& served);
+// For checked settings: one line when their longitude lies beyond 180 degrees, with the coordinate text
+// the map is given all the same (`served`); empty otherwise.
+QString longitudeWarning(const Settings& settings, const QString& served);
 
 } // namespace station

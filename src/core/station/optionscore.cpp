@@ -9,6 +9,7 @@
 #include "captions.h"
 #include "controls.h"
 #include "stationinterface.h"
+#include "stationmodel.h"
 #include "core/web/listening.h"
 
 using station::ControlId;
@@ -18,16 +19,6 @@ using station::digitFieldId;
 namespace options {
 
 namespace {
-
-// Switches between the two hemisphere tags; any other tag is left as it is.
-void toggleHemisphere(station::Controls& controls, ControlId button, const QString& first, const QString& second)
-{
-    const QString tag = controls.tag(button);
-    if (tag == first)
-        controls.setCaptionAndTag(button, second);
-    else if (tag == second)
-        controls.setCaptionAndTag(button, first);
-}
 
 } // namespace
 
@@ -98,23 +89,33 @@ void OptionsCore::stepDigit(int field, Step step)
 
 void OptionsCore::POSITION()
 {
-    const auto texts = positionTexts(tags(kLatitudeFields), controls().tag(ControlId::CmdButton_LAT_HEMI),
-                                     tags(kLongitudeFields), controls().tag(ControlId::CmdButton_LONG_HEMI));
+    const station::StationModel& model = m_station.model();
+    const auto texts = positionTexts(tags(kLatitudeFields), model.latitudeSouth() ? station::kSouth : station::kNorth,
+                                     tags(kLongitudeFields), model.longitudeWest() ? station::kWest : station::kEast);
     StationState& state = m_station.state();
     state.START_LATITUDE = texts.latitude;
     state.START_LONGITUDE = texts.longitude;
     state.collapseLine();
 }
 
+void OptionsCore::setHemispheres(bool latitudeSouth, bool longitudeWest)
+{
+    m_station.model().setHemispheres(latitudeSouth, longitudeWest);
+    controls().setCaptionAndTag(ControlId::CmdButton_LAT_HEMI, latitudeSouth ? station::kSouth : station::kNorth);
+    controls().setCaptionAndTag(ControlId::CmdButton_LONG_HEMI, longitudeWest ? station::kWest : station::kEast);
+}
+
 void OptionsCore::CmdButton_LAT_HEMI_Click()
 {
-    toggleHemisphere(controls(), ControlId::CmdButton_LAT_HEMI, station::kNorth, station::kSouth);
+    const station::StationModel& model = m_station.model();
+    setHemispheres(!model.latitudeSouth(), model.longitudeWest());
     POSITION();
 }
 
 void OptionsCore::CmdButton_LONG_HEMI_Click()
 {
-    toggleHemisphere(controls(), ControlId::CmdButton_LONG_HEMI, station::kEast, station::kWest);
+    const station::StationModel& model = m_station.model();
+    setHemispheres(model.latitudeSouth(), !model.longitudeWest());
     POSITION();
 }
 
@@ -137,7 +138,9 @@ void OptionsCore::CHANGE_SITE()
 
     platform::TcpSocketSet& server = m_station.httpServer();
     server.close(0);
-    if (web::listenForMaps(server, state.WEBSITE_PORT)) {
+    station::StationModel& model = m_station.model();
+    model.setWebsite(state.WEBSITE_PORT, web::listenForMaps(server, state.WEBSITE_PORT));
+    if (model.websiteListening()) {
         // A sentence half received before the re-bind is dropped.
         state.receiver().reset();
         return;
@@ -151,6 +154,7 @@ void OptionsCore::CHANGE_CAL()
     if (const auto capped = cappedDigits(tags(kCalibrationFields), 359))
         setDigits(kCalibrationFields, *capped);
     m_station.state().DF_CAL = platform::readInt16(tags(kCalibrationFields).join(QString())).value_or(0);
+    m_station.model().setCalibration(m_station.state().DF_CAL);
 }
 
 void OptionsCore::CmdButton_COMM_PORT_Click()
@@ -186,7 +190,7 @@ void OptionsCore::failCommPort()
     platform::SerialPort& serial = m_station.serialPort();
     if (serial.portOpen())
         (void)serial.setPortOpen(false);
-    if (controls().tag(ControlId::CmdButton_ACQUIRE) == station::kOn && !m_station.keepsDfInputOn())
+    if (m_station.model().dfInput() && !m_station.keepsDfInputOn())
         m_station.CmdButton_ACQUIRE_Click();
     controls().setFace(ControlId::CmdButton_COMM_PORT, Face::ButtonShadow);
 }

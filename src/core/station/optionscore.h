@@ -33,6 +33,9 @@ public:
     void CmdButton_COMM_PORT_Click();
     void CmdButton_EXIT_Click();
 
+    // The hemispheres as the settings give them, the buttons showing them; POSITION() is left to the caller.
+    void setHemispheres(bool latitudeSouth, bool longitudeWest);
+
     // The tags of a setting's fields, in order.
     QStringList tags(FieldRange range) const;
 

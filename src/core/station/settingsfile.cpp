@@ -3,6 +3,7 @@
 #include "core/options/digitfields.h"
 #include "platform/numbertext.h"
 #include "platform/regularfile.h"
+#include "platform/serialport.h"
 
 #include <QSaveFile>
 
@@ -38,58 +39,58 @@ QString trimmedBlanks(const QString& text)
 
 } // namespace
 
-QString checkedDigit(int field, const QString& tag)
-{
-    const options::DigitField& f = options::kDigitFields.at(static_cast<size_t>(field));
-    if (tag.size() == 1 && tag[0] >= u'0' && tag[0].unicode() <= static_cast<char16_t>(f.accepted))
-        return tag;
-    return QString(QChar::fromLatin1(f.fallback));
-}
-
-ReadOutcome readSettings(const QString& path, SettingsTarget& target, QString* problem)
+SettingsRead readSettings(const QString& path)
 {
     const platform::SmallFile file = platform::readSmallFile(path);
+    SettingsRead read;
     switch (file.status) {
     case platform::SmallFile::Status::Read:
-        return applySettings(file.content, target);
+        read = parseSettings(file.content);
+        read.content = file.content;
+        break;
     case platform::SmallFile::Status::NotRegular:
-        if (problem)
-            *problem = file.problem;
-        return ReadOutcome::NotRegular;
+        read.outcome = ReadOutcome::NotRegular;
+        read.problem = file.problem;
+        break;
     case platform::SmallFile::Status::Missing:
     case platform::SmallFile::Status::Unreadable:
+        read.outcome = ReadOutcome::Missing;
         break;
     }
-    return ReadOutcome::Missing;
+    return read;
 }
 
-ReadOutcome applySettings(const QByteArray& content, SettingsTarget& target)
+SettingsRead parseSettings(const QByteArray& content)
 {
     const QStringList lines = fileLines(content);
+    SettingsRead read;
+    read.outcome = ReadOutcome::Damaged;
+    Settings& settings = read.settings;
 
     // Lines 1 to 24 hold numbers; a line without one reads as 0 (line 1 then fails at the port).
     for (int line = 1; line <= 1 + options::kDigitFieldCount; ++line) {
         if (line > lines.size())
-            return ReadOutcome::Damaged;
+            return read;
         const auto number = platform::readInt16(lines[line - 1]);
         if (!number)
-            return ReadOutcome::Damaged;
+            return read;
         if (line == 1) {
-            if (!target.setCommPort(*number))
-                return ReadOutcome::Damaged;
+            // The serial line's own rule for port numbers; the port is not touched.
+            if (!platform::SerialPort().setCommPort(*number))
+                return read;
+            settings.commPort = *number;
         } else {
-            target.setDigitTag(line - 2, QString::number(*number));
+            settings.digits[static_cast<size_t>(line - 2)] = *number;
         }
     }
     if (lines.size() < 25)
-        return ReadOutcome::Damaged;
-    if (trimmedBlanks(lines[24]) == QStringLiteral("S"))
-        target.toggleLatitudeHemisphere();
+        return read;
+    settings.south = trimmedBlanks(lines[24]) == QStringLiteral("S");
     if (lines.size() < kLineCount)
-        return ReadOutcome::Damaged;
-    if (trimmedBlanks(lines[25]) == QStringLiteral("W"))
-        target.toggleLongitudeHemisphere();
-    return ReadOutcome::Applied;
+        return read;
+    settings.west = trimmedBlanks(lines[25]) == QStringLiteral("W");
+    read.outcome = ReadOutcome::Applied;
+    return read;
 }
 
 QStringList defaultSettingsLines()
@@ -104,10 +105,13 @@ QStringList defaultSettingsLines()
     };
 }
 
-QStringList settingsLines(int commPort, const QStringList& tags)
+QStringList settingsLines(const Settings& settings)
 {
-    QStringList lines{platform::numberText(commPort) + u' '};
-    lines += tags;
+    QStringList lines{platform::numberText(settings.commPort) + u' '};
+    for (const int digit : settings.digits)
+        lines << QString::number(digit);
+    lines << (settings.south ? QStringLiteral("S") : QStringLiteral("N"))
+          << (settings.west ? QStringLiteral("W") : QStringLiteral("E"));
     return lines;
 }
 

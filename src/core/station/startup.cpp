@@ -18,40 +18,6 @@
 
 using namespace station;
 
-namespace {
-
-// Applies the settings file's lines to the digit fields, the hemispheres and the serial line.
-class SettingsApplier : public SettingsTarget
-{
-public:
-    SettingsApplier(Controls& controls, platform::SerialPort& comm, options::OptionsCore& options)
-        : m_controls(controls)
-        , m_comm(comm)
-        , m_options(options)
-    {
-    }
-    bool setCommPort(int portNumber) override { return m_comm.setCommPort(portNumber); }
-    void setDigitTag(int field, const QString& tag) override { m_controls.setTag(digitFieldId(field), tag); }
-    void toggleLatitudeHemisphere() override { m_options.CmdButton_LAT_HEMI_Click(); }
-    void toggleLongitudeHemisphere() override { m_options.CmdButton_LONG_HEMI_Click(); }
-
-private:
-    Controls& m_controls;
-    platform::SerialPort& m_comm;
-    options::OptionsCore& m_options;
-};
-
-// One pass of the reading over the file as it is now; only a regular file is read.
-ReadOutcome readPass(const QString& path, SettingsTarget& target, platform::SmallFile& file)
-{
-    file = platform::readSmallFile(path);
-    if (file.status == platform::SmallFile::Status::NotRegular)
-        return ReadOutcome::NotRegular;
-    return file.status == platform::SmallFile::Status::Read ? applySettings(file.content, target) : ReadOutcome::Missing;
-}
-
-} // namespace
-
 bool StationCore::Form_Load()
 {
     m_loading = true;
@@ -67,29 +33,29 @@ bool StationCore::startUp()
 {
     m_kmlTemplate = geo::buildKmlTemplate();
     m_state.BEARING_DEGREES = 0;
-    m_state.DF_VALID = false;
+    setDfValid(false);
 
-    if (!loadSettings())
+    Settings read;
+    if (!loadSettings(read))
         return false;
 
     m_controls.setCaption(ControlId::Form_STATION, kStationTitle);
 
     for (int field = 0; field < options::kDigitFieldCount; ++field) {
-        const QString tag = m_controls.tag(digitFieldId(field));
-        if (const QString warning = digitCheckWarning(field, tag); !warning.isEmpty())
+        if (const QString warning = digitCheckWarning(field, read.digits[static_cast<size_t>(field)]); !warning.isEmpty())
             platform::logEvent(warning);
-        m_controls.setCaptionAndTag(digitFieldId(field), checkedDigit(field, tag));
     }
+    const Settings settings = read.checked();
+    applySettings(settings);
 
     m_options.POSITION();
-    if (const QString warning = longitudeWarning(m_options.tags(options::kLongitudeFields),
-                                                 m_controls.tag(ControlId::CmdButton_LONG_HEMI), m_state.START_LONGITUDE);
-        !warning.isEmpty())
+    if (const QString warning = longitudeWarning(settings, m_state.START_LONGITUDE); !warning.isEmpty())
         platform::logEvent(warning);
     m_state.collapseLine();
     ENDPOINT();
 
-    m_state.DF_CAL = static_cast<qint16>(platform::readNumber(m_options.tags(options::kCalibrationFields).join(QString())));
+    m_state.DF_CAL = static_cast<qint16>(settings.calibration());
+    m_model.setCalibration(m_state.DF_CAL);
 
     // One press of the COM port button advances the port, so start one below the stored port.
     const int stored = m_comm.commPort();
@@ -102,11 +68,11 @@ bool StationCore::startUp()
     m_state.MAX_HTTP_CHANNELS = 50;
     m_state.receiver().reset();
 
-    const QString portText = m_options.tags(options::kWebsitePortFields).join(QString());
-    m_controls.setCaption(ControlId::Label_SITE, kSiteCaption + portText);
-    m_state.WEBSITE_PORT = static_cast<qint32>(platform::readNumber(portText));
+    m_controls.setCaption(ControlId::Label_SITE, kSiteCaption + settings.digitsText(options::kWebsitePortFields));
+    m_state.WEBSITE_PORT = settings.websitePort();
 
-    if (!web::listenForMaps(m_httpServer, m_state.WEBSITE_PORT)) {
+    m_model.setWebsite(m_state.WEBSITE_PORT, web::listenForMaps(m_httpServer, m_state.WEBSITE_PORT));
+    if (!m_model.websiteListening()) {
         m_messages.show(kNetworkPortTitle, platform::joinedMessage(kNetworkPortWarning, kNetworkPortInstruction));
         if (m_headless) {
             // Nobody can choose another port here: the run ends, and a supervisor starts it again.
@@ -126,37 +92,60 @@ bool StationCore::startUp()
     return true;
 }
 
-bool StationCore::loadSettings()
+bool StationCore::loadSettings(Settings& settings)
 {
     const QString path = platform::settingsFilePath();
-    SettingsApplier target(m_controls, m_comm, m_options);
-    platform::SmallFile file;
-    ReadOutcome outcome = readPass(path, target, file);
-    if (outcome == ReadOutcome::NotRegular) {
+    SettingsRead read = readSettings(path);
+    if (read.outcome == ReadOutcome::NotRegular) {
         // No damaged file: what the operator put there (a FIFO, a device, a folder) is not replaced,
         // and nothing else is touched either.
-        settingsUnavailable(path, file.problem);
+        settingsUnavailable(path, read.problem);
         return false;
     }
     if (platform::createsSettingsFolder())
         QDir().mkpath(platform::settingsFolder());
     removeStaleTemporaries(path);
     QString note;
-    if (outcome != ReadOutcome::Applied) {
+    if (read.outcome != ReadOutcome::Applied) {
         // A missing or damaged file is replaced whole by the default file, which is then read.
-        note = outcome == ReadOutcome::Missing ? QStringLiteral(" (missing: written with the defaults)")
-                                               : QStringLiteral(" (damaged: replaced by the defaults)");
+        note = read.outcome == ReadOutcome::Missing ? QStringLiteral(" (missing: written with the defaults)")
+                                                    : QStringLiteral(" (damaged: replaced by the defaults)");
+        // A south latitude read before the damage stays turned: the default file's line turns it again.
+        const bool turnedSouth = read.outcome == ReadOutcome::Damaged && read.settings.south;
         if (writeSettingsLines(path, defaultSettingsLines()))
-            outcome = readPass(path, target, file);
+            read = readSettings(path);
+        read.settings.south = read.settings.south != turnedSouth;
     }
-    if (outcome != ReadOutcome::Applied) {
-        settingsUnavailable(path, outcome == ReadOutcome::NotRegular ? file.problem : QString());
+    if (read.outcome != ReadOutcome::Applied) {
+        settingsUnavailable(path, read.outcome == ReadOutcome::NotRegular ? read.problem : QString());
         return false;
     }
     platform::logEvent(QStringLiteral("Settings file %1").arg(QDir::toNativeSeparators(path)) + note);
-    m_settingsAsRead = file.content;
+    settings = read.settings;
+    m_settingsAsRead = read.content;
     m_settingsLoaded = true;
     return true;
+}
+
+// The digit fields, hemispheres and serial port as the (checked) settings give them.
+void StationCore::applySettings(const Settings& settings)
+{
+    for (int field = 0; field < options::kDigitFieldCount; ++field)
+        m_controls.setCaptionAndTag(digitFieldId(field), QString::number(settings.digits[static_cast<size_t>(field)]));
+    m_options.setHemispheres(settings.south, settings.west);
+    (void)m_comm.setCommPort(settings.commPort); // a number the file's reading accepted
+}
+
+// The settings as the station holds them now.
+Settings StationCore::currentSettings() const
+{
+    Settings settings;
+    settings.commPort = m_comm.commPort();
+    for (int field = 0; field < options::kDigitFieldCount; ++field)
+        settings.digits[static_cast<size_t>(field)] = m_controls.tag(digitFieldId(field)).toInt();
+    settings.south = m_model.latitudeSouth();
+    settings.west = m_model.longitudeWest();
+    return settings;
 }
 
 // The settings-file-not-available message; what stands at the path, when known, follows its two
@@ -182,6 +171,7 @@ void StationCore::shutDown()
     // The station stops: no more connections, nothing more drawn or tried, and the answers already
     // under way get a moment to finish before everything ends with the station.
     m_httpServer.close(0);
+    m_model.setWebsite(m_state.WEBSITE_PORT, false);
     emit acceptingStopped();
     m_timerDf.setEnabled(false);
     m_timerTest.setEnabled(false);
@@ -219,10 +209,8 @@ void StationCore::saveSettings()
     const QString path = platform::settingsFilePath();
     if (m_headless && leavesSettingsFileAlone())
         return;
-    QStringList tags = m_options.tags({0, options::kDigitFieldCount});
-    tags << m_controls.tag(ControlId::CmdButton_LAT_HEMI) << m_controls.tag(ControlId::CmdButton_LONG_HEMI);
     QString reason;
-    if (writeSettingsLines(path, settingsLines(m_comm.commPort(), tags), &reason)) {
+    if (writeSettingsLines(path, settingsLines(currentSettings()), &reason)) {
         platform::logEvent(QStringLiteral("Settings written to %1").arg(QDir::toNativeSeparators(path)));
         return;
     }

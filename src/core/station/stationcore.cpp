@@ -35,6 +35,11 @@ StationCore::StationCore(platform::Messages& messages, QObject* parent)
     // Whatever opened the port (a retry, the COM port selector), there is nothing left to retry.
     connect(&m_comm, &platform::SerialPort::opened, this, [this] { m_timerReopen.setEnabled(false); });
     connect(&m_controls, &station::Controls::changed, this, &StationCore::logDfStatus);
+    using station::SerialLine;
+    connect(&m_comm, &platform::SerialPort::opened, &m_model, [this] { m_model.setSerialLine(SerialLine::Open); });
+    connect(&m_comm, &platform::SerialPort::openFailed, &m_model, [this] { m_model.setSerialLine(SerialLine::Failed); });
+    connect(&m_comm, &platform::SerialPort::closed, &m_model, [this] { m_model.setSerialLine(SerialLine::Closed); });
+    connect(&m_comm, &platform::SerialPort::lost, &m_model, [this] { m_model.setSerialLine(SerialLine::Lost); });
 }
 
 StationCore::~StationCore() = default;
@@ -45,6 +50,13 @@ void StationCore::ENDPOINT()
                                                   m_state.BEARING_DEGREES, m_state.DF_VALID);
     m_state.END_LATITUDE = end.latitude;
     m_state.END_LONGITUDE = end.longitude;
+}
+
+// DF_VALID and the DF state the model announces change together.
+void StationCore::setDfValid(bool valid)
+{
+    m_state.DF_VALID = valid;
+    m_model.setBearingValid(valid);
 }
 
 QString StationCore::currentDocument() const

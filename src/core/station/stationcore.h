@@ -11,7 +11,9 @@
 #include "controls.h"
 #include "drawnbearing.h"
 #include "seriallog.h"
+#include "settings.h"
 #include "stationinterface.h"
+#include "stationmodel.h"
 #include "stationstate.h"
 
 #include "optionscore.h"
@@ -55,6 +57,7 @@ public:
     // StationInterface: what the options operations reach.
     StationState& state() override { return m_state; }
     station::Controls& controls() override { return m_controls; }
+    station::StationModel& model() override { return m_model; }
     platform::TcpSocketSet& httpServer() override { return m_httpServer; }
     platform::SerialPort& serialPort() override { return m_comm; }
     bool serialLineLost() const override { return m_timerReopen.isEnabled(); }
@@ -62,6 +65,7 @@ public:
     void CmdButton_ACQUIRE_Click() override;
 
     const station::Controls& controls() const { return m_controls; }
+    const station::StationModel& model() const { return m_model; }
     options::OptionsCore& options() { return m_options; }
 
     // The operator's other switches.
@@ -115,7 +119,9 @@ signals:
 
 private:
     bool startUp();
-    bool loadSettings();
+    bool loadSettings(station::Settings& settings);
+    void applySettings(const station::Settings& settings);
+    station::Settings currentSettings() const;
     void saveSettings();
     bool leavesSettingsFileAlone() const;
     void settingsUnavailable(const QString& path, const QString& problem);
@@ -123,9 +129,11 @@ private:
     void serialLineGone();
     void logDfStatus(station::ControlId id);
     void announceDrawn(station::DrawnBearing::Source source);
+    void setDfValid(bool valid);
 
     platform::Messages& m_messages;
     StationState m_state;
+    station::StationModel m_model;
     QString m_kmlTemplate;
     station::Controls m_controls;
 

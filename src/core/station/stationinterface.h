@@ -1,6 +1,6 @@
 #pragma once
-// What the options operations may reach of the station: its shared state, the controls the windows
-// show (the options window's own, the website port caption, the DF input switch), the listening socket,
+// What the options operations may reach of the station: its shared state, its switches and hemispheres,
+// the controls the windows show (the options window's own, the website port caption, the DF input switch), the listening socket,
 // the serial line, whether the line's device went away while DF input is on, and the DF input switch's
 // action.
 
@@ -12,6 +12,7 @@ class TcpSocketSet;
 }
 namespace station {
 class Controls;
+class StationModel;
 }
 
 class StationInterface
@@ -21,6 +22,7 @@ public:
 
     virtual StationState& state() = 0;
     virtual station::Controls& controls() = 0;
+    virtual station::StationModel& model() = 0;
     virtual platform::TcpSocketSet& httpServer() = 0;
     virtual platform::SerialPort& serialPort() = 0;
     // DF input is on, but the serial port was closed because its device failed or went away; the

@@ -24,14 +24,16 @@ void StationCore::CmdButton_ACQUIRE_Click()
 {
     // Off: the watchdog stops, the bearing is withdrawn and the line collapses onto the station.
     const auto switchOff = [this] {
+        m_model.setDfInput(false);
         m_controls.setTag(ControlId::CmdButton_ACQUIRE, kOff);
         m_controls.setCaption(ControlId::CmdButton_ACQUIRE, kAcquireOffCaption);
         m_timerDf.setEnabled(false);
-        m_state.DF_VALID = false;
+        setDfValid(false);
         m_controls.setCaption(ControlId::Label_DF_STATUS, kDfInputOff);
     };
 
-    if (m_controls.tag(ControlId::CmdButton_ACQUIRE) == kOff) {
+    if (!m_model.dfInput()) {
+        m_model.setDfInput(true);
         m_controls.setTag(ControlId::CmdButton_ACQUIRE, kOn);
         m_controls.setCaption(ControlId::CmdButton_ACQUIRE, kAcquireOnCaption);
         m_timerDf.setEnabled(true);
@@ -54,7 +56,8 @@ void StationCore::CmdButton_ACQUIRE_Click()
 
 void StationCore::CmdButton_TEST_Click()
 {
-    if (m_controls.tag(ControlId::CmdButton_TEST) == kOff) {
+    if (!m_model.testMode()) {
+        m_model.setTestMode(true);
         m_controls.setTag(ControlId::CmdButton_TEST, kOn);
         m_controls.setCaption(ControlId::CmdButton_TEST, kTestOnCaption);
         m_controls.setCaption(ControlId::Label_TEST_STATUS, kTestStatusOn);
@@ -62,6 +65,7 @@ void StationCore::CmdButton_TEST_Click()
         m_timerTest.setEnabled(true);
         return;
     }
+    m_model.setTestMode(false);
     m_controls.setTag(ControlId::CmdButton_TEST, kOff);
     m_controls.setCaption(ControlId::CmdButton_TEST, kTestOffCaption);
     m_controls.setCaption(ControlId::Label_TEST_STATUS, QString());

@@ -39,10 +39,12 @@ TEST_F(LostLine, ComesBackOnItsOwnAndStartsClean)
     station.timerDf().setEnabled(false); // only the reopening may drop the half sentence here
     ASSERT_NO_FATAL_FAILURE(loseTheDevice());
     EXPECT_EQ(controls().tag(ControlId::CmdButton_ACQUIRE), station::kOn);
+    EXPECT_EQ(station.model().serialLine(), station::SerialLine::Lost);
 
     ASSERT_TRUE(replacement.linkAs(settings.folder(), 1));
     ASSERT_TRUE(reading());
     EXPECT_FALSE(station.serialLineLost());
+    EXPECT_EQ(station.model().serialLine(), station::SerialLine::Open);
     EXPECT_TRUE(state().DF_BUFFER.isEmpty());
     // Had the old "%1" been kept, "23" and CR would complete it as 123.
     ASSERT_TRUE(replacement.write("23\r%045\r"));

@@ -49,7 +49,7 @@ TEST_F(StationOnPty, InTestModeASentenceOnlyShowsActivity)
 {
     ASSERT_TRUE(sendSentence("%045\r"));
     const QStringList drawn = endPoint();
-    controls().setTag(station::ControlId::CmdButton_TEST, u"ON"_s);
+    station.model().setTestMode(true);
     station.timerDf().setEnabled(false);
 
     ASSERT_TRUE(sendSentence("%100\r"));

@@ -49,10 +49,10 @@ TEST_F(StationOnPty, ExpiryNamesTheReasonByTheDfInputSwitch)
 {
     station.Timer_DF_Timer();
     EXPECT_EQ(dfStatus(), u"DF = SILENT"_s);
-    controls().setTag(station::ControlId::CmdButton_ACQUIRE, u"OFF"_s);
+    station.model().setDfInput(false);
     station.Timer_DF_Timer();
     EXPECT_EQ(dfStatus(), u"DF INPUT = OFF"_s);
-    controls().setTag(station::ControlId::CmdButton_ACQUIRE, u"off"_s); // only the exact tag means off
+    station.model().setDfInput(true);
     station.Timer_DF_Timer();
     EXPECT_EQ(dfStatus(), u"DF = SILENT"_s);
 }

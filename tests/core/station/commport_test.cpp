@@ -19,7 +19,7 @@ namespace {
 class CommPortSelector : public ::testing::Test
 {
 protected:
-    void SetUp() override { controls.setTag(ControlId::CmdButton_ACQUIRE, station::kOff); }
+    void SetUp() override { station.CmdButton_ACQUIRE_Click(); } // the window opens with DF input on
 
     // COMn that leads nowhere: a port that fails to open.
     void linkMissing(int n)
@@ -29,9 +29,9 @@ protected:
     // DF input on, receiving on COMn.
     void receiveOn(int n)
     {
-        controls.setTag(ControlId::CmdButton_ACQUIRE, station::kOn);
         ASSERT_TRUE(serial.setCommPort(n));
-        ASSERT_TRUE(serial.setPortOpen(true));
+        station.CmdButton_ACQUIRE_Click();
+        ASSERT_TRUE(serial.portOpen());
     }
     void press() { station.options().CmdButton_COMM_PORT_Click(); }
     QString caption() const { return controls.caption(ControlId::CmdButton_COMM_PORT); }
@@ -97,6 +97,7 @@ TEST_F(CommPortSelector, AMissingPortGreysTheButtonAndSwitchesDfInputOffWithoutA
     EXPECT_EQ(acquire(), station::kOff);
     EXPECT_EQ(controls.caption(ControlId::CmdButton_ACQUIRE), QStringLiteral(" DF INPUT OFF ( ON )"));
     EXPECT_EQ(face(), Face::ButtonShadow);
+    EXPECT_EQ(station.model().serialLine(), station::SerialLine::Failed);
     EXPECT_EQ(recorder.count(), 0);
 
     // The next press moves on from the failed port, and a port that opens clears the grey.
@@ -104,6 +105,7 @@ TEST_F(CommPortSelector, AMissingPortGreysTheButtonAndSwitchesDfInputOffWithoutA
     EXPECT_EQ(caption(), QStringLiteral("COMM PORT : COM 6"));
     EXPECT_EQ(face(), Face::ButtonFace);
     EXPECT_EQ(acquire(), station::kOff);
+    EXPECT_EQ(station.model().serialLine(), station::SerialLine::Closed); // only tried
 }
 
 TEST_F(CommPortSelector, APortBeyondCom8IsNotMovedAndStaysOpen)

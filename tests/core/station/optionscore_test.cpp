@@ -117,6 +117,7 @@ TEST_F(Options, CalibrationIsCutTo359)
     set(kCal, "000");
     step("Label_DFCAL_X1", Step::Down);
     EXPECT_EQ(s.DF_CAL, 9);
+    EXPECT_EQ(station.model().calibration(), 9);
 }
 
 TEST_F(Options, WebsitePortIsCutTo65535AndKeepsLeadingZeros)

@@ -17,26 +17,6 @@ using station::ReadOutcome;
 
 namespace {
 
-// Records what a settings file applies, and refuses port numbers the way the serial line does.
-struct RecordingTarget : station::SettingsTarget
-{
-    int commPort = 1;
-    QStringList tags = QStringList(23, QStringLiteral("8"));
-    int latitudeToggles = 0;
-    int longitudeToggles = 0;
-
-    bool setCommPort(int portNumber) override
-    {
-        if (portNumber < 1 || portNumber > 255)
-            return false;
-        commPort = portNumber;
-        return true;
-    }
-    void setDigitTag(int field, const QString& tag) override { tags[field] = tag; }
-    void toggleLatitudeHemisphere() override { ++latitudeToggles; }
-    void toggleLongitudeHemisphere() override { ++longitudeToggles; }
-};
-
 QStringList defaults() { return station::defaultSettingsLines(); }
 
 } // namespace
@@ -56,40 +36,48 @@ TEST(SettingsFile, DefaultFileReadsAsCom1Port10000AndTheDefaultPosition)
 {
     testsupport::SettingsFolder folder;
     ASSERT_TRUE(station::writeSettingsLines(folder.settingsFile(), defaults()));
-    RecordingTarget target;
-    ASSERT_EQ(station::readSettings(folder.settingsFile(), target), ReadOutcome::Applied);
-    EXPECT_EQ(target.commPort, 1);
-    EXPECT_EQ(target.tags.mid(0, 5).join(QString()), QStringLiteral("10000"));
-    EXPECT_EQ(target.tags.mid(5, 3).join(QString()), QStringLiteral("000"));
-    EXPECT_EQ(target.tags.mid(8, 7).join(QString()), QStringLiteral("3425111"));
-    EXPECT_EQ(target.tags.mid(15, 8).join(QString()), QStringLiteral("11944500"));
-    EXPECT_EQ(target.latitudeToggles, 0);
-    EXPECT_EQ(target.longitudeToggles, 1);
+    const station::SettingsRead read = station::readSettings(folder.settingsFile());
+    ASSERT_EQ(read.outcome, ReadOutcome::Applied);
+    const station::Settings& settings = read.settings;
+    EXPECT_EQ(settings.commPort, 1);
+    EXPECT_EQ(settings.websitePort(), 10000);
+    EXPECT_EQ(settings.calibration(), 0);
+    EXPECT_EQ(settings.digitsText(options::kLatitudeFields), QStringLiteral("3425111"));
+    EXPECT_EQ(settings.digitsText(options::kLongitudeFields), QStringLiteral("11944500"));
+    EXPECT_FALSE(settings.south);
+    EXPECT_TRUE(settings.west);
+    // Written back, the same settings give the default file's lines but for the blanks around numbers.
+    QStringList written = station::settingsLines(settings);
+    QStringList expected = defaults();
+    for (int line = 1; line < 9; ++line)
+        expected[line] = expected[line].trimmed();
+    EXPECT_EQ(written, expected);
+    EXPECT_EQ(station::parseSettings((written.join(QStringLiteral("\r\n")) + QStringLiteral("\r\n")).toLatin1()).settings,
+              settings);
 }
 
 TEST(SettingsFile, MissingAndDamagedFilesAreToldApart)
 {
     testsupport::SettingsFolder folder;
-    RecordingTarget target;
-    EXPECT_EQ(station::readSettings(folder.settingsFile(), target), ReadOutcome::Missing);
+    EXPECT_EQ(station::readSettings(folder.settingsFile()).outcome, ReadOutcome::Missing);
 
     QStringList lines = defaults();
     lines.removeLast(); // 25 lines
     folder.writeLines(lines);
-    EXPECT_EQ(station::readSettings(folder.settingsFile(), target), ReadOutcome::Damaged);
+    EXPECT_EQ(station::readSettings(folder.settingsFile()).outcome, ReadOutcome::Damaged);
 
     lines = defaults();
     lines[0] = QStringLiteral(" 0 "); // a port number the serial line refuses
     folder.writeLines(lines);
-    EXPECT_EQ(station::readSettings(folder.settingsFile(), target), ReadOutcome::Damaged);
+    EXPECT_EQ(station::readSettings(folder.settingsFile()).outcome, ReadOutcome::Damaged);
 
     lines = defaults();
     lines[5] = QStringLiteral("40000"); // beyond 16 bits
     folder.writeLines(lines);
-    EXPECT_EQ(station::readSettings(folder.settingsFile(), target), ReadOutcome::Damaged);
+    EXPECT_EQ(station::readSettings(folder.settingsFile()).outcome, ReadOutcome::Damaged);
 
     folder.writeLines({});
-    EXPECT_EQ(station::readSettings(folder.settingsFile(), target), ReadOutcome::Damaged);
+    EXPECT_EQ(station::readSettings(folder.settingsFile()).outcome, ReadOutcome::Damaged);
 }
 
 TEST(SettingsFile, ReadsNumbersAsDecimalTagsWithoutBlanksOrLeadingZeros)
@@ -103,14 +91,14 @@ TEST(SettingsFile, ReadsNumbersAsDecimalTagsWithoutBlanksOrLeadingZeros)
     lines[13] = QStringLiteral("abc");  // no number: 0
     lines[14] = QStringLiteral("4,9");  // the first value of the line
     folder.writeLines(lines);
-    RecordingTarget target;
-    ASSERT_EQ(station::readSettings(folder.settingsFile(), target), ReadOutcome::Applied);
-    EXPECT_EQ(target.commPort, 12);
-    EXPECT_EQ(target.tags[9], QStringLiteral("7"));
-    EXPECT_EQ(target.tags[10], QStringLiteral("-1"));
-    EXPECT_EQ(target.tags[11], QStringLiteral("2"));
-    EXPECT_EQ(target.tags[12], QStringLiteral("0"));
-    EXPECT_EQ(target.tags[13], QStringLiteral("4"));
+    const station::SettingsRead read = station::readSettings(folder.settingsFile());
+    ASSERT_EQ(read.outcome, ReadOutcome::Applied);
+    EXPECT_EQ(read.settings.commPort, 12);
+    EXPECT_EQ(read.settings.digits[9], 7);
+    EXPECT_EQ(read.settings.digits[10], -1);
+    EXPECT_EQ(read.settings.digits[11], 2);
+    EXPECT_EQ(read.settings.digits[12], 0);
+    EXPECT_EQ(read.settings.digits[13], 4);
 }
 
 TEST(SettingsFile, ToleratesLinuxLineEndsAndIgnoresExtraLines)
@@ -120,9 +108,9 @@ TEST(SettingsFile, ToleratesLinuxLineEndsAndIgnoresExtraLines)
     ASSERT_TRUE(file.open(QIODevice::WriteOnly));
     file.write((defaults().join(u'\n') + QStringLiteral("\nextra\n")).toLatin1());
     file.close();
-    RecordingTarget target;
-    EXPECT_EQ(station::readSettings(folder.settingsFile(), target), ReadOutcome::Applied);
-    EXPECT_EQ(target.longitudeToggles, 1);
+    const station::SettingsRead read = station::readSettings(folder.settingsFile());
+    EXPECT_EQ(read.outcome, ReadOutcome::Applied);
+    EXPECT_TRUE(read.settings.west);
 }
 
 TEST(SettingsFile, AFailedWriteLeavesThePreviousFileWhole)
@@ -165,20 +153,20 @@ TEST(SettingsFile, WriteIntoAPlaceThatIsAFolderFailsWithAReason)
     EXPECT_FALSE(reason.isEmpty());
 }
 
-TEST(DigitCheck, AcceptsExactDigitTextsInRangeAndFallsBackOtherwise)
+TEST(DigitCheck, AcceptsDigitsInRangeAndFallsBackOtherwise)
 {
     const auto field = [](const char* name) { return options::digitFieldIndex(name); };
-    EXPECT_EQ(station::checkedDigit(field("Label_LAT_DEGX10"), QStringLiteral("9")), QStringLiteral("3"));
-    EXPECT_EQ(station::checkedDigit(field("Label_LAT_DEGX10"), QStringLiteral("8")), QStringLiteral("8"));
-    EXPECT_EQ(station::checkedDigit(field("Label_LAT_MINX10"), QStringLiteral("7")), QStringLiteral("5"));
-    EXPECT_EQ(station::checkedDigit(field("Label_SITE_X10K"), QStringLiteral("9")), QStringLiteral("9"));
-    EXPECT_EQ(station::checkedDigit(field("Label_SITE_X1"), QStringLiteral("12")), QStringLiteral("5"));
-    EXPECT_EQ(station::checkedDigit(field("Label_DFCAL_X100"), QStringLiteral("4")), QStringLiteral("0"));
-    EXPECT_EQ(station::checkedDigit(field("Label_LONG_DEGX100"), QStringLiteral("2")), QStringLiteral("1"));
-    EXPECT_EQ(station::checkedDigit(field("Label_LONG_DEGX10"), QStringLiteral("9")), QStringLiteral("9"));
-    EXPECT_EQ(station::checkedDigit(field("Label_LONG_DEGX1"), QStringLiteral("-1")), QStringLiteral("8"));
-    EXPECT_EQ(station::checkedDigit(field("Label_LONG_MINX10"), QStringLiteral("10")), QStringLiteral("1"));
-    EXPECT_EQ(station::checkedDigit(field("Label_LONG_MINX1"), QStringLiteral(" 7")), QStringLiteral("0"));
+    EXPECT_EQ(station::checkedDigit(field("Label_LAT_DEGX10"), 9), 3);
+    EXPECT_EQ(station::checkedDigit(field("Label_LAT_DEGX10"), 8), 8);
+    EXPECT_EQ(station::checkedDigit(field("Label_LAT_MINX10"), 7), 5);
+    EXPECT_EQ(station::checkedDigit(field("Label_SITE_X10K"), 9), 9);
+    EXPECT_EQ(station::checkedDigit(field("Label_SITE_X1"), 12), 5);
+    EXPECT_EQ(station::checkedDigit(field("Label_DFCAL_X100"), 4), 0);
+    EXPECT_EQ(station::checkedDigit(field("Label_LONG_DEGX100"), 2), 1);
+    EXPECT_EQ(station::checkedDigit(field("Label_LONG_DEGX10"), 9), 9);
+    EXPECT_EQ(station::checkedDigit(field("Label_LONG_DEGX1"), -1), 8);
+    EXPECT_EQ(station::checkedDigit(field("Label_LONG_MINX10"), 10), 1);
+    EXPECT_EQ(station::checkedDigit(field("Label_LONG_MINX1"), 32767), 0);
 }
 
 TEST(SettingsFile, APathThatIsNoRegularFileIsNeitherReadNorWrittenThrough)
@@ -186,10 +174,10 @@ TEST(SettingsFile, APathThatIsNoRegularFileIsNeitherReadNorWrittenThrough)
     testsupport::SettingsFolder folder;
     const QString path = folder.settingsFile();
     ASSERT_EQ(::mkfifo(QFile::encodeName(path).constData(), 0600), 0);
-    RecordingTarget target;
-    QString problem;
     // Returns at once, with no writer at the FIFO's other end.
-    EXPECT_EQ(station::readSettings(path, target, &problem), ReadOutcome::NotRegular);
+    station::SettingsRead read = station::readSettings(path);
+    EXPECT_EQ(read.outcome, ReadOutcome::NotRegular);
+    const QString problem = read.problem;
     EXPECT_EQ(problem, path + QStringLiteral(" is a FIFO, not a regular file"));
     QString reason;
     EXPECT_FALSE(station::writeSettingsLines(path, defaults(), &reason));
@@ -201,8 +189,9 @@ TEST(SettingsFile, APathThatIsNoRegularFileIsNeitherReadNorWrittenThrough)
 
     // A device that never ends costs one bounded read of nothing.
     ASSERT_TRUE(QFile::link(QStringLiteral("/dev/zero"), path));
-    EXPECT_EQ(station::readSettings(path, target, &problem), ReadOutcome::NotRegular);
-    EXPECT_EQ(problem, path + QStringLiteral(" leads to /dev/zero, a character device, not a regular file"));
+    read = station::readSettings(path);
+    EXPECT_EQ(read.outcome, ReadOutcome::NotRegular);
+    EXPECT_EQ(read.problem, path + QStringLiteral(" leads to /dev/zero, a character device, not a regular file"));
     EXPECT_FALSE(station::writeSettingsLines(path, defaults()));
     EXPECT_EQ(QFileInfo(path).symLinkTarget(), QStringLiteral("/dev/zero"));
 }

@@ -33,6 +33,8 @@ TEST(WebsitePortRebind, RefusedPortGreysTheDigitsAndAUsablePortResumesListening)
     operations.CHANGE_SITE();
     EXPECT_EQ(backgrounds(), QList<station::Face>(5, station::Face::ButtonShadow));
     EXPECT_EQ(station.httpServer().state(0), 0);
+    EXPECT_FALSE(station.model().websiteListening());
+    EXPECT_EQ(station.model().websitePort(), port);
     EXPECT_EQ(s.WEBSITE_PORT, port);
     EXPECT_EQ(controls.caption(station::ControlId::Label_SITE), QStringLiteral("WEBSITE PORT : ") + digits);
     // A sentence being received survives a failed re-bind.
@@ -46,6 +48,7 @@ TEST(WebsitePortRebind, RefusedPortGreysTheDigitsAndAUsablePortResumesListening)
     EXPECT_EQ(s.WEBSITE_PORT, port);
     EXPECT_EQ(backgrounds(), QList<station::Face>(5, station::Face::White));
     EXPECT_EQ(station.httpServer().state(0), 2);
+    EXPECT_TRUE(station.model().websiteListening());
     EXPECT_FALSE(s.DF_ARRIVING);
     EXPECT_TRUE(s.DF_BUFFER.isEmpty());
     QTcpSocket client;

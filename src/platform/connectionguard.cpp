@@ -1,6 +1,7 @@
 #include "connectionguard.h"
 
 #include "connectionshedder.h"
+#include "lingeringcloser.h"
 #include "socketcalls.h"
 
 #include <QSocketNotifier>
@@ -10,9 +11,10 @@
 
 namespace platform {
 
-ConnectionGuard::ConnectionGuard(QTcpSocket* socket, const Limits& limits)
+ConnectionGuard::ConnectionGuard(QTcpSocket* socket, const Limits& limits, LingeringCloser* closer)
     : QObject(socket)
     , m_socket(socket)
+    , m_closer(closer)
     , m_acceptedAt(acceptClock())
     , m_awaitingSince(m_acceptedAt)
     , m_limits(limits)
@@ -168,12 +170,18 @@ void ConnectionGuard::finish(const QByteArray& answer)
 
 // While the answer is still going out the peer has the idle time from its last progress, as any
 // connection has (a phone on a weak link must not lose the end of a large file); once all of it is
-// out, our end-of-stream, and the peer has a short while to close its end.
+// out, the closer takes the connection over (the socket reports its end, and its server lets it go).
+// Without the closer: our end-of-stream, and the peer has a short while to close its end.
 void ConnectionGuard::lingerOrDrain()
 {
     if (m_socket->bytesToWrite() > 0) {
         holdReading(true);
         m_idle.start(m_limits.idleMs);
+        return;
+    }
+    if (!m_sentEnd && m_closer && m_closer->takeFrom(m_socket, false, kLingerMs)) {
+        m_sentEnd = true;
+        m_idle.stop();
         return;
     }
     shutDownSending();

@@ -12,7 +12,9 @@
 //   sent the moment it reads that end;
 // - closes it in a way that lets the answer reach the peer: our end-of-stream after the last byte,
 //   whatever the peer still sends read and dropped; a peer that stops taking the answer is cut off
-//   after the idle time, and one that does not close its end after a short while.
+//   after the idle time, and one that does not close its end after a short while. Once the answer is
+//   handed to the system the connection goes to the listener's LingeringCloser, as the website port's
+//   do, and the socket is free at once.
 // It is the socket's child, so it ends with the socket whoever deletes that.
 
 #include "connectionrules.h"
@@ -20,11 +22,14 @@
 
 #include <QByteArray>
 #include <QObject>
+#include <QPointer>
 #include <QTimer>
 
 class QTcpSocket;
 
 namespace platform {
+
+class LingeringCloser;
 
 class ConnectionGuard : public QObject
 {
@@ -38,7 +43,9 @@ public:
         int requestMs = 0;          // how long a whole request may take to arrive
     };
 
-    ConnectionGuard(QTcpSocket* socket, const Limits& limits);
+    // `closer` finishes the connection once its answer is out (without one, or where it cannot, the
+    // socket lingers by itself).
+    ConnectionGuard(QTcpSocket* socket, const Limits& limits, LingeringCloser* closer = nullptr);
 
     qint64 acceptedAt() const { return m_acceptedAt; }
     bool isClosing() const { return m_closing; }
@@ -92,6 +99,7 @@ private:
     void holdReading(bool hold);
 
     QTcpSocket* m_socket;
+    QPointer<LingeringCloser> m_closer;
     qint64 m_acceptedAt;
     quint64 m_id = 0;
     qint64 m_awaitingSince;

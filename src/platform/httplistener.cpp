@@ -2,6 +2,7 @@
 
 #include "connectionguard.h"
 #include "connectionshedder.h"
+#include "lingeringcloser.h"
 
 #include <QMetaMethod>
 #include <QTcpSocket>
@@ -19,6 +20,7 @@ using connection::kListenBacklog;
 
 HttpListener::HttpListener(QObject* parent)
     : TcpListener(parent)
+    , m_closer(new LingeringCloser(this))
     , m_maxStreams(streamLimit(currentOpenFileLimit()))
 {
     // Qt's HTTP server module takes connections on this signal, which QTcpServer raises only from its
@@ -91,6 +93,11 @@ int HttpListener::streamCount() const
     return static_cast<int>(std::count_if(m_guards.begin(), m_guards.end(), [](const QPointer<ConnectionGuard>& guard) {
         return !guard->isClosing() && guard->isStream();
     }));
+}
+
+int HttpListener::lingeringCount() const
+{
+    return m_closer->count();
 }
 
 ConnectionGuard* HttpListener::guardOf(QTcpSocket* socket)
@@ -182,7 +189,7 @@ QTcpSocket* HttpListener::nextPendingConnection()
             socket->deleteLater(); // gone before anyone took it
             continue;
         }
-        auto* guard = new ConnectionGuard(socket, {kMaxRequestBytes, m_idleMs, m_requestMs});
+        auto* guard = new ConnectionGuard(socket, {kMaxRequestBytes, m_idleMs, m_requestMs}, m_closer);
         if (makeRoomForOne()) {
             m_guards.emplace_back(guard);
             const ConnectionId id = ++m_lastId;

@@ -11,6 +11,8 @@
 // - a whole request must arrive within the request time, and a client may send at most
 //   kMaxRequestBytes before it is answered (431, or 413 past the head);
 // - a connection on which nothing moves for the idle time is closed;
+// - a finished connection lingers, once its answer is out, in the same LingeringCloser the website
+//   port's connections go to;
 // - connections that have sent nothing are offered to the process's ConnectionShedder, so that running
 //   out of descriptors on any port of the program can make room here too, and this port's can make
 //   room elsewhere (TcpListener).
@@ -27,6 +29,7 @@ namespace platform {
 
 class ConnectionGuard;
 class ConnectionShedder;
+class LingeringCloser;
 
 // A connection as the web application on an HttpListener names it: its sockets stay here. Never
 // reused within a run; 0 names none.
@@ -65,6 +68,8 @@ public:
     // Connections handed out and not yet closed, event streams aside.
     int connectionCount() const;
     int streamCount() const;
+    // Connections finished and handed to the closer whose peer has not yet closed its end.
+    int lingeringCount() const;
 
     // The connection the server module hands a request on (0 for a socket this listener did not hand out).
     ConnectionId connectionOf(QTcpSocket* socket) const;
@@ -99,6 +104,7 @@ private:
 
     mutable std::vector<QPointer<ConnectionGuard>> m_guards; // oldest first
     QHash<ConnectionId, ConnectionGuard*> m_byId;             // each removed as its guard ends
+    LingeringCloser* m_closer = nullptr; // the orderly close of every connection, as on the website port
     ConnectionId m_lastId = 0;
     int m_maxConnections = kMaxConnections;
     int m_idleMs = kIdleTimeoutMs;

@@ -1,11 +1,15 @@
 #include "lingeringcloser.h"
 
+#include "socketcalls.h"
 #include "timer.h"
+
+#include <QTcpSocket>
 
 #include <algorithm>
 
 #ifdef Q_OS_LINUX
 #include <cerrno>
+#include <fcntl.h>
 #include <sys/epoll.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -106,6 +110,35 @@ bool LingeringCloser::take(int descriptor, int milliseconds)
     return true;
 #else
     Q_UNUSED(descriptor);
+    Q_UNUSED(milliseconds);
+    return false;
+#endif
+}
+
+bool LingeringCloser::takeFrom(QTcpSocket* socket, bool untouched, int milliseconds)
+{
+#ifdef Q_OS_LINUX
+    if (socket->bytesToWrite() > 0)
+        return false;
+    if (socket->state() != QAbstractSocket::ConnectedState) {
+        socket->close();
+        return true;
+    }
+    if (untouched && socket->bytesAvailable() == 0 && !bytesWaitingInSystem(socket)) {
+        socket->close(); // our end-of-stream; the descriptor is free again at once
+        return true;
+    }
+    // The socket closes its descriptor; the connection lives on in the copy.
+    const int kept = ::fcntl(static_cast<int>(socket->socketDescriptor()), F_DUPFD_CLOEXEC, 0);
+    if (kept < 0)
+        return false;
+    socket->close();
+    if (!take(kept, milliseconds))
+        ::close(kept);
+    return true;
+#else
+    Q_UNUSED(socket);
+    Q_UNUSED(untouched);
     Q_UNUSED(milliseconds);
     return false;
 #endif

@@ -16,6 +16,8 @@
 
 #include <vector>
 
+class QTcpSocket;
+
 namespace platform {
 
 class LingeringCloser : public QObject
@@ -33,6 +35,14 @@ public:
     // system): sends our end-of-stream, then reads and drops until the peer closes, at most
     // `milliseconds`. False (the descriptor untouched, still the caller's) when it cannot be watched.
     [[nodiscard]] bool take(int descriptor, int milliseconds);
+
+    // The orderly close of a socket's connection, the website port's and the live map's alike: once
+    // everything written is handed to the system, the socket lets go of its connection (it reports
+    // the end as any close does) and the connection lingers here on a copy of its descriptor; when
+    // nothing was sent either way (`untouched`) and nothing waits, it is simply closed. The socket is
+    // free at once. False, the socket untouched, while it still holds bytes for the peer or the
+    // connection cannot be passed on.
+    [[nodiscard]] bool takeFrom(QTcpSocket* socket, bool untouched, int milliseconds);
 
     // Connections still lingering.
     int count() const { return static_cast<int>(m_entries.size()); }

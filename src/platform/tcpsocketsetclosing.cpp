@@ -13,7 +13,6 @@
 #include <utility>
 
 #ifdef Q_OS_UNIX
-#include <fcntl.h>
 #include <sys/socket.h>
 #include <unistd.h>
 #endif
@@ -156,34 +155,10 @@ void TcpSocketSet::dropConnection(int index, Element& e)
 // False when the socket still holds bytes for the peer or the descriptor cannot be passed on.
 bool TcpSocketSet::letLinger(QTcpSocket* socket, bool untouched)
 {
-#ifdef Q_OS_UNIX
-    if (!LingeringCloser::available())
-        return false;
-    if (socket->bytesToWrite() > 0)
+    if (!LingeringCloser::available() || socket->bytesToWrite() > 0)
         return false;
     const QSignalBlocker quiet(socket); // nothing of this connection is reported any more
-    if (socket->state() != QAbstractSocket::ConnectedState) {
-        socket->close();
-        return true;
-    }
-    const auto descriptor = static_cast<int>(socket->socketDescriptor());
-    if (untouched && socket->bytesAvailable() == 0 && !bytesWaitingInSystem(socket)) {
-        socket->close(); // our end-of-stream; the descriptor is free again at once
-        return true;
-    }
-    // The socket closes its descriptor; the connection lives on in the copy.
-    const int kept = ::fcntl(descriptor, F_DUPFD_CLOEXEC, 0);
-    if (kept < 0)
-        return false;
-    socket->close();
-    if (!m_closer->take(kept, std::min(connection::kLingerMs, m_lingerMs)))
-        ::close(kept);
-    return true;
-#else
-    Q_UNUSED(socket);
-    Q_UNUSED(untouched);
-    return false;
-#endif
+    return m_closer->takeFrom(socket, untouched, std::min(connection::kLingerMs, m_lingerMs));
 }
 
 // Lets a connection the program is done with finish on its own: what was handed over is sent, then

@@ -9,6 +9,7 @@
 
 #include <QAbstractHttpServer>
 #include <QElapsedTimer>
+#include <QPointer>
 #include <QHttpServerRequest>
 #include <QHttpServerResponder>
 #include <QTcpSocket>
@@ -246,6 +247,44 @@ TEST_F(Limited, SilentConnectionsAreOfferedToTheProcessShedderOldestFirst)
     EXPECT_GE(platform::ConnectionShedder::instance().shed(5), 1);
     EXPECT_TRUE(QTest::qWaitFor([&] { return second.peek() == RawClient::Seen::Ended; }));
     EXPECT_EQ(talking.peek(), RawClient::Seen::Nothing); // it has spoken: never shed
+}
+
+// Answers through the listener and ends the connection there, as the live map does.
+class ClosingServer : public QAbstractHttpServer
+{
+public:
+    HttpListener* listener = nullptr;
+    QPointer<QTcpSocket> last;
+
+protected:
+    bool handleRequest(const QHttpServerRequest&, QTcpSocket* socket) override
+    {
+        last = socket;
+        listener->close(listener->connectionOf(socket), "HTTP/1.0 200 OK\r\n\r\n" + QByteArray(100000, 'k'));
+        return true;
+    }
+    void missingHandler(const QHttpServerRequest&, QTcpSocket*) override {}
+};
+
+TEST(HttpListener, AFinishedConnectionLingersInTheCloserAndItsSocketIsFreeAtOnce)
+{
+    ClosingServer server;
+    server.listener = new HttpListener;
+    ASSERT_TRUE(server.listener->listen(QHostAddress::LocalHost, 0));
+    server.bind(server.listener);
+    {
+        RawClient client(server.listener->serverPort());
+        ASSERT_TRUE(client.send("GET / HTTP/1.1\r\nHost: here\r\n\r\nmore the peer still sends"));
+        bool reset = true;
+        const QByteArray answer = client.readUntilEnd(5000, &reset);
+        EXPECT_EQ(answer.size(), 19 + 100000);
+        EXPECT_FALSE(reset);
+        // The peer has not closed its end: the connection lingers, its socket is gone already.
+        EXPECT_TRUE(QTest::qWaitFor([&] { return server.last.isNull(); }, 1000));
+        EXPECT_EQ(server.listener->lingeringCount(), 1);
+        EXPECT_EQ(server.listener->connectionCount(), 0);
+    }
+    EXPECT_TRUE(QTest::qWaitFor([&] { return server.listener->lingeringCount() == 0; }, 1000));
 }
 
 TEST(HttpListener, EventStreamsGetWhatTheOpenFileLimitLeavesUpToTheirOwnLimit)

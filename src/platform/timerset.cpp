@@ -1,5 +1,7 @@
 #include "timerset.h"
 
+#include "recordgrowth.h"
+
 #include <QTimerEvent>
 
 namespace platform {
@@ -10,10 +12,11 @@ TimerSet::TimerSet(QObject* parent)
     add();
 }
 
-TimerSet::Element& TimerSet::add()
+TimerSet::Element TimerSet::add()
 {
-    m_timers.push_back(Element(this, static_cast<int>(m_timers.size())));
-    return m_timers.back();
+    reserveRecords(m_timers, m_timers.size() + 1);
+    m_timers.emplace_back();
+    return {this, ubound()};
 }
 
 void TimerSet::timerEvent(QTimerEvent* event)
@@ -26,18 +29,20 @@ void TimerSet::timerEvent(QTimerEvent* event)
 
 void TimerSet::Element::setInterval(int milliseconds)
 {
-    if (milliseconds == m_interval)
+    Slot& timer = slot();
+    if (milliseconds == timer.interval)
         return;
-    m_interval = milliseconds;
-    if (m_enabled)
+    timer.interval = milliseconds;
+    if (timer.enabled)
         apply(); // a new interval counts from now
 }
 
 void TimerSet::Element::setEnabled(bool enabled)
 {
-    if (enabled == m_enabled)
+    Slot& timer = slot();
+    if (enabled == timer.enabled)
         return;
-    m_enabled = enabled;
+    timer.enabled = enabled;
     apply();
 }
 
@@ -49,17 +54,19 @@ void TimerSet::Element::restart()
 
 void TimerSet::Element::apply()
 {
-    if (m_timerId != 0) {
-        m_set->killTimer(m_timerId);
-        m_set->m_running.remove(m_timerId);
-        m_timerId = 0;
+    Slot& timer = slot();
+    if (timer.timerId != 0) {
+        m_set->killTimer(timer.timerId);
+        m_set->m_running.remove(timer.timerId);
+        timer.timerId = 0;
         // A burst's timers all ran at once; their table need not stay that large.
         if (m_set->m_running.isEmpty() && m_set->m_running.capacity() > 64)
             m_set->m_running.squeeze();
     }
     // Precise: Qt's coarse timers may fire up to 5 % early.
-    if (m_enabled && m_interval > 0 && (m_timerId = m_set->startTimer(m_interval, Qt::PreciseTimer)) != 0)
-        m_set->m_running.insert(m_timerId, m_index);
+    if (timer.enabled && timer.interval > 0
+        && (timer.timerId = m_set->startTimer(timer.interval, Qt::PreciseTimer)) != 0)
+        m_set->m_running.insert(timer.timerId, m_index);
 }
 
 } // namespace platform

@@ -19,13 +19,23 @@ class TimerSet : public QObject
 {
     Q_OBJECT
 
+private:
+    // What the set keeps of each element: 12 bytes, tens of thousands of them after a burst.
+    struct Slot
+    {
+        qint32 interval = 0;
+        qint32 timerId = 0; // the running system timer, 0 when none
+        bool enabled = false;
+    };
+
 public:
+    // One element, as a handle on the set: valid while the set lives, whatever is added after it.
     class Element
     {
     public:
-        int interval() const { return m_interval; }
+        int interval() const { return slot().interval; }
         void setInterval(int milliseconds);
-        bool isEnabled() const { return m_enabled; }
+        bool isEnabled() const { return slot().enabled; }
         void setEnabled(bool enabled);
         // Disable, then enable: the next expiry is one full interval from now.
         void restart();
@@ -33,24 +43,20 @@ public:
     private:
         friend class TimerSet;
         Element(TimerSet* set, int index) : m_set(set), m_index(index) {}
+        Slot& slot() const { return m_set->m_timers.at(static_cast<size_t>(m_index)); }
         void apply();
 
         TimerSet* m_set = nullptr;
         int m_index = 0;
-        int m_interval = 0;
-        int m_timerId = 0; // the running system timer, 0 when none
-        bool m_enabled = false;
     };
 
     explicit TimerSet(QObject* parent = nullptr);
 
     // Highest index in use (0 when only element 0 exists).
     int ubound() const { return static_cast<int>(m_timers.size()) - 1; }
-    // Adds the element at index ubound() + 1, disabled, with interval 0, and returns it (a reference
-    // to an element holds until the next add()).
-    Element& add();
-    Element& operator[](int index) { return m_timers.at(static_cast<size_t>(index)); }
-    const Element& operator[](int index) const { return m_timers.at(static_cast<size_t>(index)); }
+    // Adds the element at index ubound() + 1, disabled, with interval 0, and returns it.
+    Element add();
+    Element operator[](int index) { return {this, index}; }
 
 signals:
     void fired(int index);
@@ -59,7 +65,7 @@ protected:
     void timerEvent(QTimerEvent* event) override;
 
 private:
-    std::vector<Element> m_timers;
+    std::vector<Slot> m_timers;
     QHash<int, int> m_running; // system timer → element index
 };
 

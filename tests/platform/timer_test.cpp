@@ -57,7 +57,7 @@ TEST(TimerSet, GrowsAtTheNextIndexAndReportsWhichElementFired)
     platform::TimerSet set;
     EXPECT_EQ(set.ubound(), 0);
     set.add();
-    platform::TimerSet::Element& second = set.add();
+    platform::TimerSet::Element second = set.add();
     EXPECT_EQ(set.ubound(), 2);
     EXPECT_FALSE(second.isEnabled());
     QList<int> fired;

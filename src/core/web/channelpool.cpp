@@ -2,6 +2,7 @@
 
 #include "request.h"
 
+#include "platform/recordgrowth.h"
 #include "platform/tcpsocketset.h"
 #include "platform/timerset.h"
 
@@ -116,8 +117,9 @@ int ChannelPool::createChannel()
     const int n = m_sockets.ubound() + 1;
     if (n > m_channelLimit || !m_sockets.load(n))
         return 0;
+    platform::reserveRecords(m_records, static_cast<size_t>(n) + 1);
     m_records.resize(static_cast<size_t>(n) + 1);
-    platform::TimerSet::Element& timer = m_timers.add();
+    platform::TimerSet::Element timer = m_timers.add();
     timer.setEnabled(false);
     timer.setInterval(1);
     return n;

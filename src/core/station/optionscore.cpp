@@ -96,6 +96,7 @@ void OptionsCore::POSITION()
     state.START_LATITUDE = texts.latitude;
     state.START_LONGITUDE = texts.longitude;
     state.collapseLine();
+    m_station.model().setLine(state.line());
 }
 
 void OptionsCore::setHemispheres(bool latitudeSouth, bool longitudeWest)

@@ -51,7 +51,7 @@ bool StationCore::startUp()
     m_options.POSITION();
     if (const QString warning = longitudeWarning(settings, m_state.START_LONGITUDE); !warning.isEmpty())
         platform::logEvent(warning);
-    m_state.collapseLine();
+    collapseLine();
     ENDPOINT();
 
     m_state.DF_CAL = static_cast<qint16>(settings.calibration());

@@ -35,6 +35,7 @@ StationCore::StationCore(platform::Messages& messages, QObject* parent)
     // Whatever opened the port (a retry, the COM port selector), there is nothing left to retry.
     connect(&m_comm, &platform::SerialPort::opened, this, [this] { m_timerReopen.setEnabled(false); });
     connect(&m_controls, &station::Controls::changed, this, &StationCore::logDfStatus);
+    connect(&m_model, &station::StationModel::bearingDrawn, this, &StationCore::bearingDrawn);
     using station::SerialLine;
     connect(&m_comm, &platform::SerialPort::opened, &m_model, [this] { m_model.setSerialLine(SerialLine::Open); });
     connect(&m_comm, &platform::SerialPort::openFailed, &m_model, [this] { m_model.setSerialLine(SerialLine::Failed); });
@@ -50,6 +51,13 @@ void StationCore::ENDPOINT()
                                                   m_state.BEARING_DEGREES, m_state.DF_VALID);
     m_state.END_LATITUDE = end.latitude;
     m_state.END_LONGITUDE = end.longitude;
+    m_model.setLine(m_state.line());
+}
+
+void StationCore::collapseLine()
+{
+    m_state.collapseLine();
+    m_model.setLine(m_state.line());
 }
 
 // DF_VALID and the DF state the model announces change together.

@@ -1,12 +1,18 @@
 #pragma once
 // The station's switches and state in its own terms: whether DF input and test mode are on, what the DF
-// unit is doing, which hemispheres the position lies in, the calibration, the website port and whether
-// it listens, and how the serial line stands. (The numbers the handlers compute with, WEBSITE_PORT and
-// DF_CAL, stay in StationState; the model announces them as they are set.) The handlers decide from these values;
+// unit is doing, the bearing line (the station's position and the line's end) with the bearing now drawn
+// on it, which hemispheres the position lies in, the calibration, the website port and whether it
+// listens, and how the serial line stands. (The values the handlers compute with, WEBSITE_PORT, DF_CAL
+// and the line's texts, stay in StationState; the model announces them as they are set.) The handlers
+// decide from these values;
 // each change is announced once, so the windows and the live map follow it without polling. Nothing
 // is announced when a value is set to what it already is.
 
+#include "bearingline.h"
+#include "drawnbearing.h"
+
 #include <QObject>
+#include <optional>
 
 namespace station {
 
@@ -28,6 +34,11 @@ public:
     bool testMode() const { return m_testMode; }
     bool bearingValid() const { return m_bearingValid; }
     DfState dfState() const;
+    const BearingLine& line() const { return m_line; }
+    // The bearing now drawn: the last one drawn while its line is shown, none once the line collapsed.
+    std::optional<DrawnBearing> bearing() const;
+    // The last bearing drawn, kept after its line collapsed (the live map shows when it was drawn).
+    const std::optional<DrawnBearing>& lastDrawn() const { return m_lastDrawn; }
     bool latitudeSouth() const { return m_latitudeSouth; }
     bool longitudeWest() const { return m_longitudeWest; }
     int calibration() const { return m_calibration; }
@@ -39,6 +50,10 @@ public:
     void setTestMode(bool on);
     // A bearing (from the unit, or in test mode from the generator) is current and drawn.
     void setBearingValid(bool valid);
+    // The line as the next map document draws it (a new position, a computed end, the line collapsed).
+    void setLine(const station::BearingLine& line);
+    // A bearing has just been drawn on the line set before it.
+    void drawBearing(const station::DrawnBearing& bearing);
     void setHemispheres(bool latitudeSouth, bool longitudeWest);
     void setCalibration(int degrees);
     void setWebsite(int port, bool listening);
@@ -48,6 +63,9 @@ signals:
     void dfInputChanged(bool on);
     void testModeChanged(bool on);
     void dfStateChanged(station::DfState state);
+    void lineChanged(const station::BearingLine& line);
+    // Raised for every bearing drawn, also when it equals the last one (the bearing log follows it).
+    void bearingDrawn(const station::DrawnBearing& bearing);
     void hemispheresChanged(bool latitudeSouth, bool longitudeWest);
     void calibrationChanged(int degrees);
     void websiteChanged(int port, bool listening);
@@ -61,6 +79,8 @@ private:
     bool m_dfInput = true; // the station window opens with DF input on
     bool m_testMode = false;
     bool m_bearingValid = false;
+    BearingLine m_line;
+    std::optional<DrawnBearing> m_lastDrawn;
     bool m_latitudeSouth = false;
     bool m_longitudeWest = false;
     int m_calibration = 0;

@@ -36,6 +36,11 @@ StationCore::StationCore(platform::Messages& messages, QObject* parent)
     connect(&m_comm, &platform::SerialPort::opened, this, [this] { m_timerReopen.setEnabled(false); });
     connect(&m_controls, &station::Controls::changed, this, &StationCore::logDfStatus);
     connect(&m_model, &station::StationModel::bearingDrawn, this, &StationCore::bearingDrawn);
+    // The options window shows the model's digits and COM port, each as it is set.
+    connect(&m_model, &station::StationModel::digitChanged, &m_controls,
+            [this](int field, int digit) { m_controls.setCaptionAndTag(station::digitFieldId(field), QString::number(digit)); });
+    connect(&m_model, &station::StationModel::commPortChanged, &m_controls,
+            [this](int port) { m_controls.setCaption(ControlId::CmdButton_COMM_PORT, station::commPortCaption(port)); });
     using station::SerialLine;
     connect(&m_comm, &platform::SerialPort::opened, &m_model, [this] { m_model.setSerialLine(SerialLine::Open); });
     connect(&m_comm, &platform::SerialPort::openFailed, &m_model, [this] { m_model.setSerialLine(SerialLine::Failed); });

@@ -62,6 +62,23 @@ void StationModel::drawBearing(const DrawnBearing& bearing)
     emit bearingDrawn(bearing);
 }
 
+void StationModel::setDigit(int field, int digit)
+{
+    int& held = m_digits.at(static_cast<size_t>(field));
+    if (digit == held)
+        return;
+    held = digit;
+    emit digitChanged(field, digit);
+}
+
+void StationModel::setCommPort(int port)
+{
+    if (port == m_commPort)
+        return;
+    m_commPort = port;
+    emit commPortChanged(port);
+}
+
 void StationModel::setHemispheres(bool latitudeSouth, bool longitudeWest)
 {
     if (latitudeSouth == m_latitudeSouth && longitudeWest == m_longitudeWest)

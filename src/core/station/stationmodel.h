@@ -1,6 +1,7 @@
 #pragma once
 // The station's switches and state in its own terms: whether DF input and test mode are on, what the DF
-// unit is doing, the bearing line (the station's position and the line's end) with the bearing now drawn
+// unit is doing, the 23 digits of the position, website port and calibration (in the order of
+// options::kDigitFields), the COM port, the bearing line (the station's position and the line's end) with the bearing now drawn
 // on it, which hemispheres the position lies in, the calibration, the website port and whether it
 // listens, and how the serial line stands. (The values the handlers compute with, WEBSITE_PORT, DF_CAL
 // and the line's texts, stay in StationState; the model announces them as they are set.) The handlers
@@ -11,7 +12,10 @@
 #include "bearingline.h"
 #include "drawnbearing.h"
 
+#include "core/options/digitfields.h"
+
 #include <QObject>
+#include <array>
 #include <optional>
 
 namespace station {
@@ -39,6 +43,11 @@ public:
     std::optional<DrawnBearing> bearing() const;
     // The last bearing drawn, kept after its line collapsed (the live map shows when it was drawn).
     const std::optional<DrawnBearing>& lastDrawn() const { return m_lastDrawn; }
+    // A digit field's digit as the options window shows it (options::kDigitFields[field]).
+    int digit(int field) const { return m_digits.at(static_cast<size_t>(field)); }
+    // The COM port the options window's selector last selected; 0 before its first selection (the
+    // selector then shows its design caption).
+    int commPort() const { return m_commPort; }
     bool latitudeSouth() const { return m_latitudeSouth; }
     bool longitudeWest() const { return m_longitudeWest; }
     int calibration() const { return m_calibration; }
@@ -54,6 +63,8 @@ public:
     void setLine(const station::BearingLine& line);
     // A bearing has just been drawn on the line set before it.
     void drawBearing(const station::DrawnBearing& bearing);
+    void setDigit(int field, int digit);
+    void setCommPort(int port);
     void setHemispheres(bool latitudeSouth, bool longitudeWest);
     void setCalibration(int degrees);
     void setWebsite(int port, bool listening);
@@ -66,12 +77,20 @@ signals:
     void lineChanged(const station::BearingLine& line);
     // Raised for every bearing drawn, also when it equals the last one (the bearing log follows it).
     void bearingDrawn(const station::DrawnBearing& bearing);
+    void digitChanged(int field, int digit);
+    void commPortChanged(int port);
     void hemispheresChanged(bool latitudeSouth, bool longitudeWest);
     void calibrationChanged(int degrees);
     void websiteChanged(int port, bool listening);
     void serialLineChanged(station::SerialLine line);
 
 private:
+    static constexpr std::array<int, options::kDigitFieldCount> filled(int digit)
+    {
+        std::array<int, options::kDigitFieldCount> digits{};
+        digits.fill(digit);
+        return digits;
+    }
     // Runs a change and announces the DF state when it moved.
     template <typename Change>
     void changing(Change change);
@@ -81,6 +100,8 @@ private:
     bool m_bearingValid = false;
     BearingLine m_line;
     std::optional<DrawnBearing> m_lastDrawn;
+    std::array<int, options::kDigitFieldCount> m_digits = filled(8); // the options window's design digits
+    int m_commPort = 0;
     bool m_latitudeSouth = false;
     bool m_longitudeWest = false;
     int m_calibration = 0;

@@ -30,7 +30,7 @@ protected:
     void set(const char* const (&names)[N], const char* digits)
     {
         for (const char* name : names)
-            controls.setCaptionAndTag(field(name), QString(QLatin1Char(*digits++)));
+            station.model().setDigit(options::digitFieldIndex(name), *digits++ - '0');
     }
     template <size_t N>
     QString tags(const char* const (&names)[N]) const
@@ -55,7 +55,7 @@ TEST_F(Options, EveryStepChangesOnlyItsFieldAndRunsItsEditorsOperation)
 {
     for (int f = 0; f < options::kDigitFieldCount; ++f) {
         for (int c = 0; c < options::kDigitFieldCount; ++c)
-            controls.setCaptionAndTag(station::digitFieldId(c), QStringLiteral("0"));
+            station.model().setDigit(c, 0);
         station.state() = StationState{};
         controls.setCaption(ControlId::Label_SITE, station::kSiteCaption);
 

@@ -36,9 +36,7 @@ StationCore::StationCore(platform::Messages& messages, QObject* parent)
     connect(&m_comm, &platform::SerialPort::opened, this, [this] { m_timerReopen.setEnabled(false); });
     connect(&m_controls, &station::Controls::changed, this, &StationCore::logDfStatus);
     connect(&m_model, &station::StationModel::bearingDrawn, this, &StationCore::bearingDrawn);
-    // The options window shows the model's digits and COM port, each as it is set.
-    connect(&m_model, &station::StationModel::digitChanged, &m_controls,
-            [this](int field, int digit) { m_controls.setCaptionAndTag(station::digitFieldId(field), QString::number(digit)); });
+    // The options window's COM port button shows the port chosen, as it is chosen.
     connect(&m_model, &station::StationModel::commPortChanged, &m_controls,
             [this](int port) { m_controls.setCaption(ControlId::CmdButton_COMM_PORT, station::commPortCaption(port)); });
     using station::SerialLine;

@@ -1,19 +1,18 @@
 #include "mapstatus.h"
 
-#include "lastbearing.h"
-#include "core/station/stationcore.h"
+#include "core/station/stationmodel.h"
 
 namespace station {
 
-geo::MapStatus mapStatus(StationCore& station, const LastBearing& last)
+geo::MapStatus mapStatus(const StationModel& model)
 {
-    const StationState& state = station.state();
+    const BearingLine& line = model.line();
     geo::MapStatus status;
-    status.startLatitude = state.START_LATITUDE;
-    status.startLongitude = state.START_LONGITUDE;
-    status.endLatitude = state.END_LATITUDE;
-    status.endLongitude = state.END_LONGITUDE;
-    switch (station.model().dfState()) {
+    status.startLatitude = line.startLatitude;
+    status.startLongitude = line.startLongitude;
+    status.endLatitude = line.endLatitude;
+    status.endLongitude = line.endLongitude;
+    switch (model.dfState()) {
     case DfState::Test:
         status.df = QStringLiteral("test");
         break;
@@ -27,11 +26,11 @@ geo::MapStatus mapStatus(StationCore& station, const LastBearing& last)
         status.df = QStringLiteral("silent");
         break;
     }
-    const bool collapsed = state.END_LATITUDE == state.START_LATITUDE && state.END_LONGITUDE == state.START_LONGITUDE;
-    if (last.degrees() && !collapsed)
-        status.bearing = *last.degrees();
-    status.time = last.drawnAt();
-    status.port = state.WEBSITE_PORT;
+    if (const auto bearing = model.bearing())
+        status.bearing = bearing->degrees;
+    if (const auto& last = model.lastDrawn())
+        status.time = last->drawnAt;
+    status.port = model.websitePort();
     return status;
 }
 

@@ -4,14 +4,12 @@
 
 #include "core/geo/geojson.h"
 
-class StationCore;
-
 namespace station {
 
-class LastBearing;
+class StationModel;
 
 // df: "test" while test mode is on, else "off" while DF input is off, else "detected" while a bearing
 // is valid, else "silent". bearing: the last one drawn, unless the line is collapsed onto the station.
-geo::MapStatus mapStatus(StationCore& station, const LastBearing& last);
+geo::MapStatus mapStatus(const StationModel& model);
 
 } // namespace station

@@ -1,7 +1,6 @@
 #include "webmap.h"
 
 #include "commandline.h"
-#include "lastbearing.h"
 #include "mapstatus.h"
 #include "networklink.h"
 #include "core/station/stationcore.h"
@@ -20,13 +19,15 @@ namespace station {
 
 namespace {
 
-// The one place the live map learns that the station changed: every bearing drawn, and every change
-// its windows would show (a bearing handled, a switch, the DF state, the position and port digits).
-// The feed sends the status after the change, once, and only when it differs from the last sent.
-void tellOfChanges(StationCore& station, web::LiveFeed& feed)
+// The one place the live map learns that the station changed: the model's signals for everything its
+// status carries (the line and the position, the bearing drawn, the DF state, the website port). The
+// feed sends the status after the whole handler, once, and only when it differs from the last sent.
+void tellOfChanges(const StationModel& model, web::LiveFeed& feed)
 {
-    QObject::connect(&station, &StationCore::bearingDrawn, &feed, &web::LiveFeed::statusChanged);
-    QObject::connect(&station.controls(), &Controls::changed, &feed, &web::LiveFeed::statusChanged);
+    QObject::connect(&model, &StationModel::lineChanged, &feed, &web::LiveFeed::statusChanged);
+    QObject::connect(&model, &StationModel::bearingDrawn, &feed, &web::LiveFeed::statusChanged);
+    QObject::connect(&model, &StationModel::dfStateChanged, &feed, &web::LiveFeed::statusChanged);
+    QObject::connect(&model, &StationModel::websiteChanged, &feed, &web::LiveFeed::statusChanged);
 }
 
 } // namespace
@@ -58,8 +59,7 @@ int WebMap::start(StationCore& station, const CommandLine& commandLine)
                                      + platform::HttpListener::kMaxStreams,
                                  false);
 
-    m_last = std::make_unique<LastBearing>(station);
-    const auto status = [&station, last = m_last.get()] { return geo::statusGeoJson(mapStatus(station, *last)); };
+    const auto status = [&model = station.model()] { return geo::statusGeoJson(mapStatus(model)); };
     m_map = std::make_unique<web::LiveMap>(status, web::MapAssets(commandLine.tilesUrl));
     if (!m_map->listen(commandLine.webMapPort)) {
         platform::logEvent(QStringLiteral("Live map port %1 cannot be used: %2")
@@ -69,7 +69,7 @@ int WebMap::start(StationCore& station, const CommandLine& commandLine)
         // As for a website port that a station without an operator cannot use: a supervisor tries again.
         return StationCore::kExitWebsitePortUnusable;
     }
-    tellOfChanges(station, m_map->feed());
+    tellOfChanges(station.model(), m_map->feed());
     platform::logEvent(QStringLiteral("Serving the live map on port %1 (open http://<this machine>:%1/ in a browser)")
                            .arg(commandLine.webMapPort));
     if (const int streams = m_map->listener()->maxStreams(); streams < platform::HttpListener::kMaxStreams) {

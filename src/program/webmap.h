@@ -16,7 +16,6 @@ class LiveMap;
 namespace station {
 
 struct CommandLine;
-class LastBearing;
 
 // A --web-map port that is the settings file's website port, as a usage error's text
 // ("--web-map: 10000 is the website port ..."); empty when the ports differ or no map was asked for.
@@ -40,7 +39,6 @@ public:
     void stopAccepting();
 
 private:
-    std::unique_ptr<LastBearing> m_last;
     std::unique_ptr<web::LiveMap> m_map;
 };
 

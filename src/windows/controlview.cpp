@@ -40,4 +40,11 @@ void showControl(QWidget& widget, const ControlState& state)
         widget.setVisible(state.visible);
 }
 
+void showBackground(QWidget& widget, const ControlState& state)
+{
+    if (auto* label = qobject_cast<platform::TagLabel*>(&widget); label && state.face != Face::None)
+        label->setBackground(colour(state.face));
+    widget.setVisible(state.visible);
+}
+
 } // namespace station

@@ -9,5 +9,7 @@ class QWidget;
 namespace station {
 
 void showControl(QWidget& widget, const ControlState& state);
+// Only the background and visibility (a digit field, whose digit its presenter shows).
+void showBackground(QWidget& widget, const ControlState& state);
 
 } // namespace station

@@ -3,6 +3,7 @@
 #include "captionwidgets.h"
 #include "layout.h"
 #include "controlview.h"
+#include "digitpresenter.h"
 #include "core/station/stationcore.h"
 
 #include <QCloseEvent>
@@ -51,6 +52,7 @@ Form_OPTIONS::Form_OPTIONS(StationCore& station, QWidget* parent)
     setFixedSize(platform::px(8460), platform::px(3705));
     setFont(platform::controlFont(8, false));
     createControls();
+    new DigitPresenter(m_station.model(), m_digitLabels, this);
     for (auto it = m_controls.cbegin(); it != m_controls.cend(); ++it)
         refresh(it.key());
     refresh(ControlId::Form_OPTIONS);
@@ -112,6 +114,7 @@ void Form_OPTIONS::createColumn(QWidget* frame, int field)
     label->setFont(platform::digitFont());
     label->setAlignment(Qt::AlignCenter);
     m_controls.insert(station::digitFieldId(field), label);
+    m_digitLabels.append(label);
 
     options::OptionsCore& operations = m_station.options();
     const auto stepButton = [&](const char* name, const QString& caption, int top, Step step) {
@@ -136,7 +139,12 @@ void Form_OPTIONS::refresh(ControlId id)
         activateWindow();
         return;
     }
-    if (QWidget* widget = m_controls.value(id))
+    QWidget* widget = m_controls.value(id);
+    if (!widget)
+        return;
+    if (id >= station::digitFieldId(0))
+        station::showBackground(*widget, m_station.controls()[id]);
+    else
         station::showControl(*widget, m_station.controls()[id]);
 }
 

@@ -7,9 +7,13 @@
 #include "core/station/controls.h"
 
 #include <QHash>
+#include <QVector>
 #include <QWidget>
 
 class StationCore;
+namespace platform {
+class TagLabel;
+}
 
 class Form_OPTIONS : public QWidget
 {
@@ -29,4 +33,5 @@ private:
 
     StationCore& m_station;
     QHash<station::ControlId, QWidget*> m_controls;
+    QVector<platform::TagLabel*> m_digitLabels; // in the order of options::kDigitFields
 };

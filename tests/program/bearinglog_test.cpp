@@ -23,7 +23,7 @@ const QByteArray kHeader =
 DrawnBearing dfBearing(qint16 degrees, qint16 calibration = 10)
 {
     return {DrawnBearing::Source::Df, degrees, calibration, QStringLiteral("+34.41852"), QStringLiteral("-119.74167"),
-            QStringLiteral("+34.67428"), QStringLiteral("-119.43014")};
+            QStringLiteral("+34.67428"), QStringLiteral("-119.43014"), {}};
 }
 
 TEST(BearingLogLine, TimeInUtcWithMillisecondsThenSourceBearingCalibrationAndBothEnds)

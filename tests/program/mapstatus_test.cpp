@@ -1,7 +1,6 @@
 // What the live map shows of the station: the DF state by the switches and the bearing's validity, the
 // bearing only while its line is drawn, and the time of the last line drawn.
 #include "platform/messages.h"
-#include "program/lastbearing.h"
 #include "program/mapstatus.h"
 #include "core/station/stationcore.h"
 #include "support/pty.h"
@@ -9,6 +8,8 @@
 
 #include <QTest>
 #include <QTime>
+#include <functional>
+#include <vector>
 #include <gtest/gtest.h>
 
 namespace {
@@ -23,6 +24,8 @@ protected:
         s.START_LONGITUDE = QStringLiteral("-000.12000");
         s.collapseLine();
         s.WEBSITE_PORT = 10000;
+        station.model().setLine(s.line());
+        station.model().setWebsite(s.WEBSITE_PORT, false);
         station.setClock([] { return QTime(12, 0, 7); }); // test bearing 42
         ASSERT_TRUE(pty.linkAs(folder.folder(), 1));
         ASSERT_TRUE(station.serialPort().setPortOpen(true));
@@ -33,13 +36,12 @@ protected:
         ASSERT_TRUE(pty.write(QByteArrayLiteral("%") + QByteArray::number(degrees).rightJustified(3, '0') + '\r'));
         ASSERT_TRUE(QTest::qWaitFor([&] { return station.state().DF_VALID && station.state().BEARING_DEGREES == degrees; }, 3000));
     }
-    geo::MapStatus status() { return station::mapStatus(station, last); }
+    geo::MapStatus status() { return station::mapStatus(station.model()); }
 
     testsupport::SettingsFolder folder;
     testsupport::Pty pty;
     platform::Messages messages;
     StationCore station{messages};
-    station::LastBearing last{station};
 };
 
 } // namespace
@@ -80,6 +82,7 @@ TEST_F(MapStatusOf, AWithdrawnBearingKeepsItsTimeButNotItsNumber)
     drawBearing(90);
     station.state().START_LATITUDE = QStringLiteral("+52.00000");
     station.state().collapseLine();
+    station.model().setLine(station.state().line());
     EXPECT_FALSE(status().bearing);
     EXPECT_EQ(status().df, QStringLiteral("detected")); // the bearing is still valid until the watchdog
 }
@@ -107,4 +110,41 @@ TEST_F(MapStatusOf, TestModeWinsOverDfInputOffWhichWinsOverTheBearing)
     EXPECT_FALSE(status().bearing);
     EXPECT_TRUE(status().time.isValid());
     EXPECT_EQ(announced, QStringList({"detected", "off", "test", "off"}));
+}
+
+TEST_F(MapStatusOf, EveryChangeOfItIsAnnouncedByTheModelInTheSameHandler)
+{
+    // The live feed hears only the model: the model must hold the line the KML document serves after every
+    // handler, and a handler that changes the status must raise one of the signals the feed follows.
+    int announced = 0;
+    const auto count = [&] { ++announced; };
+    const station::StationModel& model = station.model();
+    QObject::connect(&model, &station::StationModel::lineChanged, count);
+    QObject::connect(&model, &station::StationModel::bearingDrawn, count);
+    QObject::connect(&model, &station::StationModel::dfStateChanged, count);
+    QObject::connect(&model, &station::StationModel::websiteChanged, count);
+
+    const std::vector<std::pair<const char*, std::function<void()>>> steps = {
+        {"bearing", [&] { drawBearing(45); }},
+        {"watchdog", [&] { station.Timer_DF_Timer(); }},
+        {"second bearing", [&] { drawBearing(90); }},
+        {"DF input off", [&] { station.CmdButton_ACQUIRE_Click(); }},
+        {"test mode on", [&] { station.CmdButton_TEST_Click(); }},
+        {"first tick", [&] { station.Timer_TEST_Timer(); }},
+        {"second tick", [&] { station.Timer_TEST_Timer(); }},
+        {"hemisphere", [&] { station.options().CmdButton_LAT_HEMI_Click(); }},
+        {"tick after the move", [&] { station.Timer_TEST_Timer(); }},
+        {"test mode off", [&] { station.CmdButton_TEST_Click(); }},
+        {"DF input on", [&] { station.CmdButton_ACQUIRE_Click(); }},
+    };
+    for (const auto& [name, step] : steps) {
+        const QByteArray before = geo::statusGeoJson(status());
+        announced = 0;
+        step();
+        EXPECT_EQ(model.line(), station.state().line()) << name;
+        EXPECT_EQ(model.websitePort(), station.state().WEBSITE_PORT) << name;
+        if (geo::statusGeoJson(status()) != before) {
+            EXPECT_GT(announced, 0) << name;
+        }
+    }
 }

@@ -56,7 +56,7 @@ TEST_F(OptionsWindow, DesignState)
 TEST_F(OptionsWindow, EveryButtonReachesTheStationAndTheFieldsShowWhatItHolds)
 {
     for (int f = 0; f < options::kDigitFieldCount; ++f)
-        controls.setCaptionAndTag(station::digitFieldId(f), QStringLiteral("0"));
+        windowed.station.model().setDigit(f, 0);
     for (const options::DigitField& row : kDigitFields) {
         control<QPushButton>(row.upButton).click();
         EXPECT_EQ(field(row.name).text() + field(row.name).tag(), QStringLiteral("11")) << row.upButton;

@@ -109,7 +109,7 @@ TEST_F(StationWindow, LooksAsItsScreenshotsShowIt)
     c.setCaption(ControlId::Label_REPORTED_BEARING, QStringLiteral("REPORTED BEARING :  45"));
     const char* const digits = "10000000342511111944500";
     for (int field = 0; field < options::kDigitFieldCount; ++field)
-        c.setCaptionAndTag(station::digitFieldId(field), QString(QLatin1Char(digits[field])));
+        core.model().setDigit(field, digits[field] - '0');
     c.setCaptionAndTag(ControlId::CmdButton_LONG_HEMI, QStringLiteral("W"));
     c.setCaption(ControlId::CmdButton_COMM_PORT, QStringLiteral("COMM PORT : COM 1"));
 

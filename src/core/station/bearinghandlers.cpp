@@ -55,8 +55,9 @@ void StationCore::reopenSerialLine()
 
 void StationCore::announceDrawn(DrawnBearing::Source source)
 {
-    emit bearingDrawn({source, m_state.BEARING_DEGREES, source == DrawnBearing::Source::Df ? m_state.DF_CAL : qint16(0),
-                       m_state.START_LATITUDE, m_state.START_LONGITUDE, m_state.END_LATITUDE, m_state.END_LONGITUDE});
+    m_model.drawBearing({source, m_state.BEARING_DEGREES, source == DrawnBearing::Source::Df ? m_state.DF_CAL : qint16(0),
+                         m_state.START_LATITUDE, m_state.START_LONGITUDE, m_state.END_LATITUDE, m_state.END_LONGITUDE,
+                         QDateTime::currentDateTimeUtc()});
 }
 
 void StationCore::Timer_DF_Timer()
@@ -66,7 +67,7 @@ void StationCore::Timer_DF_Timer()
     m_controls.setCaption(ControlId::Label_REPORTED_BEARING, kNoBearing);
     m_timerDf.setEnabled(false);
     setDfValid(false);
-    m_state.collapseLine();
+    collapseLine();
 }
 
 void StationCore::Timer_TEST_Timer()

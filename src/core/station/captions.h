@@ -32,7 +32,6 @@ inline const QString kNorth = QStringLiteral("N");
 inline const QString kSouth = QStringLiteral("S");
 inline const QString kEast = QStringLiteral("E");
 inline const QString kWest = QStringLiteral("W");
-inline const QString kDigitDesignValue = QStringLiteral("8");
 inline const QString kCommPortDesignCaption = QStringLiteral("COM PORT : COM 1");
 // "COMM PORT : COM 2" and so on, once a port has been selected.
 inline QString commPortCaption(int port) { return QStringLiteral("COMM PORT : COM %1").arg(port); }

@@ -36,7 +36,7 @@ Controls::Controls(QObject* parent)
     set(ControlId::CmdButton_LONG_HEMI, kEast, kEast, Face::ButtonFace);
     set(ControlId::CmdButton_COMM_PORT, kCommPortDesignCaption, QString(), Face::ButtonFace);
     for (int field = 0; field < options::kDigitFieldCount; ++field)
-        set(digitFieldId(field), kDigitDesignValue, kDigitDesignValue, Face::White);
+        set(digitFieldId(field), QString(), QString(), Face::White); // the digits are the model's
 }
 
 void Controls::setCaption(ControlId id, const QString& caption)

@@ -2,7 +2,8 @@
 // What the windows show of the station, held by the station itself: for each control whose caption,
 // tag, colour or visibility can change, and for the two windows, their current state. The station's
 // handlers write it and read the tags; the windows only show it, and learn of every change through
-// changed(). Controls that never change (frames, the digit buttons, EXIT) belong to the windows alone.
+// changed(). Controls that never change (frames, the digit buttons, EXIT) belong to the windows alone;
+// the digit fields' digits are the station model's (only their backgrounds are held here).
 
 #include "core/options/digitfields.h"
 

@@ -1,7 +1,8 @@
 #pragma once
 // A bearing the station has just drawn on its map: where it came from, its value and the line's two
-// ends as the next map document carries them.
+// ends as the next map document carries them, and when it was drawn.
 
+#include <QDateTime>
 #include <QString>
 #include <QtGlobal>
 
@@ -18,6 +19,7 @@ struct DrawnBearing
     QString stationLongitude;
     QString endLatitude;
     QString endLongitude;
+    QDateTime drawnAt; // UTC
 };
 
 } // namespace station

@@ -36,35 +36,40 @@ QStringList OptionsCore::tags(FieldRange range) const
 {
     QStringList out;
     for (int field = range.first; field < range.first + range.count; ++field)
-        out << controls().tag(digitFieldId(field));
+        out << digitText(field);
     return out;
+}
+
+QString OptionsCore::digitText(int field) const
+{
+    return QString::number(m_station.model().digit(field));
 }
 
 void OptionsCore::setDigits(FieldRange range, const QStringList& digits)
 {
     for (int i = 0; i < range.count; ++i)
-        controls().setCaptionAndTag(digitFieldId(range.first + i), digits[i]);
+        setDigit(range.first + i, digits[i].toInt());
 }
 
 void OptionsCore::setDigit(int field, int digit)
 {
-    controls().setCaptionAndTag(digitFieldId(field), QString::number(digit));
+    m_station.model().setDigit(field, digit);
 }
 
 void OptionsCore::stepDigit(int field, Step step)
 {
     const DigitField& row = kDigitFields.at(static_cast<size_t>(field));
-    const QString tag = controls().tag(digitFieldId(field));
+    const QString tag = digitText(field);
     std::optional<int> digit;
     switch (row.kind) {
     case StepKind::Plain:
         digit = plainStep(tag, row.highest, step);
         break;
     case StepKind::LongitudeTens:
-        digit = longitudeTensStep(tag, controls().tag(digitFieldId(kLongitudeHundreds)), step);
+        digit = longitudeTensStep(tag, digitText(kLongitudeHundreds), step);
         break;
     case StepKind::LongitudeHundreds: {
-        const auto toggled = longitudeHundredsToggle(tag, controls().tag(digitFieldId(kLongitudeTens)));
+        const auto toggled = longitudeHundredsToggle(tag, digitText(kLongitudeTens));
         digit = toggled.hundreds;
         if (toggled.tens)
             setDigit(kLongitudeTens, *toggled.tens);
@@ -96,6 +101,7 @@ void OptionsCore::POSITION()
     state.START_LATITUDE = texts.latitude;
     state.START_LONGITUDE = texts.longitude;
     state.collapseLine();
+    m_station.model().setLine(state.line());
 }
 
 void OptionsCore::setHemispheres(bool latitudeSouth, bool longitudeWest)
@@ -171,7 +177,7 @@ void OptionsCore::CmdButton_COMM_PORT_Click()
         const int next = port == 8 ? 1 : port + 1;
         if (!serial.setCommPort(next))
             return failCommPort();
-        controls().setCaption(ControlId::CmdButton_COMM_PORT, station::commPortCaption(next));
+        m_station.model().setCommPort(next);
         if (!serial.setPortOpen(true))
             return failCommPort();
     } else if (wasOpen) {

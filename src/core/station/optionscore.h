@@ -1,8 +1,8 @@
 #pragma once
 // The options window's operations, without the window: the 46 digit steps, the working values made
 // from the digits (POSITION, CHANGE_SITE, CHANGE_CAL), the hemisphere toggles, the COM port selector
-// and EXIT. The digits, hemispheres and the COM port button live in the station's controls; the
-// station's state, listening socket and serial line are reached through its interface.
+// and EXIT. The digits, hemispheres and COM port are the station model's (the windows' captions follow
+// it); the station's state, listening socket and serial line are reached through its interface.
 
 #include "core/options/digitfields.h"
 #include "core/options/digitstep.h"
@@ -36,11 +36,12 @@ public:
     // The hemispheres as the settings give them, the buttons showing them; POSITION() is left to the caller.
     void setHemispheres(bool latitudeSouth, bool longitudeWest);
 
-    // The tags of a setting's fields, in order.
+    // The digits of a setting's fields as the window shows them, in order.
     QStringList tags(FieldRange range) const;
 
 private:
     station::Controls& controls() const;
+    QString digitText(int field) const;
     void setDigits(FieldRange range, const QStringList& digits);
     void setDigit(int field, int digit);
     void failCommPort();

@@ -51,7 +51,7 @@ bool StationCore::startUp()
     m_options.POSITION();
     if (const QString warning = longitudeWarning(settings, m_state.START_LONGITUDE); !warning.isEmpty())
         platform::logEvent(warning);
-    m_state.collapseLine();
+    collapseLine();
     ENDPOINT();
 
     m_state.DF_CAL = static_cast<qint16>(settings.calibration());
@@ -131,7 +131,7 @@ bool StationCore::loadSettings(Settings& settings)
 void StationCore::applySettings(const Settings& settings)
 {
     for (int field = 0; field < options::kDigitFieldCount; ++field)
-        m_controls.setCaptionAndTag(digitFieldId(field), QString::number(settings.digits[static_cast<size_t>(field)]));
+        m_model.setDigit(field, settings.digits[static_cast<size_t>(field)]);
     m_options.setHemispheres(settings.south, settings.west);
     (void)m_comm.setCommPort(settings.commPort); // a number the file's reading accepted
 }
@@ -142,7 +142,7 @@ Settings StationCore::currentSettings() const
     Settings settings;
     settings.commPort = m_comm.commPort();
     for (int field = 0; field < options::kDigitFieldCount; ++field)
-        settings.digits[static_cast<size_t>(field)] = m_controls.tag(digitFieldId(field)).toInt();
+        settings.digits[static_cast<size_t>(field)] = m_model.digit(field);
     settings.south = m_model.latitudeSouth();
     settings.west = m_model.longitudeWest();
     return settings;

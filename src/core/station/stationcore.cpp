@@ -35,6 +35,10 @@ StationCore::StationCore(platform::Messages& messages, QObject* parent)
     // Whatever opened the port (a retry, the COM port selector), there is nothing left to retry.
     connect(&m_comm, &platform::SerialPort::opened, this, [this] { m_timerReopen.setEnabled(false); });
     connect(&m_controls, &station::Controls::changed, this, &StationCore::logDfStatus);
+    connect(&m_model, &station::StationModel::bearingDrawn, this, &StationCore::bearingDrawn);
+    // The options window's COM port button shows the port chosen, as it is chosen.
+    connect(&m_model, &station::StationModel::commPortChanged, &m_controls,
+            [this](int port) { m_controls.setCaption(ControlId::CmdButton_COMM_PORT, station::commPortCaption(port)); });
     using station::SerialLine;
     connect(&m_comm, &platform::SerialPort::opened, &m_model, [this] { m_model.setSerialLine(SerialLine::Open); });
     connect(&m_comm, &platform::SerialPort::openFailed, &m_model, [this] { m_model.setSerialLine(SerialLine::Failed); });
@@ -50,6 +54,13 @@ void StationCore::ENDPOINT()
                                                   m_state.BEARING_DEGREES, m_state.DF_VALID);
     m_state.END_LATITUDE = end.latitude;
     m_state.END_LONGITUDE = end.longitude;
+    m_model.setLine(m_state.line());
+}
+
+void StationCore::collapseLine()
+{
+    m_state.collapseLine();
+    m_model.setLine(m_state.line());
 }
 
 // DF_VALID and the DF state the model announces change together.

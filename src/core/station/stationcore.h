@@ -114,7 +114,7 @@ signals:
     // The shutdown has run: the program ends with exitStatus().
     void closed();
     // The end point has just been computed from a valid bearing (a DF sentence, or a test tick that
-    // draws): the map's next document carries this line.
+    // draws): the map's next document carries this line. The model's bearingDrawn, passed on.
     void bearingDrawn(const station::DrawnBearing& bearing);
 
 private:
@@ -129,6 +129,8 @@ private:
     void serialLineGone();
     void logDfStatus(station::ControlId id);
     void announceDrawn(station::DrawnBearing::Source source);
+    // The bearing line collapses onto the station, and the model says so.
+    void collapseLine();
     void setDfValid(bool valid);
 
     platform::Messages& m_messages;

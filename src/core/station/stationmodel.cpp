@@ -11,6 +11,13 @@ DfState StationModel::dfState() const
     return m_bearingValid ? DfState::Detected : DfState::Silent;
 }
 
+std::optional<DrawnBearing> StationModel::bearing() const
+{
+    if (m_line.collapsed())
+        return std::nullopt;
+    return m_lastDrawn;
+}
+
 template <typename Change>
 void StationModel::changing(Change change)
 {
@@ -39,6 +46,37 @@ void StationModel::setTestMode(bool on)
 void StationModel::setBearingValid(bool valid)
 {
     changing([&] { m_bearingValid = valid; });
+}
+
+void StationModel::setLine(const BearingLine& line)
+{
+    if (line == m_line)
+        return;
+    m_line = line;
+    emit lineChanged(line);
+}
+
+void StationModel::drawBearing(const DrawnBearing& bearing)
+{
+    m_lastDrawn = bearing;
+    emit bearingDrawn(bearing);
+}
+
+void StationModel::setDigit(int field, int digit)
+{
+    int& held = m_digits.at(static_cast<size_t>(field));
+    if (digit == held)
+        return;
+    held = digit;
+    emit digitChanged(field, digit);
+}
+
+void StationModel::setCommPort(int port)
+{
+    if (port == m_commPort)
+        return;
+    m_commPort = port;
+    emit commPortChanged(port);
 }
 
 void StationModel::setHemispheres(bool latitudeSouth, bool longitudeWest)

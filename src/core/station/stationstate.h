@@ -2,6 +2,8 @@
 // The station's shared state: what the bearing input, the map document, the web server and the
 // options share through the station.
 
+#include "bearingline.h"
+
 #include "core/bearing/sentenceframer.h"
 #include "platform/numbertext.h"
 
@@ -31,4 +33,6 @@ struct StationState
         END_LATITUDE = START_LATITUDE;
         END_LONGITUDE = START_LONGITUDE;
     }
+
+    station::BearingLine line() const { return {START_LATITUDE, START_LONGITUDE, END_LATITUDE, END_LONGITUDE}; }
 };

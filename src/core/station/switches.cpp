@@ -43,7 +43,7 @@ void StationCore::CmdButton_ACQUIRE_Click()
             return;
         showComPortMessage();
         switchOff();
-        m_state.collapseLine();
+        collapseLine();
         return;
     }
 
@@ -51,7 +51,7 @@ void StationCore::CmdButton_ACQUIRE_Click()
     m_timerReopen.setEnabled(false); // a lost line is not tried again
     if (m_comm.portOpen())
         (void)m_comm.setPortOpen(false);
-    m_state.collapseLine();
+    collapseLine();
 }
 
 void StationCore::CmdButton_TEST_Click()
@@ -72,7 +72,7 @@ void StationCore::CmdButton_TEST_Click()
     m_controls.setVisible(ControlId::Label_DF_STATUS, true);
     m_timerTest.setEnabled(false);
     m_controls.setCaption(ControlId::Label_REPORTED_BEARING, kNoBearing);
-    m_state.collapseLine();
+    collapseLine();
 }
 
 void StationCore::CmdButton_OPTIONS_Click()

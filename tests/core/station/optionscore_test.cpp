@@ -24,20 +24,21 @@ class Options : public ::testing::Test
 protected:
     static ControlId field(const char* name) { return station::digitFieldId(options::digitFieldIndex(name)); }
     void step(const char* name, Step direction) { operations.stepDigit(options::digitFieldIndex(name), direction); }
-    QString caption(const char* name) const { return controls.caption(field(name)); }
+    QString caption(const char* name) const { return digit(options::digitFieldIndex(name)); }
+    QString digit(int field) const { return QString::number(station.model().digit(field)); }
     // One digit per field, in order; read back as the joined tags.
     template <size_t N>
     void set(const char* const (&names)[N], const char* digits)
     {
         for (const char* name : names)
-            controls.setCaptionAndTag(field(name), QString(QLatin1Char(*digits++)));
+            station.model().setDigit(options::digitFieldIndex(name), *digits++ - '0');
     }
     template <size_t N>
     QString tags(const char* const (&names)[N]) const
     {
         QString out;
         for (const char* name : names)
-            out += controls.tag(field(name));
+            out += caption(name);
         return out;
     }
     QString site() const { return controls.caption(ControlId::Label_SITE); }
@@ -55,18 +56,17 @@ TEST_F(Options, EveryStepChangesOnlyItsFieldAndRunsItsEditorsOperation)
 {
     for (int f = 0; f < options::kDigitFieldCount; ++f) {
         for (int c = 0; c < options::kDigitFieldCount; ++c)
-            controls.setCaptionAndTag(station::digitFieldId(c), QStringLiteral("0"));
+            station.model().setDigit(c, 0);
         station.state() = StationState{};
         controls.setCaption(ControlId::Label_SITE, station::kSiteCaption);
 
         operations.stepDigit(f, Step::Up);
         const char* name = kDigitFields[static_cast<size_t>(f)].name;
-        EXPECT_EQ(controls.tag(station::digitFieldId(f)), QStringLiteral("1")) << name;
-        EXPECT_EQ(controls.caption(station::digitFieldId(f)), QStringLiteral("1")) << name;
+        EXPECT_EQ(digit(f), QStringLiteral("1")) << name;
         operations.stepDigit(f, Step::Down);
         int changed = 0;
         for (int c = 0; c < options::kDigitFieldCount; ++c)
-            changed += controls.tag(station::digitFieldId(c)) != QStringLiteral("0");
+            changed += digit(c) != QStringLiteral("0");
         EXPECT_EQ(changed, 0) << name;
         const options::Editor editor = kDigitFields[static_cast<size_t>(f)].editor;
         EXPECT_EQ(s.START_LATITUDE.isEmpty(), editor != options::Editor::Position) << name;

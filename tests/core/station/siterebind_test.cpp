@@ -26,7 +26,7 @@ TEST(WebsitePortRebind, RefusedPortGreysTheDigitsAndAUsablePortResumesListening)
     const quint16 port = occupier.serverPort();
     const QString digits = QStringLiteral("%1").arg(port, 5, 10, QLatin1Char('0'));
     for (int field = 0; field < 5; ++field)
-        controls.setCaptionAndTag(station::digitFieldId(field), digits.mid(field, 1));
+        station.model().setDigit(field, digits.mid(field, 1).toInt());
 
     s.DF_ARRIVING = true;
     s.DF_BUFFER = QStringLiteral("%04");

@@ -1,5 +1,4 @@
-#include "platform/tcpsocketset.h"
-#include "support/loopback.h"
+#include "listeningset.h"
 #include "support/rawclient.h"
 
 #include <QCoreApplication>
@@ -9,80 +8,6 @@
 #include <gtest/gtest.h>
 
 #include <unistd.h>
-
-using platform::TcpSocketSet;
-using testsupport::freePort;
-
-namespace {
-
-// One event as the handlers saw it, with the element's State at that moment.
-struct Event
-{
-    char kind; // 'D' data arrival, 'P' send progress, 'S' send complete, 'C' peer close
-    int index;
-    qint64 bytes;
-    int state;
-};
-
-// A socket set listening on a free port that takes every connection on the lowest closed element.
-class Listening : public ::testing::Test
-{
-protected:
-    void SetUp() override
-    {
-        port = freePort();
-        sockets.setLocalPort(0, port);
-        ASSERT_TRUE(sockets.listen(0)) << sockets.errorString().toStdString();
-        QObject::connect(&sockets, &TcpSocketSet::connectionRequest, [this](int, qint32 id) {
-            ++requests;
-            if (!acceptRequests)
-                return;
-            int i = 1;
-            while (i <= sockets.ubound() && sockets.state(i) != 0)
-                ++i;
-            if (i > sockets.ubound()) {
-                ASSERT_TRUE(sockets.load(i));
-            }
-            ASSERT_TRUE(sockets.accept(i, id));
-        });
-        QObject::connect(&sockets, &TcpSocketSet::dataArrival, [this](int i, qint32 n) {
-            events.push_back({'D', i, n, sockets.state(i)});
-            if (readOnArrival)
-                received += sockets.getData(i);
-        });
-        QObject::connect(&sockets, &TcpSocketSet::sendProgress,
-                         [this](int i, qint32 n, qint32) { events.push_back({'P', i, n, sockets.state(i)}); });
-        QObject::connect(&sockets, &TcpSocketSet::sendComplete,
-                         [this](int i) { events.push_back({'S', i, 0, sockets.state(i)}); });
-        QObject::connect(&sockets, &TcpSocketSet::closed,
-                         [this](int i) { events.push_back({'C', i, 0, sockets.state(i)}); });
-    }
-
-    // A client connected and taken over by an element.
-    std::unique_ptr<QTcpSocket> connectClient(int expectedIndex)
-    {
-        auto client = std::make_unique<QTcpSocket>();
-        client->connectToHost(QHostAddress::LocalHost, port);
-        EXPECT_TRUE(QTest::qWaitFor([&] { return sockets.state(expectedIndex) == 7; }));
-        EXPECT_TRUE(QTest::qWaitFor([&] { return client->state() == QAbstractSocket::ConnectedState; }));
-        return client;
-    }
-
-    int count(char kind) const
-    {
-        return static_cast<int>(std::count_if(events.begin(), events.end(), [kind](const Event& e) { return e.kind == kind; }));
-    }
-
-    TcpSocketSet sockets;
-    quint16 port = 0;
-    int requests = 0;
-    bool acceptRequests = true;
-    bool readOnArrival = true;
-    QString received;
-    std::vector<Event> events;
-};
-
-} // namespace
 
 TEST(TcpSocketSetListen, RefusesPortsOutsideTheRangeAndPortsInUse)
 {
@@ -199,73 +124,6 @@ TEST_F(Listening, EverySendIsReportedInFullThenCompletedExactlyOnce)
     EXPECT_FALSE(sockets.sendData(0, QStringLiteral("x")));
 }
 
-TEST_F(Listening, CloseIsImmediateYetThePeerReceivesEverythingSentBefore)
-{
-    auto client = connectClient(1);
-    const QString payload(1024 * 1024, QLatin1Char('k'));
-    ASSERT_TRUE(sockets.sendData(1, payload + QStringLiteral("END")));
-    sockets.close(1);
-    EXPECT_EQ(sockets.state(1), 0);
-
-    // The element is free at once for the next connection while the old one drains.
-    auto next = connectClient(1);
-    EXPECT_EQ(sockets.ubound(), 1);
-
-    const QByteArray atPeer = testsupport::readUntilClosed(*client, 10000);
-    EXPECT_EQ(atPeer.size(), payload.size() + 3);
-    EXPECT_TRUE(atPeer.endsWith("kEND"));
-    EXPECT_EQ(client->state(), QAbstractSocket::UnconnectedState);
-    EXPECT_TRUE(QTest::qWaitFor([&] { return sockets.lingeringCount() == 0; }));
-    EXPECT_EQ(count('S'), 0); // nothing is reported for a connection the element has let go
-}
-
-TEST_F(Listening, AnswerReachesAPeerThatIsStillSendingWhenClosed)
-{
-    auto client = connectClient(1);
-    QByteArray atPeer;
-    QObject::connect(client.get(), &QTcpSocket::readyRead, [&] { atPeer += client->readAll(); });
-    client->write(QByteArray(16 * 1024 * 1024, 'g'));
-    ASSERT_TRUE(QTest::qWaitFor([&] { return count('D') >= 1; }));
-    const QString answer = QString(4 * 1024 * 1024, QLatin1Char('a')) + QStringLiteral("END");
-    ASSERT_TRUE(sockets.sendData(1, answer));
-    sockets.close(1);
-    EXPECT_TRUE(QTest::qWaitFor([&] { return client->state() == QAbstractSocket::UnconnectedState; }, 10000));
-    EXPECT_EQ(atPeer.size(), answer.size());
-    EXPECT_TRUE(atPeer.endsWith("aEND"));
-}
-
-TEST_F(Listening, PeerCloseDeliversEarlierBytesFirstThenState8)
-{
-    auto client = connectClient(1);
-    client->write("last words");
-    client->disconnectFromHost();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return count('C') == 1; }));
-    ASSERT_GE(events.size(), 2u);
-    EXPECT_EQ(events.front().kind, 'D');
-    EXPECT_EQ(events.front().state, 7);
-    EXPECT_EQ(events.back().kind, 'C');
-    EXPECT_EQ(events.back().state, 8);
-    EXPECT_EQ(received, QStringLiteral("last words"));
-    EXPECT_EQ(sockets.state(1), 8);
-    EXPECT_FALSE(sockets.sendData(1, QStringLiteral("too late")));
-    sockets.close(1);
-    EXPECT_EQ(sockets.state(1), 0);
-    QTest::qWait(20);
-    EXPECT_EQ(count('C'), 1);
-}
-
-TEST_F(Listening, APeerThatStopsReadingIsCutOffAfterTheLingerTime)
-{
-    sockets.setLingerTimeout(300);
-    auto client = connectClient(1);
-    client->setReadBufferSize(1024); // stops reading once this much waits
-    ASSERT_TRUE(sockets.sendData(1, QString(64 * 1024 * 1024, QLatin1Char('z'))));
-    QTest::qWait(50);
-    sockets.close(1);
-    EXPECT_EQ(sockets.lingeringCount(), 1);
-    EXPECT_TRUE(QTest::qWaitFor([&] { return sockets.lingeringCount() == 0; }, 3000));
-}
-
 TEST_F(Listening, KeepsAcceptingAfterRunningOutOfDescriptors)
 {
     // The client's socket takes the one descriptor left, so the set's accept finds none.
@@ -309,62 +167,6 @@ TEST_F(Listening, SendReportsComeFromTheEventLoopNeverFromInsideSendData)
     EXPECT_EQ(events[1].bytes, 6);
     EXPECT_EQ(events[3].bytes, 4);
     EXPECT_EQ(testsupport::readUntilClosed(*client, 200), QByteArray("headerbody"));
-}
-
-TEST_F(Listening, AClosedConnectionLingersWithoutItsElementUntilThePeerHasClosed)
-{
-    sockets.setLingerTimeout(400);
-    // Several connections one after the other on element 1: each is answered in full and ends
-    // cleanly, the element is free at once, and no descriptor is left behind.
-    const auto serveOne = [&] {
-        auto client = connectClient(1);
-        client->write("GET");
-        ASSERT_TRUE(QTest::qWaitFor([&] { return count('D') >= 1; }));
-        ASSERT_TRUE(sockets.sendData(1, QStringLiteral("answer")));
-        ASSERT_TRUE(QTest::qWaitFor([&] { return count('S') == 1; }));
-        sockets.close(1);
-        EXPECT_EQ(sockets.state(1), 0);
-        EXPECT_EQ(testsupport::readUntilClosed(*client, 2000), QByteArray("answer"));
-        EXPECT_EQ(client->error(), QAbstractSocket::RemoteHostClosedError); // an end, not a reset
-        events.clear();
-    };
-    serveOne();
-    EXPECT_TRUE(QTest::qWaitFor([&] { return sockets.lingeringCount() == 0; }));
-    const int descriptors = testsupport::openDescriptors();
-    for (int i = 0; i < 20; ++i)
-        serveOne();
-    EXPECT_TRUE(QTest::qWaitFor([&] { return sockets.lingeringCount() == 0; }));
-    EXPECT_EQ(testsupport::openDescriptors(), descriptors);
-    EXPECT_EQ(sockets.ubound(), 1);
-
-    // A peer that has everything but never closes its side is cut off after the time limit.
-    testsupport::RawClient stays(port);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return sockets.state(1) == 7; }));
-    ASSERT_TRUE(stays.send("GET"));
-    ASSERT_TRUE(QTest::qWaitFor([&] { return count('D') >= 1; }));
-    ASSERT_TRUE(sockets.sendData(1, QStringLiteral("answer")));
-    ASSERT_TRUE(QTest::qWaitFor([&] { return count('S') == 1; }));
-    sockets.close(1);
-    bool reset = true;
-    EXPECT_EQ(stays.readUntilEnd(2000, &reset), QByteArray("answer"));
-    EXPECT_FALSE(reset);
-    EXPECT_EQ(sockets.lingeringCount(), 1);
-    EXPECT_TRUE(QTest::qWaitFor([&] { return sockets.lingeringCount() == 0; }, 3000));
-}
-
-TEST_F(Listening, ASmallAnswerReachesAPeerThatIsStillSendingWhenClosed)
-{
-    auto client = connectClient(1);
-    QByteArray atPeer;
-    QObject::connect(client.get(), &QTcpSocket::readyRead, [&] { atPeer += client->readAll(); });
-    client->write(QByteArray(4 * 1024 * 1024, 'g'));
-    ASSERT_TRUE(QTest::qWaitFor([&] { return count('D') >= 1; }));
-    ASSERT_TRUE(sockets.sendData(1, QStringLiteral("short answer")));
-    ASSERT_TRUE(QTest::qWaitFor([&] { return count('S') == 1; }));
-    sockets.close(1);
-    EXPECT_TRUE(QTest::qWaitFor([&] { return client->state() == QAbstractSocket::UnconnectedState; }, 10000));
-    EXPECT_EQ(atPeer, QByteArray("short answer"));
-    EXPECT_TRUE(QTest::qWaitFor([&] { return sockets.lingeringCount() == 0; }));
 }
 
 TEST_F(Listening, ReportsFallenDueTogetherReachAHandlerThatLetsEventsRunInOrder)

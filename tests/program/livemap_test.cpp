@@ -1,27 +1,17 @@
 // The live map as a browser and a hostile client meet it: fixed paths, GET and HEAD only, no bodies,
 // the status now and as the station tells of its changes, and nothing written to the log for any of it.
 #include "support/loopback.h"
-#include "support/pty.h"
 #include "support/rawclient.h"
-#include "support/settingsfolder.h"
 #include "platform/httplistener.h"
-#include "platform/messages.h"
-#include "program/commandline.h"
-#include "core/station/stationcore.h"
-#include "program/webmap.h"
 #include "program/livemap.h"
 
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
-#include <QJsonArray>
-#include <QJsonDocument>
-#include <QJsonObject>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QTest>
-#include <QTime>
 #include <gtest/gtest.h>
 
 #include <map>
@@ -108,102 +98,7 @@ protected:
     quint16 port = 0;
 };
 
-// The station's live map served from this process, and one browser's event stream from it.
-class LiveFeedOf : public ::testing::Test
-{
-protected:
-    void SetUp() override
-    {
-        StationState& s = station.state();
-        s.START_LATITUDE = QStringLiteral("+51.50000");
-        s.START_LONGITUDE = QStringLiteral("-000.12000");
-        s.collapseLine();
-        s.WEBSITE_PORT = 10000;
-        station.setClock([] { return QTime(12, 0, 7); }); // test bearing 42
-        ASSERT_TRUE(pty.linkAs(folder.folder(), 1));
-        ASSERT_TRUE(station.serialPort().setPortOpen(true));
-        station::CommandLine commandLine;
-        commandLine.webMapPort = testsupport::freePort();
-        ASSERT_EQ(map.start(station, commandLine), 0);
-        browser.connectToHost(QHostAddress::LocalHost, static_cast<quint16>(commandLine.webMapPort));
-        browser.write("GET /live HTTP/1.1\r\nHost: station\r\n\r\n");
-        ASSERT_TRUE(QTest::qWaitFor([&] { return events().size() == 1; }, 3000));
-    }
-    // The line's properties of every event received so far.
-    QList<QJsonObject> events()
-    {
-        stream += browser.readAll();
-        QList<QJsonObject> lines;
-        for (qsizetype at = stream.indexOf("data: "); at >= 0; at = stream.indexOf("data: ", at + 1)) {
-            const qsizetype end = stream.indexOf("\n\n", at);
-            if (end < 0)
-                break;
-            const QJsonObject status = QJsonDocument::fromJson(stream.mid(at + 6, end - at - 6)).object();
-            lines << status.value(QStringLiteral("features")).toArray().at(1).toObject().value(QStringLiteral("properties")).toObject();
-        }
-        return lines;
-    }
-    // Lets whatever the station would send go out and arrive: the events then received.
-    QList<QJsonObject> eventsAfterASettle()
-    {
-        QTest::qWait(300);
-        return events();
-    }
-
-    // A bearing from the DF unit, as the reception draws it (calibration 0).
-    void drawBearing(qint16 degrees)
-    {
-        ASSERT_TRUE(pty.write(QByteArrayLiteral("%") + QByteArray::number(degrees).rightJustified(3, '0') + '\r'));
-        ASSERT_TRUE(QTest::qWaitFor([&] { return station.state().DF_VALID && station.state().BEARING_DEGREES == degrees; }, 3000));
-    }
-
-    testsupport::SettingsFolder folder;
-    testsupport::Pty pty;
-    platform::Messages messages;
-    StationCore station{messages};
-    station::WebMap map;
-    QTcpSocket browser;
-    QByteArray stream;
-};
-
 } // namespace
-
-TEST_F(LiveFeedOf, EachChangeIsSentOnceWithTheStatusAfterTheWholeHandlerAndNothingElseIs)
-{
-    // A bearing handled: one event, with the line drawn.
-    drawBearing(45);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return events().size() == 2; }, 3000));
-    QList<QJsonObject> seen = eventsAfterASettle();
-    ASSERT_EQ(seen.size(), 2);
-    EXPECT_EQ(seen[1].value(QStringLiteral("bearing")).toInt(), 45);
-    EXPECT_EQ(seen[1].value(QStringLiteral("df")).toString(), QStringLiteral("detected"));
-
-    // DF input off changes the switch, the DF state, the bearing and the line in one handler: one event,
-    // with all of it (the line collapses last of all).
-    station.CmdButton_ACQUIRE_Click();
-    seen = eventsAfterASettle();
-    ASSERT_EQ(seen.size(), 3) << stream.constData();
-    EXPECT_EQ(seen[2].value(QStringLiteral("df")).toString(), QStringLiteral("off"));
-    EXPECT_TRUE(seen[2].value(QStringLiteral("bearing")).isNull());
-
-    // Changes the map does not show, and a status changed without the station saying so (nothing asks
-    // for it by itself), send nothing.
-    station.controls().announce(station::ControlId::Label_SITE);
-    EXPECT_EQ(eventsAfterASettle().size(), 3) << stream.constData();
-    station.state().START_LATITUDE = QStringLiteral("+52.00000");
-    station.state().collapseLine();
-    EXPECT_EQ(eventsAfterASettle().size(), 3) << stream.constData();
-
-    // Test mode switched on and two ticks in one pass: one event, with the line the second tick drew.
-    station.CmdButton_TEST_Click();
-    station.timerTest().setEnabled(false); // the ticks are the test's
-    station.Timer_TEST_Timer();
-    station.Timer_TEST_Timer();
-    seen = eventsAfterASettle();
-    ASSERT_EQ(seen.size(), 4) << stream.constData();
-    EXPECT_EQ(seen[3].value(QStringLiteral("df")).toString(), QStringLiteral("test"));
-    EXPECT_EQ(seen[3].value(QStringLiteral("bearing")).toInt(), 42);
-}
 
 TEST_F(LiveMapServed, ThePageItsOwnFilesAndLeafletsUnderFixedPathsAndNothingElse)
 {

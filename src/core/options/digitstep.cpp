@@ -1,49 +1,35 @@
 #include "digitstep.h"
 
-#include "platform/numbertext.h"
-
-#include <QString>
-
 namespace options {
 
-std::optional<int> digitValue(QStringView tag, int highest)
+std::optional<int> plainStep(int digit, int highest, Step step)
 {
-    for (int v = 0; v <= highest; ++v) {
-        if (tag == QString::number(v))
-            return v;
-    }
-    return std::nullopt;
-}
-
-std::optional<int> plainStep(QStringView tag, int highest, Step step)
-{
-    const auto v = digitValue(tag, highest);
-    if (!v)
+    if (digit < 0 || digit > highest)
         return std::nullopt;
     if (step == Step::Up)
-        return *v == highest ? 0 : *v + 1;
-    return *v == 0 ? highest : *v - 1;
+        return digit == highest ? 0 : digit + 1;
+    return digit == 0 ? highest : digit - 1;
 }
 
-std::optional<int> longitudeTensStep(QStringView tensTag, QStringView hundredsTag, Step step)
+std::optional<int> longitudeTensStep(int tens, int hundreds, Step step)
 {
-    const bool hundredsIsOne = platform::readNumber(hundredsTag) == 1.0;
-    if (step == Step::Up && tensTag == u"7")
+    const bool hundredsIsOne = hundreds == 1;
+    if (step == Step::Up && tens == 7)
         return hundredsIsOne ? 0 : 8;
-    if (step == Step::Down && tensTag == u"0")
+    if (step == Step::Down && tens == 0)
         return hundredsIsOne ? 7 : 9;
-    return plainStep(tensTag, 9, step);
+    return plainStep(tens, 9, step);
 }
 
-HundredsToggle longitudeHundredsToggle(QStringView hundredsTag, QStringView tensTag)
+HundredsToggle longitudeHundredsToggle(int hundreds, int tens)
 {
-    if (hundredsTag == u"0") {
+    if (hundreds == 0) {
         HundredsToggle result{1, std::nullopt};
-        if (platform::readNumber(tensTag) > 7)
+        if (tens > 7)
             result.tens = 7;
         return result;
     }
-    if (hundredsTag == u"1")
+    if (hundreds == 1)
         return {0, std::nullopt};
     return {};
 }

@@ -32,7 +32,7 @@ station::Controls& OptionsCore::controls() const
     return m_station.controls();
 }
 
-QStringList OptionsCore::tags(FieldRange range) const
+QStringList OptionsCore::digitTexts(FieldRange range) const
 {
     QStringList out;
     for (int field = range.first; field < range.first + range.count; ++field)
@@ -59,17 +59,18 @@ void OptionsCore::setDigit(int field, int digit)
 void OptionsCore::stepDigit(int field, Step step)
 {
     const DigitField& row = kDigitFields.at(static_cast<size_t>(field));
-    const QString tag = digitText(field);
+    const station::StationModel& model = m_station.model();
+    const int now = model.digit(field);
     std::optional<int> digit;
     switch (row.kind) {
     case StepKind::Plain:
-        digit = plainStep(tag, row.highest, step);
+        digit = plainStep(now, row.highest, step);
         break;
     case StepKind::LongitudeTens:
-        digit = longitudeTensStep(tag, digitText(kLongitudeHundreds), step);
+        digit = longitudeTensStep(now, model.digit(kLongitudeHundreds), step);
         break;
     case StepKind::LongitudeHundreds: {
-        const auto toggled = longitudeHundredsToggle(tag, digitText(kLongitudeTens));
+        const auto toggled = longitudeHundredsToggle(now, model.digit(kLongitudeTens));
         digit = toggled.hundreds;
         if (toggled.tens)
             setDigit(kLongitudeTens, *toggled.tens);
@@ -95,8 +96,8 @@ void OptionsCore::stepDigit(int field, Step step)
 void OptionsCore::POSITION()
 {
     const station::StationModel& model = m_station.model();
-    const auto texts = positionTexts(tags(kLatitudeFields), model.latitudeSouth() ? station::kSouth : station::kNorth,
-                                     tags(kLongitudeFields), model.longitudeWest() ? station::kWest : station::kEast);
+    const auto texts = positionTexts(digitTexts(kLatitudeFields), model.latitudeSouth() ? station::kSouth : station::kNorth,
+                                     digitTexts(kLongitudeFields), model.longitudeWest() ? station::kWest : station::kEast);
     StationState& state = m_station.state();
     state.START_LATITUDE = texts.latitude;
     state.START_LONGITUDE = texts.longitude;
@@ -127,9 +128,9 @@ void OptionsCore::CmdButton_LONG_HEMI_Click()
 
 void OptionsCore::CHANGE_SITE()
 {
-    if (const auto capped = cappedDigits(tags(kWebsitePortFields), platform::connection::kHighestPort))
+    if (const auto capped = cappedDigits(digitTexts(kWebsitePortFields), platform::connection::kHighestPort))
         setDigits(kWebsitePortFields, *capped);
-    const QStringList digits = tags(kWebsitePortFields);
+    const QStringList digits = digitTexts(kWebsitePortFields);
     controls().setCaption(ControlId::Label_SITE, station::kSiteCaption + digits.join(QString()));
 
     StationState& state = m_station.state();
@@ -157,9 +158,9 @@ void OptionsCore::CHANGE_SITE()
 
 void OptionsCore::CHANGE_CAL()
 {
-    if (const auto capped = cappedDigits(tags(kCalibrationFields), 359))
+    if (const auto capped = cappedDigits(digitTexts(kCalibrationFields), 359))
         setDigits(kCalibrationFields, *capped);
-    m_station.state().DF_CAL = platform::readInt16(tags(kCalibrationFields).join(QString())).value_or(0);
+    m_station.state().DF_CAL = platform::readInt16(digitTexts(kCalibrationFields).join(QString())).value_or(0);
     m_station.model().setCalibration(m_station.state().DF_CAL);
 }
 

@@ -37,7 +37,7 @@ public:
     void setHemispheres(bool latitudeSouth, bool longitudeWest);
 
     // The digits of a setting's fields as the window shows them, in order.
-    QStringList tags(FieldRange range) const;
+    QStringList digitTexts(FieldRange range) const;
 
 private:
     station::Controls& controls() const;

@@ -1,11 +1,8 @@
 // The live map's event stream of a real station: one event for each change the station makes, carrying
 // the status after the whole handler, and none for anything else.
+#include "mappedstation.h"
 #include "support/loopback.h"
-#include "support/pty.h"
-#include "support/settingsfolder.h"
-#include "platform/messages.h"
 #include "program/commandline.h"
-#include "core/station/stationcore.h"
 #include "program/webmap.h"
 
 #include <QJsonArray>
@@ -13,25 +10,19 @@
 #include <QJsonObject>
 #include <QTcpSocket>
 #include <QTest>
-#include <QTime>
 #include <gtest/gtest.h>
 
 namespace {
 
 // The station's live map served from this process, and one browser's event stream from it.
-class LiveFeedOf : public ::testing::Test
+class LiveFeedOf : public MappedStation
 {
 protected:
     void SetUp() override
     {
-        StationState& s = station.state();
-        s.START_LATITUDE = QStringLiteral("+51.50000");
-        s.START_LONGITUDE = QStringLiteral("-000.12000");
-        s.collapseLine();
-        s.WEBSITE_PORT = 10000;
-        station.setClock([] { return QTime(12, 0, 7); }); // test bearing 42
-        ASSERT_TRUE(pty.linkAs(folder.folder(), 1));
-        ASSERT_TRUE(station.serialPort().setPortOpen(true));
+        MappedStation::SetUp();
+        if (HasFatalFailure())
+            return;
         station::CommandLine commandLine;
         commandLine.webMapPort = testsupport::freePort();
         ASSERT_EQ(map.start(station, commandLine), 0);
@@ -60,17 +51,6 @@ protected:
         return events();
     }
 
-    // A bearing from the DF unit, as the reception draws it (calibration 0).
-    void drawBearing(qint16 degrees)
-    {
-        ASSERT_TRUE(pty.write(QByteArrayLiteral("%") + QByteArray::number(degrees).rightJustified(3, '0') + '\r'));
-        ASSERT_TRUE(QTest::qWaitFor([&] { return station.state().DF_VALID && station.state().BEARING_DEGREES == degrees; }, 3000));
-    }
-
-    testsupport::SettingsFolder folder;
-    testsupport::Pty pty;
-    platform::Messages messages;
-    StationCore station{messages};
     station::WebMap map;
     QTcpSocket browser;
     QByteArray stream;

@@ -1,47 +1,19 @@
 // What the live map shows of the station: the DF state by the switches and the bearing's validity, the
 // bearing only while its line is drawn, and the time of the last line drawn.
-#include "platform/messages.h"
+#include "mappedstation.h"
 #include "program/mapstatus.h"
-#include "core/station/stationcore.h"
-#include "support/pty.h"
-#include "support/settingsfolder.h"
 
 #include <QTest>
-#include <QTime>
 #include <functional>
 #include <vector>
 #include <gtest/gtest.h>
 
 namespace {
 
-class MapStatusOf : public ::testing::Test
+class MapStatusOf : public MappedStation
 {
 protected:
-    void SetUp() override
-    {
-        StationState& s = station.state();
-        s.START_LATITUDE = QStringLiteral("+51.50000");
-        s.START_LONGITUDE = QStringLiteral("-000.12000");
-        s.collapseLine();
-        s.WEBSITE_PORT = 10000;
-        station.model().setLine(s.line());
-        station.model().setWebsite(s.WEBSITE_PORT, false);
-        station.setClock([] { return QTime(12, 0, 7); }); // test bearing 42
-        ASSERT_TRUE(pty.linkAs(folder.folder(), 1));
-        ASSERT_TRUE(station.serialPort().setPortOpen(true));
-    }
-    // A bearing from the DF unit, as the reception draws it (calibration 0).
-    void drawBearing(qint16 degrees)
-    {
-        ASSERT_TRUE(pty.write(QByteArrayLiteral("%") + QByteArray::number(degrees).rightJustified(3, '0') + '\r'));
-        ASSERT_TRUE(QTest::qWaitFor([&] { return station.state().DF_VALID && station.state().BEARING_DEGREES == degrees; }, 3000));
-    }
     geo::MapStatus status() { return station::mapStatus(station.model()); }
-
-    testsupport::SettingsFolder folder;
-    testsupport::Pty pty;
-    platform::Messages messages;
-    StationCore station{messages};
 };
 
 } // namespace

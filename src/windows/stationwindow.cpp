@@ -5,6 +5,7 @@
 
 #include "captionwidgets.h"
 #include "layout.h"
+#include "switchpresenter.h"
 
 #include <QCloseEvent>
 #include <QLabel>
@@ -46,8 +47,18 @@ void Form_STATION::createControls()
         place(id, b, geometry);
         connect(b, &QPushButton::clicked, &m_station, press);
     };
-    button(ControlId::CmdButton_ACQUIRE, twipRect(240, 1320, 1215, 615), &StationCore::CmdButton_ACQUIRE_Click);
-    button(ControlId::CmdButton_TEST, twipRect(1680, 1320, 1215, 615), &StationCore::CmdButton_TEST_Click);
+    // The two on/off switches show the model, not the station's controls.
+    const auto modelSwitch = [this](const char* name, QRect geometry, void (StationCore::*press)()) {
+        auto* b = new platform::TagButton(this);
+        b->setObjectName(QLatin1String(name));
+        b->setGeometry(geometry);
+        b->setFaceRole(QPalette::Button);
+        connect(b, &QPushButton::clicked, &m_station, press);
+        return b;
+    };
+    auto* acquire = modelSwitch("CmdButton_ACQUIRE", twipRect(240, 1320, 1215, 615), &StationCore::CmdButton_ACQUIRE_Click);
+    auto* test = modelSwitch("CmdButton_TEST", twipRect(1680, 1320, 1215, 615), &StationCore::CmdButton_TEST_Click);
+    new SwitchPresenter(std::as_const(m_station).model(), *acquire, *test, this);
     button(ControlId::CmdButton_OPTIONS, twipRect(3120, 1320, 1215, 615), &StationCore::CmdButton_OPTIONS_Click);
 }
 

@@ -3,9 +3,11 @@
 #include "windows/captionwidgets.h"
 #include "core/station/captions.h"
 #include "windows/windowedstation.h"
+#include "support/settingsfolder.h"
 #include "support/windowcontrols.h"
 
 #include <QApplication>
+#include <QFile>
 #include <QImage>
 #include <QLabel>
 #include <QSignalSpy>
@@ -71,7 +73,7 @@ TEST_F(StationWindow, CreationStateAndPlaces)
 TEST_F(StationWindow, PressesReachTheStationAndItsChangesShow)
 {
     control<QPushButton>("CmdButton_ACQUIRE").click();
-    EXPECT_EQ(core.controls().tag(ControlId::CmdButton_ACQUIRE), station::kOff);
+    EXPECT_FALSE(core.model().dfInput());
     EXPECT_EQ(text("CmdButton_ACQUIRE"), station::kAcquireOffCaption);
     EXPECT_EQ(control<platform::TagButton>("CmdButton_ACQUIRE").tag(), station::kOff);
 
@@ -88,6 +90,29 @@ TEST_F(StationWindow, PressesReachTheStationAndItsChangesShow)
     for (QWidget* w : QApplication::topLevelWidgets())
         visible += w->objectName() == QStringLiteral("Form_OPTIONS") && w->isVisible();
     EXPECT_EQ(visible, 1);
+}
+
+TEST_F(StationWindow, TheDfInputButtonShowsOnWhileTheMissingPortIsReportedThenOff)
+{
+    testsupport::SettingsFolder folder;
+    const int port = core.serialPort().commPort();
+    ASSERT_TRUE(QFile::link(folder.folder() + QStringLiteral("/nowhere"), folder.folder() + QStringLiteral("/COM%1").arg(port)));
+    control<QPushButton>("CmdButton_ACQUIRE").click(); // off
+    QString captionWhileShown;
+    QString tagWhileShown;
+    QObject::connect(&windowed.boxes, &platform::MessageBoxes::shown, [&] {
+        captionWhileShown = text("CmdButton_ACQUIRE");
+        tagWhileShown = control<platform::TagButton>("CmdButton_ACQUIRE").tag();
+        windowed.boxes.answerAll();
+    });
+
+    control<QPushButton>("CmdButton_ACQUIRE").click();
+    EXPECT_EQ(captionWhileShown, station::kAcquireOnCaption);
+    EXPECT_EQ(tagWhileShown, station::kOn);
+    EXPECT_EQ(text("CmdButton_ACQUIRE"), station::kAcquireOffCaption);
+    EXPECT_EQ(control<platform::TagButton>("CmdButton_ACQUIRE").tag(), station::kOff);
+    EXPECT_EQ(text("CmdButton_TEST"), station::kTestOffCaption);
+    EXPECT_EQ(control<platform::TagButton>("CmdButton_TEST").tag(), station::kOff);
 }
 
 TEST_F(StationWindow, ClosingItShutsTheStationDown)

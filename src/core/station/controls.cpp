@@ -8,7 +8,7 @@ const char* controlName(ControlId id)
 {
     static constexpr std::array<const char*, static_cast<size_t>(ControlId::FirstDigitField)> kNames = {
         "Form_STATION",      "Label_HTTP0",        "Label_SITE",          "Label_DF_STATUS",    "Label_REPORTED_BEARING",
-        "Label_TEST_STATUS", "CmdButton_ACQUIRE",  "CmdButton_TEST",      "CmdButton_OPTIONS",  "Form_OPTIONS",
+        "Label_TEST_STATUS", "CmdButton_OPTIONS",  "Form_OPTIONS",
         "CmdButton_LAT_HEMI", "CmdButton_LONG_HEMI", "CmdButton_COMM_PORT",
     };
     const auto i = static_cast<size_t>(id);
@@ -27,8 +27,6 @@ Controls::Controls(QObject* parent)
     set(ControlId::Label_DF_STATUS, kDfInputOff);
     set(ControlId::Label_REPORTED_BEARING, kNoBearing);
     set(ControlId::Label_TEST_STATUS, QString());
-    set(ControlId::CmdButton_ACQUIRE, kAcquireOnCaption, kOn, Face::ButtonFace);
-    set(ControlId::CmdButton_TEST, kTestOffCaption, kOff, Face::ButtonFace);
     set(ControlId::CmdButton_OPTIONS, kOptionsCaption, QString(), Face::ButtonFace);
     set(ControlId::Form_OPTIONS, kOptionsTitle);
     m_states[index(ControlId::Form_OPTIONS)].visible = false;

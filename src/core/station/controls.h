@@ -3,7 +3,8 @@
 // tag, colour or visibility can change, and for the two windows, their current state. The station's
 // handlers write it and read the tags; the windows only show it, and learn of every change through
 // changed(). Controls that never change (frames, the digit buttons, EXIT) belong to the windows alone;
-// the digit fields' digits are the station model's (only their backgrounds are held here).
+// the digit fields' digits and the DF input and test switches are the station model's (only the digit
+// fields' backgrounds are held here).
 
 #include "core/options/digitfields.h"
 
@@ -20,8 +21,6 @@ enum class ControlId : int {
     Label_DF_STATUS,
     Label_REPORTED_BEARING,
     Label_TEST_STATUS,
-    CmdButton_ACQUIRE,
-    CmdButton_TEST,
     CmdButton_OPTIONS,
     Form_OPTIONS, // caption: the window title; visible while the operator has it open
     CmdButton_LAT_HEMI,

@@ -1,4 +1,5 @@
-// The operator's three switches on the station window.
+// The operator's three switches on the station window. The two on/off switches only set the model;
+// the window shows their captions from it.
 #include "stationcore.h"
 
 #include "captions.h"
@@ -25,8 +26,6 @@ void StationCore::CmdButton_ACQUIRE_Click()
     // Off: the watchdog stops, the bearing is withdrawn and the line collapses onto the station.
     const auto switchOff = [this] {
         m_model.setDfInput(false);
-        m_controls.setTag(ControlId::CmdButton_ACQUIRE, kOff);
-        m_controls.setCaption(ControlId::CmdButton_ACQUIRE, kAcquireOffCaption);
         m_timerDf.setEnabled(false);
         setDfValid(false);
         m_controls.setCaption(ControlId::Label_DF_STATUS, kDfInputOff);
@@ -34,8 +33,6 @@ void StationCore::CmdButton_ACQUIRE_Click()
 
     if (!m_model.dfInput()) {
         m_model.setDfInput(true);
-        m_controls.setTag(ControlId::CmdButton_ACQUIRE, kOn);
-        m_controls.setCaption(ControlId::CmdButton_ACQUIRE, kAcquireOnCaption);
         m_timerDf.setEnabled(true);
         m_controls.setCaption(ControlId::Label_DF_STATUS, kDfSilent);
         m_state.receiver().reset();
@@ -58,16 +55,12 @@ void StationCore::CmdButton_TEST_Click()
 {
     if (!m_model.testMode()) {
         m_model.setTestMode(true);
-        m_controls.setTag(ControlId::CmdButton_TEST, kOn);
-        m_controls.setCaption(ControlId::CmdButton_TEST, kTestOnCaption);
         m_controls.setCaption(ControlId::Label_TEST_STATUS, kTestStatusOn);
         m_controls.setVisible(ControlId::Label_DF_STATUS, false);
         m_timerTest.setEnabled(true);
         return;
     }
     m_model.setTestMode(false);
-    m_controls.setTag(ControlId::CmdButton_TEST, kOff);
-    m_controls.setCaption(ControlId::CmdButton_TEST, kTestOffCaption);
     m_controls.setCaption(ControlId::Label_TEST_STATUS, QString());
     m_controls.setVisible(ControlId::Label_DF_STATUS, true);
     m_timerTest.setEnabled(false);

@@ -38,7 +38,7 @@ TEST_F(LostLine, ComesBackOnItsOwnAndStartsClean)
     ASSERT_TRUE(send("%1", [this] { return state().DF_BUFFER == u"%1"_s; }));
     station.timerDf().setEnabled(false); // only the reopening may drop the half sentence here
     ASSERT_NO_FATAL_FAILURE(loseTheDevice());
-    EXPECT_EQ(controls().tag(ControlId::CmdButton_ACQUIRE), station::kOn);
+    EXPECT_TRUE(station.model().dfInput());
     EXPECT_EQ(station.model().serialLine(), station::SerialLine::Lost);
 
     ASSERT_TRUE(replacement.linkAs(settings.folder(), 1));
@@ -100,6 +100,6 @@ TEST_F(LostLine, TheComPortSelectorDuringTheOutageTriesTheNextPortAtOnce)
     ASSERT_TRUE(QFile::link(settings.folder() + u"/nowhere"_s, settings.folder() + u"/COM3"_s));
     station.options().CmdButton_COMM_PORT_Click();
     EXPECT_EQ(controls()[ControlId::CmdButton_COMM_PORT].face, station::Face::ButtonShadow);
-    EXPECT_EQ(controls().tag(ControlId::CmdButton_ACQUIRE), station::kOff);
+    EXPECT_FALSE(station.model().dfInput());
     EXPECT_FALSE(station.serialLineLost());
 }

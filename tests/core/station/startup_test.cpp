@@ -243,7 +243,7 @@ TEST_F(StationFixture, AMissingSerialPortEndsTheStartUpWithDfInputOff)
     ASSERT_TRUE(start());
     ASSERT_EQ(boxes.count(), 1);
     EXPECT_EQ(boxes.messages()[0].title, QStringLiteral("Invalid COM port selected"));
-    EXPECT_EQ(captionOf("CmdButton_ACQUIRE"), QStringLiteral(" DF INPUT OFF ( ON )"));
+    EXPECT_FALSE(station->model().dfInput());
     EXPECT_EQ(captionOf("Label_DF_STATUS"), QStringLiteral("DF = SILENT"));
     EXPECT_TRUE(QTest::qWaitFor(
         [&] { return captionOf("Label_DF_STATUS") == QStringLiteral("DF INPUT = OFF"); }, 3000));

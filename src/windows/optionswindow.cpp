@@ -2,8 +2,6 @@
 
 #include "captionwidgets.h"
 #include "layout.h"
-#include "controlview.h"
-#include "digitpresenter.h"
 #include "core/station/stationcore.h"
 
 #include <QCloseEvent>
@@ -16,7 +14,6 @@ using options::DigitField;
 using options::Editor;
 using options::Step;
 using platform::twipRect;
-using station::ControlId;
 
 namespace {
 
@@ -48,15 +45,12 @@ Form_OPTIONS::Form_OPTIONS(StationCore& station, QWidget* parent)
     : QWidget(parent)
     , m_station(station)
 {
-    setObjectName(QLatin1String(station::controlName(ControlId::Form_OPTIONS)));
+    setObjectName(QStringLiteral("Form_OPTIONS"));
     setFixedSize(platform::px(8460), platform::px(3705));
     setFont(platform::controlFont(8, false));
+    m_shown.window = this;
     createControls();
-    new DigitPresenter(m_station.model(), m_digitLabels, this);
-    for (auto it = m_controls.cbegin(); it != m_controls.cend(); ++it)
-        refresh(it.key());
-    refresh(ControlId::Form_OPTIONS);
-    connect(&m_station.controls(), &station::Controls::changed, this, &Form_OPTIONS::refresh);
+    new OptionsPresenter(std::as_const(m_station).model(), m_shown, this);
 }
 
 Form_OPTIONS::~Form_OPTIONS() = default;
@@ -80,17 +74,20 @@ void Form_OPTIONS::createControls()
     }
 
     options::OptionsCore& operations = m_station.options();
-    const auto button = [&](ControlId id, QWidget* parent, QRect geometry, void (options::OptionsCore::*press)()) {
-        auto* b = newButton(parent, station::controlName(id), QString(), geometry);
+    const auto button = [&](const char* name, QWidget* parent, QRect geometry, void (options::OptionsCore::*press)()) {
+        auto* b = newButton(parent, name, QString(), geometry);
+        b->setFaceRole(QPalette::Button);
         connect(b, &QPushButton::clicked, this, [&operations, press] { (operations.*press)(); });
-        m_controls.insert(id, b);
         return b;
     };
-    button(ControlId::CmdButton_LAT_HEMI, position, twipRect(360, 480, 495, 735), &options::OptionsCore::CmdButton_LAT_HEMI_Click)
-        ->setFont(platform::controlFont(12, true));
-    button(ControlId::CmdButton_LONG_HEMI, position, twipRect(4080, 480, 495, 735), &options::OptionsCore::CmdButton_LONG_HEMI_Click)
-        ->setFont(platform::controlFont(12, true));
-    button(ControlId::CmdButton_COMM_PORT, comm, twipRect(240, 360, 1455, 975), &options::OptionsCore::CmdButton_COMM_PORT_Click);
+    const auto hemisphere = [&](const char* name, QRect geometry, void (options::OptionsCore::*press)()) {
+        auto* b = button(name, position, geometry, press);
+        b->setFont(platform::controlFont(12, true));
+        return b;
+    };
+    m_shown.latitudeHemisphere = hemisphere("CmdButton_LAT_HEMI", twipRect(360, 480, 495, 735), &options::OptionsCore::CmdButton_LAT_HEMI_Click);
+    m_shown.longitudeHemisphere = hemisphere("CmdButton_LONG_HEMI", twipRect(4080, 480, 495, 735), &options::OptionsCore::CmdButton_LONG_HEMI_Click);
+    m_shown.commPort = button("CmdButton_COMM_PORT", comm, twipRect(240, 360, 1455, 975), &options::OptionsCore::CmdButton_COMM_PORT_Click);
 
     const QPixmap point = decimalPoint();
     for (auto [name, left] : {std::pair{"Picture_LAT_POINT", 2520}, std::pair{"Picture_LONG_POINT", 6600}}) {
@@ -108,44 +105,21 @@ void Form_OPTIONS::createControls()
 void Form_OPTIONS::createColumn(QWidget* frame, int field)
 {
     const DigitField& row = options::kDigitFields[static_cast<size_t>(field)];
+    const int left = kColumnLeft[static_cast<size_t>(field)];
     auto* label = new platform::TagLabel(frame);
     label->setObjectName(QLatin1String(row.name));
-    label->setGeometry(twipRect(row.left, 600, 375, 495));
+    label->setGeometry(twipRect(left, 600, 375, 495));
     label->setFont(platform::digitFont());
     label->setAlignment(Qt::AlignCenter);
-    m_controls.insert(station::digitFieldId(field), label);
-    m_digitLabels.append(label);
+    m_shown.digits.append(label);
 
     options::OptionsCore& operations = m_station.options();
     const auto stepButton = [&](const char* name, const QString& caption, int top, Step step) {
-        auto* b = newButton(frame, name, caption, twipRect(row.left, top, 375, 255));
+        auto* b = newButton(frame, name, caption, twipRect(left, top, 375, 255));
         connect(b, &QPushButton::clicked, this, [&operations, field, step] { operations.stepDigit(field, step); });
     };
     stepButton(row.upButton, QStringLiteral("+ "), 360, Step::Up);
     stepButton(row.downButton, QStringLiteral("-"), 1080, Step::Down);
-}
-
-void Form_OPTIONS::refresh(ControlId id)
-{
-    if (id == ControlId::Form_OPTIONS) {
-        const station::ControlState& window = m_station.controls()[id];
-        setWindowTitle(window.caption);
-        if (!window.visible) {
-            hide();
-            return;
-        }
-        show();
-        raise();
-        activateWindow();
-        return;
-    }
-    QWidget* widget = m_controls.value(id);
-    if (!widget)
-        return;
-    if (id >= station::digitFieldId(0))
-        station::showBackground(*widget, m_station.controls()[id]);
-    else
-        station::showControl(*widget, m_station.controls()[id]);
 }
 
 void Form_OPTIONS::closeEvent(QCloseEvent* event)

@@ -4,22 +4,29 @@
 // station's options operations and shows the digits as the station holds them. The window system's
 // close request hides it, as EXIT does: the settings live on in the station until it shuts down.
 
-#include "core/station/controls.h"
+#include "optionspresenter.h"
 
-#include <QHash>
-#include <QVector>
+#include "core/options/digitfields.h"
+
 #include <QWidget>
+#include <array>
 
 class StationCore;
-namespace platform {
-class TagLabel;
-}
 
 class Form_OPTIONS : public QWidget
 {
     Q_OBJECT
 
 public:
+    // Each digit field's column: its left edge inside its editor's frame, in twips, in the order of
+    // options::kDigitFields.
+    static constexpr std::array<int, options::kDigitFieldCount> kColumnLeft = {
+        240, 600, 960, 1320, 1680, // website port
+        240, 600, 960, // calibration
+        840, 1200, 1800, 2160, 2640, 3000, 3360, // latitude
+        4560, 4920, 5280, 5880, 6240, 6720, 7080, 7440, // longitude
+    };
+
     explicit Form_OPTIONS(StationCore& station, QWidget* parent = nullptr);
     ~Form_OPTIONS() override;
 
@@ -29,9 +36,7 @@ protected:
 private:
     void createControls();
     void createColumn(QWidget* frame, int field);
-    void refresh(station::ControlId id);
 
     StationCore& m_station;
-    QHash<station::ControlId, QWidget*> m_controls;
-    QVector<platform::TagLabel*> m_digitLabels; // in the order of options::kDigitFields
+    OptionsPresenter::Controls m_shown; // filled as the controls are created
 };

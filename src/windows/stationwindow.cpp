@@ -1,71 +1,54 @@
 #include "stationwindow.h"
 
-#include "controlview.h"
-#include "core/station/stationcore.h"
-
+#include "captions.h"
 #include "captionwidgets.h"
 #include "layout.h"
-#include "switchpresenter.h"
+#include "stationpresenter.h"
+
+#include "core/station/stationcore.h"
 
 #include <QCloseEvent>
 #include <QLabel>
 
 using platform::twipRect;
-using station::ControlId;
 
 Form_STATION::Form_STATION(StationCore& station, QWidget* parent)
     : QWidget(parent)
     , m_station(station)
 {
-    setObjectName(QLatin1String(station::controlName(ControlId::Form_STATION)));
+    setObjectName(QStringLiteral("Form_STATION"));
     setFixedSize(platform::px(4605), platform::px(2220));
     setFont(platform::controlFont(8));
     createControls();
-    m_controls.insert(ControlId::Form_STATION, this);
-    for (auto it = m_controls.cbegin(); it != m_controls.cend(); ++it)
-        refresh(it.key());
-    connect(&m_station.controls(), &station::Controls::changed, this, &Form_STATION::refresh);
 }
 
 Form_STATION::~Form_STATION() = default;
 
 void Form_STATION::createControls()
 {
-    const auto place = [this](ControlId id, QWidget* widget, QRect geometry) {
-        widget->setObjectName(QLatin1String(station::controlName(id)));
+    const auto place = [this](auto* widget, const char* name, QRect geometry) {
+        widget->setObjectName(QLatin1String(name));
         widget->setGeometry(geometry);
-        m_controls.insert(id, widget);
+        return widget;
     };
-    place(ControlId::Label_HTTP0, new QLabel(this), twipRect(120, 120, 3975, 255));
-    place(ControlId::Label_SITE, new QLabel(this), twipRect(120, 360, 2175, 255));
-    place(ControlId::Label_DF_STATUS, new QLabel(this), twipRect(3000, 480, 1335, 255));
-    place(ControlId::Label_REPORTED_BEARING, new QLabel(this), twipRect(120, 720, 2655, 255));
-    place(ControlId::Label_TEST_STATUS, new QLabel(this), twipRect(3360, 720, 855, 255));
+    StationPresenter::Controls shown;
+    shown.window = this;
+    shown.http0 = place(new QLabel(this), "Label_HTTP0", twipRect(120, 120, 3975, 255));
+    shown.site = place(new QLabel(this), "Label_SITE", twipRect(120, 360, 2175, 255));
+    shown.dfStatus = place(new QLabel(this), "Label_DF_STATUS", twipRect(3000, 480, 1335, 255));
+    shown.reportedBearing = place(new QLabel(this), "Label_REPORTED_BEARING", twipRect(120, 720, 2655, 255));
+    shown.testStatus = place(new QLabel(this), "Label_TEST_STATUS", twipRect(3360, 720, 855, 255));
 
-    const auto button = [this, &place](ControlId id, QRect geometry, void (StationCore::*press)()) {
-        auto* b = new platform::TagButton(this);
-        place(id, b, geometry);
-        connect(b, &QPushButton::clicked, &m_station, press);
-    };
-    // The two on/off switches show the model, not the station's controls.
-    const auto modelSwitch = [this](const char* name, QRect geometry, void (StationCore::*press)()) {
-        auto* b = new platform::TagButton(this);
-        b->setObjectName(QLatin1String(name));
-        b->setGeometry(geometry);
+    const auto button = [this, &place](const char* name, QRect geometry, void (StationCore::*press)()) {
+        auto* b = place(new platform::TagButton(this), name, geometry);
         b->setFaceRole(QPalette::Button);
         connect(b, &QPushButton::clicked, &m_station, press);
         return b;
     };
-    auto* acquire = modelSwitch("CmdButton_ACQUIRE", twipRect(240, 1320, 1215, 615), &StationCore::CmdButton_ACQUIRE_Click);
-    auto* test = modelSwitch("CmdButton_TEST", twipRect(1680, 1320, 1215, 615), &StationCore::CmdButton_TEST_Click);
-    new SwitchPresenter(std::as_const(m_station).model(), *acquire, *test, this);
-    button(ControlId::CmdButton_OPTIONS, twipRect(3120, 1320, 1215, 615), &StationCore::CmdButton_OPTIONS_Click);
-}
-
-void Form_STATION::refresh(ControlId id)
-{
-    if (QWidget* widget = m_controls.value(id))
-        station::showControl(*widget, m_station.controls()[id]);
+    shown.dfInput = button("CmdButton_ACQUIRE", twipRect(240, 1320, 1215, 615), &StationCore::CmdButton_ACQUIRE_Click);
+    shown.testMode = button("CmdButton_TEST", twipRect(1680, 1320, 1215, 615), &StationCore::CmdButton_TEST_Click);
+    button("CmdButton_OPTIONS", twipRect(3120, 1320, 1215, 615), &StationCore::CmdButton_OPTIONS_Click)->setText(station::kOptionsCaption);
+    new StationPresenter(std::as_const(m_station).model(), shown, this);
 }
 
 void Form_STATION::closeEvent(QCloseEvent* event)

@@ -1,11 +1,8 @@
 #pragma once
 // The station window (Form_STATION): a view of the station. It creates its controls at their places,
-// forwards the operator's presses to the station and shows what the station reports. Closing it shuts
+// forwards the operator's presses to the station; its presenter shows the station's model. Closing it shuts
 // the station down.
 
-#include "core/station/controls.h"
-
-#include <QHash>
 #include <QWidget>
 
 class StationCore;
@@ -23,8 +20,6 @@ protected:
 
 private:
     void createControls();
-    void refresh(station::ControlId id);
 
     StationCore& m_station;
-    QHash<station::ControlId, QWidget*> m_controls;
 };

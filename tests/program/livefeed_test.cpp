@@ -78,7 +78,7 @@ TEST_F(LiveFeedOf, EachChangeIsSentOnceWithTheStatusAfterTheWholeHandlerAndNothi
 
     // Changes the map does not show, and a status changed without the station saying so (nothing asks
     // for it by itself), send nothing.
-    station.controls().announce(station::ControlId::Label_SITE);
+    station.model().openOptions();
     EXPECT_EQ(eventsAfterASettle().size(), 3) << stream.constData();
     station.state().START_LATITUDE = QStringLiteral("+52.00000");
     station.state().collapseLine();

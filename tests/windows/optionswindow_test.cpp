@@ -11,7 +11,6 @@
 #include <gtest/gtest.h>
 
 using options::kDigitFields;
-using station::ControlId;
 
 namespace {
 
@@ -24,7 +23,6 @@ protected:
 
     station::WindowedStation windowed;
     Form_OPTIONS& window = windowed.optionsWindow;
-    station::Controls& controls = windowed.station.controls();
 };
 
 } // namespace
@@ -35,11 +33,12 @@ TEST_F(OptionsWindow, DesignState)
     EXPECT_EQ(window.windowTitle(), QStringLiteral("Tarnvale Options"));
     EXPECT_TRUE(window.isHidden());
     EXPECT_EQ(control<QGroupBox>("frame_COMM").title(), QStringLiteral("DF COM PORT"));
-    for (const options::DigitField& row : kDigitFields) {
+    for (size_t i = 0; i < kDigitFields.size(); ++i) {
+        const options::DigitField& row = kDigitFields[i];
         const platform::TagLabel& f = field(row.name);
         EXPECT_EQ(f.text() + f.tag(), QStringLiteral("88")) << row.name;
         EXPECT_EQ(f.background(), QColor(255, 255, 255));
-        EXPECT_EQ(f.geometry(), QRect(row.left / 15, 40, 25, 33));
+        EXPECT_EQ(f.geometry(), QRect(Form_OPTIONS::kColumnLeft[i] / 15, 40, 25, 33));
         EXPECT_EQ(control<QPushButton>(row.upButton).text(), QStringLiteral("+ "));
         EXPECT_EQ(control<QPushButton>(row.downButton).text(), QStringLiteral("-"));
     }
@@ -70,9 +69,21 @@ TEST_F(OptionsWindow, EveryButtonReachesTheStationAndTheFieldsShowWhatItHolds)
     EXPECT_EQ(control<platform::TagButton>("CmdButton_LONG_HEMI").tag(), QStringLiteral("W"));
     EXPECT_EQ(windowed.station.state().START_LONGITUDE, QStringLiteral("-001.00000"));
 
-    // A refused website port shows in the digits' background.
-    controls.setFace(station::digitFieldId(0), station::Face::ButtonShadow);
-    EXPECT_EQ(field("Label_SITE_X10K").background(), QApplication::palette().color(QPalette::Dark));
+    // A refused website port shows in its digits' background (only theirs), a refused COM port in the
+    // selector's face; the selector names the port selected once there is one.
+    const QColor shadow = QApplication::palette().color(QPalette::Dark);
+    station::StationModel& model = windowed.station.model();
+    model.setWebsitePortRefused(true);
+    EXPECT_EQ(field("Label_SITE_X10K").background(), shadow);
+    EXPECT_EQ(field("Label_SITE_X1").background(), shadow);
+    EXPECT_EQ(field("Label_DFCAL_X100").background(), QColor(255, 255, 255));
+    model.setWebsitePortRefused(false);
+    EXPECT_EQ(field("Label_SITE_X1").background(), QColor(255, 255, 255));
+    auto& commPort = control<platform::TagButton>("CmdButton_COMM_PORT");
+    model.setCommPort(2);
+    model.setCommPortRefused(true);
+    EXPECT_EQ(commPort.text(), QStringLiteral("COMM PORT : COM 2"));
+    EXPECT_EQ(commPort.palette().color(QPalette::Button), shadow);
 }
 
 TEST_F(OptionsWindow, ExitAndCloseOnlyHide)
@@ -84,7 +95,7 @@ TEST_F(OptionsWindow, ExitAndCloseOnlyHide)
     windowed.station.CmdButton_OPTIONS_Click();
     EXPECT_FALSE(window.close());
     EXPECT_TRUE(window.isHidden());
-    EXPECT_FALSE(controls[ControlId::Form_OPTIONS].visible);
+    EXPECT_FALSE(windowed.station.model().optionsOpen());
 }
 
 TEST_F(OptionsWindow, ControlsAreFoundByNameAndAccessibleName)

@@ -1,7 +1,7 @@
 // The station window as a view of the station: its controls at their places in their creation state,
 // presses reaching the station, and both windows looking, pixel for pixel, as their screenshots show.
 #include "windows/captionwidgets.h"
-#include "core/station/captions.h"
+#include "windows/captions.h"
 #include "windows/windowedstation.h"
 #include "support/settingsfolder.h"
 #include "support/windowcontrols.h"
@@ -13,7 +13,8 @@
 #include <QSignalSpy>
 #include <gtest/gtest.h>
 
-using station::ControlId;
+using station::DrawnBearing;
+using station::ReportedBearing;
 
 namespace {
 
@@ -92,6 +93,48 @@ TEST_F(StationWindow, PressesReachTheStationAndItsChangesShow)
     EXPECT_EQ(visible, 1);
 }
 
+TEST_F(StationWindow, TheLabelsSayWhatTheStationHolds)
+{
+    station::StationModel& model = core.model();
+    // The website port's digits appear once the station has started, leading zeros kept.
+    for (int field = 0; field < 5; ++field)
+        model.setDigit(field, field == 3 ? 8 : 0);
+    EXPECT_EQ(text("Label_SITE"), QStringLiteral("WEBSITE PORT : "));
+    model.setStarted();
+    EXPECT_EQ(window.windowTitle(), QStringLiteral("Tarnvale WebServer (Demo)"));
+    EXPECT_EQ(text("Label_SITE"), QStringLiteral("WEBSITE PORT : 00080"));
+    model.setDigit(4, 1);
+    EXPECT_EQ(text("Label_SITE"), QStringLiteral("WEBSITE PORT : 00081"));
+
+    // A socket state without a name leaves the last caption standing.
+    model.setServerState(9);
+    EXPECT_EQ(text("Label_HTTP0"), QStringLiteral("WEBSITE SERVER STATE 9 : ERROR"));
+    model.setServerState(10);
+    EXPECT_EQ(text("Label_HTTP0"), QStringLiteral("WEBSITE SERVER STATE 9 : ERROR"));
+
+    const struct { station::DfStatus status; const char* caption; } statuses[] = {
+        {station::DfStatus::Detected, "DF = DETECTED"}, {station::DfStatus::Silent, "DF = SILENT"},
+        {station::DfStatus::InputOff, "DF INPUT = OFF"},
+    };
+    for (const auto& s : statuses) {
+        model.setDfStatus(s.status);
+        EXPECT_EQ(text("Label_DF_STATUS"), QLatin1String(s.caption));
+    }
+
+    // A DF bearing as a number is written, a test bearing in three digits.
+    const struct { DrawnBearing::Source source; int degrees; const char* caption; } bearings[] = {
+        {DrawnBearing::Source::Df, 45, "REPORTED BEARING :  45"}, {DrawnBearing::Source::Df, -5, "REPORTED BEARING : -5"},
+        {DrawnBearing::Source::Df, 0, "REPORTED BEARING :  0"}, {DrawnBearing::Source::Test, 6, "REPORTED BEARING : 006"},
+        {DrawnBearing::Source::Test, 354, "REPORTED BEARING : 354"},
+    };
+    for (const auto& b : bearings) {
+        model.setReportedBearing(ReportedBearing{b.source, b.degrees});
+        EXPECT_EQ(text("Label_REPORTED_BEARING"), QLatin1String(b.caption));
+    }
+    model.setReportedBearing(std::nullopt);
+    EXPECT_EQ(text("Label_REPORTED_BEARING"), QStringLiteral("REPORTED BEARING : NONE"));
+}
+
 TEST_F(StationWindow, TheDfInputButtonShowsOnWhileTheMissingPortIsReportedThenOff)
 {
     testsupport::SettingsFolder folder;
@@ -126,17 +169,17 @@ TEST_F(StationWindow, ClosingItShutsTheStationDown)
 
 TEST_F(StationWindow, LooksAsItsScreenshotsShowIt)
 {
-    // The captions the screenshots were taken with.
-    station::Controls& c = core.controls();
-    c.setCaption(ControlId::Label_HTTP0, QStringLiteral("WEBSITE SERVER STATE 2 : LISTENING"));
-    c.setCaption(ControlId::Label_SITE, QStringLiteral("WEBSITE PORT : 10000"));
-    c.setCaption(ControlId::Label_DF_STATUS, QStringLiteral("DF = DETECTED"));
-    c.setCaption(ControlId::Label_REPORTED_BEARING, QStringLiteral("REPORTED BEARING :  45"));
+    // The station as the screenshots were taken of it.
+    station::StationModel& model = core.model();
     const char* const digits = "10000000342511111944500";
     for (int field = 0; field < options::kDigitFieldCount; ++field)
-        core.model().setDigit(field, digits[field] - '0');
-    c.setCaptionAndTag(ControlId::CmdButton_LONG_HEMI, QStringLiteral("W"));
-    c.setCaption(ControlId::CmdButton_COMM_PORT, QStringLiteral("COMM PORT : COM 1"));
+        model.setDigit(field, digits[field] - '0');
+    model.setStarted();
+    model.setServerState(2);
+    model.setDfStatus(station::DfStatus::Detected);
+    model.setReportedBearing(ReportedBearing{DrawnBearing::Source::Df, 45});
+    model.setHemispheres(false, true);
+    model.setCommPort(1);
 
     for (auto [widget, file] : {std::pair<QWidget*, const char*>{&window, "station.png"},
                                 std::pair<QWidget*, const char*>{&windowed.optionsWindow, "options.png"}}) {

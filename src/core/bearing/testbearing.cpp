@@ -2,10 +2,14 @@
 
 namespace bearing {
 
-TestBearing testBearing(int second)
+qint16 testBearing(int second)
 {
-    const auto degrees = static_cast<qint16>(6 * second);
-    return {degrees, QStringLiteral("%1").arg(degrees, 3, 10, QLatin1Char('0'))};
+    return static_cast<qint16>(6 * second);
+}
+
+QString testBearingText(int degrees)
+{
+    return QStringLiteral("%1").arg(degrees, 3, 10, QLatin1Char('0'));
 }
 
 } // namespace bearing

@@ -6,13 +6,10 @@
 
 namespace bearing {
 
-struct TestBearing
-{
-    qint16 degrees = 0; // 6 degrees per second: 0 to 354
-    QString text;       // the same as exactly three digits, "000" to "354"
-};
+// second: the seconds field of the local time, 0 to 59; 6 degrees per second, 0 to 354.
+qint16 testBearing(int second);
 
-// second: the seconds field of the local time, 0 to 59.
-TestBearing testBearing(int second);
+// The test bearing as the station reports it: exactly three digits, "000" to "354".
+QString testBearingText(int degrees);
 
 } // namespace bearing

@@ -1,8 +1,7 @@
 #pragma once
 // The 23 digit fields of the settings, as one table: each row names the field and its up and down
 // buttons, the settings-file line that stores it, the editor it belongs to (which fixes both its frame
-// and the operation every click ends with), its left edge inside that frame in twips, the range the
-// editors keep it in, how it steps, and the start-up check: the highest digit accepted from the file
+// and the operation every click ends with), the range the editors keep it in, how it steps, and the start-up check: the highest digit accepted from the file
 // and the fallback for anything else. Rows run in the order of the settings file.
 
 #include <array>
@@ -23,7 +22,6 @@ struct DigitField
     const char* downButton;
     int line;      // settings-file line, 2 to 24
     Editor editor;
-    int left;      // twips, inside the editor's frame
     int highest;   // the editors step over 0..highest
     StepKind kind;
     char accepted; // the start-up check accepts "0" up to this digit
@@ -31,41 +29,42 @@ struct DigitField
 };
 
 inline constexpr std::array<DigitField, 23> kDigitFields{{
-    {"Label_SITE_X10K", "CmdButton_SITE_X10K_UP", "CmdButton_SITE_X10K_DOWN", 2, Editor::WebsitePort, 240, 6, StepKind::Plain, '9', '5'},
-    {"Label_SITE_X1K", "CmdButton_SITE_X1K_UP", "CmdButton_SITE_X1K_DOWN", 3, Editor::WebsitePort, 600, 9, StepKind::Plain, '9', '5'},
-    {"Label_SITE_X100", "CmdButton_SITE_X100_UP", "CmdButton_SITE_X100_DOWN", 4, Editor::WebsitePort, 960, 9, StepKind::Plain, '9', '5'},
-    {"Label_SITE_X10", "CmdButton_SITE_X10_UP", "CmdButton_SITE_X10_DOWN", 5, Editor::WebsitePort, 1320, 9, StepKind::Plain, '9', '5'},
-    {"Label_SITE_X1", "CmdButton_SITE_X1_UP", "CmdButton_SITE_X1_DOWN", 6, Editor::WebsitePort, 1680, 9, StepKind::Plain, '9', '5'},
+    {"Label_SITE_X10K", "CmdButton_SITE_X10K_UP", "CmdButton_SITE_X10K_DOWN", 2, Editor::WebsitePort, 6, StepKind::Plain, '9', '5'},
+    {"Label_SITE_X1K", "CmdButton_SITE_X1K_UP", "CmdButton_SITE_X1K_DOWN", 3, Editor::WebsitePort, 9, StepKind::Plain, '9', '5'},
+    {"Label_SITE_X100", "CmdButton_SITE_X100_UP", "CmdButton_SITE_X100_DOWN", 4, Editor::WebsitePort, 9, StepKind::Plain, '9', '5'},
+    {"Label_SITE_X10", "CmdButton_SITE_X10_UP", "CmdButton_SITE_X10_DOWN", 5, Editor::WebsitePort, 9, StepKind::Plain, '9', '5'},
+    {"Label_SITE_X1", "CmdButton_SITE_X1_UP", "CmdButton_SITE_X1_DOWN", 6, Editor::WebsitePort, 9, StepKind::Plain, '9', '5'},
 
-    {"Label_DFCAL_X100", "CmdButton_DFCAL_X100_UP", "CmdButton_DFCAL_X100_DN", 7, Editor::Calibration, 240, 3, StepKind::Plain, '3', '0'},
-    {"Label_DFCAL_X10", "CmdButton_DFCAL_X10_UP", "CmdButton_DFCAL_X10_DN", 8, Editor::Calibration, 600, 9, StepKind::Plain, '9', '0'},
-    {"Label_DFCAL_X1", "CmdButton_DFCAL_X1_UP", "CmdButton_DFCAL_X1_DN", 9, Editor::Calibration, 960, 9, StepKind::Plain, '9', '0'},
+    {"Label_DFCAL_X100", "CmdButton_DFCAL_X100_UP", "CmdButton_DFCAL_X100_DN", 7, Editor::Calibration, 3, StepKind::Plain, '3', '0'},
+    {"Label_DFCAL_X10", "CmdButton_DFCAL_X10_UP", "CmdButton_DFCAL_X10_DN", 8, Editor::Calibration, 9, StepKind::Plain, '9', '0'},
+    {"Label_DFCAL_X1", "CmdButton_DFCAL_X1_UP", "CmdButton_DFCAL_X1_DN", 9, Editor::Calibration, 9, StepKind::Plain, '9', '0'},
 
-    {"Label_LAT_DEGX10", "CmdButton_LAT_DEGX10_UP", "CmdButton_LAT_DEGX10_DN", 10, Editor::Position, 840, 8, StepKind::Plain, '8', '3'},
-    {"Label_LAT_DEGX1", "CmdButton_LAT_DEGX1_UP", "CmdButton_LAT_DEGX1_DN", 11, Editor::Position, 1200, 9, StepKind::Plain, '9', '3'},
-    {"Label_LAT_MINX10", "CmdButton_LAT_MINX10_UP", "CmdButton_LAT_MINX10_DN", 12, Editor::Position, 1800, 5, StepKind::Plain, '5', '5'},
-    {"Label_LAT_MINX1", "CmdButton_LAT_MINX1_UP", "CmdButton_LAT_MINX1_DN", 13, Editor::Position, 2160, 9, StepKind::Plain, '9', '0'},
-    {"Label_LAT_MINX01", "CmdButton_LAT_MINX01_UP", "CmdButton_LAT_MINX01_DN", 14, Editor::Position, 2640, 9, StepKind::Plain, '9', '0'},
-    {"Label_LAT_MINX001", "CmdButton_LAT_MINX001_UP", "CmdButton_LAT_MINX001_DN", 15, Editor::Position, 3000, 9, StepKind::Plain, '9', '0'},
-    {"Label_LAT_MINX0001", "CmdButton_LAT_MINX0001_UP", "CmdButton_LAT_MINX0001_DN", 16, Editor::Position, 3360, 9, StepKind::Plain, '9', '0'},
+    {"Label_LAT_DEGX10", "CmdButton_LAT_DEGX10_UP", "CmdButton_LAT_DEGX10_DN", 10, Editor::Position, 8, StepKind::Plain, '8', '3'},
+    {"Label_LAT_DEGX1", "CmdButton_LAT_DEGX1_UP", "CmdButton_LAT_DEGX1_DN", 11, Editor::Position, 9, StepKind::Plain, '9', '3'},
+    {"Label_LAT_MINX10", "CmdButton_LAT_MINX10_UP", "CmdButton_LAT_MINX10_DN", 12, Editor::Position, 5, StepKind::Plain, '5', '5'},
+    {"Label_LAT_MINX1", "CmdButton_LAT_MINX1_UP", "CmdButton_LAT_MINX1_DN", 13, Editor::Position, 9, StepKind::Plain, '9', '0'},
+    {"Label_LAT_MINX01", "CmdButton_LAT_MINX01_UP", "CmdButton_LAT_MINX01_DN", 14, Editor::Position, 9, StepKind::Plain, '9', '0'},
+    {"Label_LAT_MINX001", "CmdButton_LAT_MINX001_UP", "CmdButton_LAT_MINX001_DN", 15, Editor::Position, 9, StepKind::Plain, '9', '0'},
+    {"Label_LAT_MINX0001", "CmdButton_LAT_MINX0001_UP", "CmdButton_LAT_MINX0001_DN", 16, Editor::Position, 9, StepKind::Plain, '9', '0'},
 
-    {"Label_LONG_DEGX100", "CmdButton_LONG_DEGX100_UP", "CmdButton_LONG_DEGX100_DN", 17, Editor::Position, 4560, 1, StepKind::LongitudeHundreds, '1', '1'},
-    {"Label_LONG_DEGX10", "CmdButton_LONG_DEGX10_UP", "CmdButton_LONG_DEGX10_DN", 18, Editor::Position, 4920, 9, StepKind::LongitudeTens, '9', '1'},
-    {"Label_LONG_DEGX1", "CmdButton_LONG_DEGX1_UP", "CmdButton_LONG_DEGX1_DN", 19, Editor::Position, 5280, 9, StepKind::Plain, '9', '8'},
-    {"Label_LONG_MINX10", "CmdButton_LONG_MINX10_UP", "CmdButton_LONG_MINX10_DN", 20, Editor::Position, 5880, 5, StepKind::Plain, '5', '1'},
-    {"Label_LONG_MINX1", "CmdButton_LONG_MINX1_UP", "CmdButton_LONG_MINX1_DN", 21, Editor::Position, 6240, 9, StepKind::Plain, '9', '0'},
-    {"Label_LONG_MINX01", "CmdButton_LONG_MINX01_UP", "CmdButton_LONG_MINX01_DN", 22, Editor::Position, 6720, 9, StepKind::Plain, '9', '0'},
-    {"Label_LONG_MINX001", "CmdButton_LONG_MINX001_UP", "CmdButton_LONG_MINX001_DN", 23, Editor::Position, 7080, 9, StepKind::Plain, '9', '0'},
-    {"Label_LONG_MINX0001", "CmdButton_LONG_MINX0001_UP", "CmdButton_LONG_MINX0001_DN", 24, Editor::Position, 7440, 9, StepKind::Plain, '9', '0'},
+    {"Label_LONG_DEGX100", "CmdButton_LONG_DEGX100_UP", "CmdButton_LONG_DEGX100_DN", 17, Editor::Position, 1, StepKind::LongitudeHundreds, '1', '1'},
+    {"Label_LONG_DEGX10", "CmdButton_LONG_DEGX10_UP", "CmdButton_LONG_DEGX10_DN", 18, Editor::Position, 9, StepKind::LongitudeTens, '9', '1'},
+    {"Label_LONG_DEGX1", "CmdButton_LONG_DEGX1_UP", "CmdButton_LONG_DEGX1_DN", 19, Editor::Position, 9, StepKind::Plain, '9', '8'},
+    {"Label_LONG_MINX10", "CmdButton_LONG_MINX10_UP", "CmdButton_LONG_MINX10_DN", 20, Editor::Position, 5, StepKind::Plain, '5', '1'},
+    {"Label_LONG_MINX1", "CmdButton_LONG_MINX1_UP", "CmdButton_LONG_MINX1_DN", 21, Editor::Position, 9, StepKind::Plain, '9', '0'},
+    {"Label_LONG_MINX01", "CmdButton_LONG_MINX01_UP", "CmdButton_LONG_MINX01_DN", 22, Editor::Position, 9, StepKind::Plain, '9', '0'},
+    {"Label_LONG_MINX001", "CmdButton_LONG_MINX001_UP", "CmdButton_LONG_MINX001_DN", 23, Editor::Position, 9, StepKind::Plain, '9', '0'},
+    {"Label_LONG_MINX0001", "CmdButton_LONG_MINX0001_UP", "CmdButton_LONG_MINX0001_DN", 24, Editor::Position, 9, StepKind::Plain, '9', '0'},
 }};
 
 inline constexpr int kDigitFieldCount = static_cast<int>(kDigitFields.size());
 
-// Index ranges of one setting, in the order their tags are joined or weighed.
+// Index ranges of one setting, in the order their digits are joined or weighed.
 struct FieldRange
 {
     int first;
     int count;
+    constexpr bool contains(int field) const { return field >= first && field < first + count; }
 };
 inline constexpr FieldRange kWebsitePortFields{0, 5};
 inline constexpr FieldRange kCalibrationFields{5, 3};

@@ -9,16 +9,16 @@ namespace options {
 
 namespace {
 
-double value(const QString& tag)
+double value(const QString& digit)
 {
-    return platform::readNumber(tag);
+    return platform::readNumber(digit);
 }
 
-// Minutes from five tags starting at `first`: tens, units, tenths, hundredths, thousandths.
-double minutes(const QStringList& tags, int first)
+// Minutes from five digits starting at `first`: tens, units, tenths, hundredths, thousandths.
+double minutes(const QStringList& digits, int first)
 {
-    return 10 * value(tags[first]) + value(tags[first + 1]) + 0.1 * value(tags[first + 2])
-        + 0.01 * value(tags[first + 3]) + 0.001 * value(tags[first + 4]);
+    return 10 * value(digits[first]) + value(digits[first + 1]) + 0.1 * value(digits[first + 2])
+        + 0.01 * value(digits[first + 3]) + 0.001 * value(digits[first + 4]);
 }
 
 QString withPoint(QString text)
@@ -28,14 +28,14 @@ QString withPoint(QString text)
 
 } // namespace
 
-PositionTexts positionTexts(const QStringList& latitudeTags, const QString& latitudeHemisphere,
-                            const QStringList& longitudeTags, const QString& longitudeHemisphere)
+PositionTexts positionTexts(const QStringList& latitudeDigits, const QString& latitudeHemisphere,
+                            const QStringList& longitudeDigits, const QString& longitudeHemisphere)
 {
-    Q_ASSERT(latitudeTags.size() == 7 && longitudeTags.size() == 8);
-    const double latitudeDegrees = 10 * value(latitudeTags[0]) + value(latitudeTags[1]);
-    const double longitudeDegrees = 100 * value(longitudeTags[0]) + 10 * value(longitudeTags[1]) + value(longitudeTags[2]);
-    double latitude = latitudeDegrees + minutes(latitudeTags, 2) / 60;
-    double longitude = longitudeDegrees + minutes(longitudeTags, 3) / 60;
+    Q_ASSERT(latitudeDigits.size() == 7 && longitudeDigits.size() == 8);
+    const double latitudeDegrees = 10 * value(latitudeDigits[0]) + value(latitudeDigits[1]);
+    const double longitudeDegrees = 100 * value(longitudeDigits[0]) + 10 * value(longitudeDigits[1]) + value(longitudeDigits[2]);
+    double latitude = latitudeDegrees + minutes(latitudeDigits, 2) / 60;
+    double longitude = longitudeDegrees + minutes(longitudeDigits, 3) / 60;
     if (latitudeHemisphere == u"S")
         latitude = -latitude;
     if (longitudeHemisphere == u"W")
@@ -43,20 +43,20 @@ PositionTexts positionTexts(const QStringList& latitudeTags, const QString& lati
     return {withPoint(geo::latitudeText(latitude)), withPoint(geo::longitudeText(longitude))};
 }
 
-double joinedValue(const QStringList& tags)
+double joinedValue(const QStringList& digits)
 {
-    return platform::readNumber(tags.join(QString()));
+    return platform::readNumber(digits.join(QString()));
 }
 
-std::optional<QStringList> cappedDigits(const QStringList& tags, int maximum)
+std::optional<QStringList> cappedDigits(const QStringList& digits, int maximum)
 {
-    if (!(joinedValue(tags) > maximum))
+    if (!(joinedValue(digits) > maximum))
         return std::nullopt;
-    QStringList digits;
+    QStringList capped;
     for (QChar c : QString::number(maximum))
-        digits << QString(c);
-    Q_ASSERT(digits.size() == tags.size());
-    return digits;
+        capped << QString(c);
+    Q_ASSERT(capped.size() == digits.size());
+    return capped;
 }
 
 } // namespace options

@@ -1,8 +1,6 @@
 // Bearing input: serial sentences, the serial line coming back, the DF watchdog and the test generator.
 #include "stationcore.h"
 
-#include "captions.h"
-
 #include "core/bearing/bearingfield.h"
 #include "core/bearing/testbearing.h"
 
@@ -16,7 +14,7 @@ void StationCore::MSComm1_OnComm()
         if (!framer.take(c))
             continue;
 
-        m_controls.setCaption(ControlId::Label_DF_STATUS, kDfDetected);
+        m_model.setDfStatus(DfStatus::Detected);
         // In test mode a sentence only shows that the DF unit is alive.
         if (!m_model.testMode()) {
             // A field too large for a bearing is activity all the same, but draws nothing.
@@ -25,7 +23,7 @@ void StationCore::MSComm1_OnComm()
                 m_state.BEARING_DEGREES = *degrees;
                 ENDPOINT();
                 announceDrawn(DrawnBearing::Source::Df);
-                m_controls.setCaption(ControlId::Label_REPORTED_BEARING, kBearingCaption + platform::numberText(*degrees));
+                m_model.setReportedBearing(ReportedBearing{DrawnBearing::Source::Df, *degrees});
             }
         }
         framer.reset();
@@ -63,8 +61,8 @@ void StationCore::announceDrawn(DrawnBearing::Source source)
 void StationCore::Timer_DF_Timer()
 {
     m_state.receiver().reset();
-    m_controls.setCaption(ControlId::Label_DF_STATUS, m_model.dfInput() ? kDfSilent : kDfInputOff);
-    m_controls.setCaption(ControlId::Label_REPORTED_BEARING, kNoBearing);
+    m_model.setDfStatus(m_model.dfInput() ? DfStatus::Silent : DfStatus::InputOff);
+    m_model.setReportedBearing(std::nullopt);
     m_timerDf.setEnabled(false);
     setDfValid(false);
     collapseLine();
@@ -72,9 +70,9 @@ void StationCore::Timer_DF_Timer()
 
 void StationCore::Timer_TEST_Timer()
 {
-    const bearing::TestBearing test = bearing::testBearing(m_clock().second());
-    m_controls.setCaption(ControlId::Label_REPORTED_BEARING, kBearingCaption + test.text);
-    m_state.BEARING_DEGREES = test.degrees;
+    const qint16 test = bearing::testBearing(m_clock().second());
+    m_model.setReportedBearing(ReportedBearing{DrawnBearing::Source::Test, test});
+    m_state.BEARING_DEGREES = test;
     // ENDPOINT before DF_VALID: the first tick after a withdrawn bearing leaves the line collapsed.
     const bool draws = m_state.DF_VALID;
     ENDPOINT();

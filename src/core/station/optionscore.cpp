@@ -6,30 +6,16 @@
 #include "platform/numbertext.h"
 #include "platform/serialport.h"
 #include "platform/tcpsocketset.h"
-#include "captions.h"
-#include "controls.h"
+#include "texts.h"
 #include "stationinterface.h"
 #include "stationmodel.h"
 #include "core/web/listening.h"
 
-using station::ControlId;
-using station::Face;
-using station::digitFieldId;
-
 namespace options {
-
-namespace {
-
-} // namespace
 
 OptionsCore::OptionsCore(StationInterface& station)
     : m_station(station)
 {
-}
-
-station::Controls& OptionsCore::controls() const
-{
-    return m_station.controls();
 }
 
 QStringList OptionsCore::digitTexts(FieldRange range) const
@@ -108,8 +94,6 @@ void OptionsCore::POSITION()
 void OptionsCore::setHemispheres(bool latitudeSouth, bool longitudeWest)
 {
     m_station.model().setHemispheres(latitudeSouth, longitudeWest);
-    controls().setCaptionAndTag(ControlId::CmdButton_LAT_HEMI, latitudeSouth ? station::kSouth : station::kNorth);
-    controls().setCaptionAndTag(ControlId::CmdButton_LONG_HEMI, longitudeWest ? station::kWest : station::kEast);
 }
 
 void OptionsCore::CmdButton_LAT_HEMI_Click()
@@ -131,21 +115,16 @@ void OptionsCore::CHANGE_SITE()
     if (const auto capped = cappedDigits(digitTexts(kWebsitePortFields), platform::connection::kHighestPort))
         setDigits(kWebsitePortFields, *capped);
     const QStringList digits = digitTexts(kWebsitePortFields);
-    controls().setCaption(ControlId::Label_SITE, station::kSiteCaption + digits.join(QString()));
 
     StationState& state = m_station.state();
-    // Only a value below the 32-bit range (a negative tag from a hand-edited file) fails to fit.
+    // Only a value below the 32-bit range (a negative digit from a hand-edited file) fails to fit.
     state.WEBSITE_PORT = platform::toInt32(joinedValue(digits)).value_or(0);
 
-    const auto paint = [this](Face face) {
-        for (int field = kWebsitePortFields.first; field < kWebsitePortFields.first + kWebsitePortFields.count; ++field)
-            controls().setFace(digitFieldId(field), face);
-    };
-    paint(Face::White);
+    station::StationModel& model = m_station.model();
+    model.setWebsitePortRefused(false);
 
     platform::TcpSocketSet& server = m_station.httpServer();
     server.close(0);
-    station::StationModel& model = m_station.model();
     model.setWebsite(state.WEBSITE_PORT, web::listenForMaps(server, state.WEBSITE_PORT));
     if (model.websiteListening()) {
         // A sentence half received before the re-bind is dropped.
@@ -153,7 +132,7 @@ void OptionsCore::CHANGE_SITE()
         return;
     }
     server.close(0);
-    paint(Face::ButtonShadow);
+    model.setWebsitePortRefused(true);
 }
 
 void OptionsCore::CHANGE_CAL()
@@ -171,7 +150,7 @@ void OptionsCore::CmdButton_COMM_PORT_Click()
     const bool wasOpen = serial.portOpen() || m_station.serialLineLost();
     if (serial.portOpen())
         (void)serial.setPortOpen(false);
-    controls().setFace(ControlId::CmdButton_COMM_PORT, Face::ButtonFace);
+    m_station.model().setCommPortRefused(false);
 
     const int port = serial.commPort();
     if (port >= 1 && port <= 8) {
@@ -199,12 +178,12 @@ void OptionsCore::failCommPort()
         (void)serial.setPortOpen(false);
     if (m_station.model().dfInput() && !m_station.keepsDfInputOn())
         m_station.CmdButton_ACQUIRE_Click();
-    controls().setFace(ControlId::CmdButton_COMM_PORT, Face::ButtonShadow);
+    m_station.model().setCommPortRefused(true);
 }
 
 void OptionsCore::CmdButton_EXIT_Click()
 {
-    controls().setVisible(ControlId::Form_OPTIONS, false);
+    m_station.model().closeOptions();
 }
 
 } // namespace options

@@ -1,8 +1,7 @@
 #pragma once
 // The options window's operations, without the window: the 46 digit steps, the working values made
 // from the digits (POSITION, CHANGE_SITE, CHANGE_CAL), the hemisphere toggles, the COM port selector
-// and EXIT. The digits, hemispheres and COM port are the station model's (the windows' captions follow
-// it); the station's state, listening socket and serial line are reached through its interface.
+// and EXIT. They set the station model (the windows show it); the station's state, listening socket and serial line are reached through its interface.
 
 #include "core/options/digitfields.h"
 #include "core/options/digitstep.h"
@@ -10,10 +9,6 @@
 #include <QStringList>
 
 class StationInterface;
-
-namespace station {
-class Controls;
-}
 
 namespace options {
 
@@ -33,14 +28,13 @@ public:
     void CmdButton_COMM_PORT_Click();
     void CmdButton_EXIT_Click();
 
-    // The hemispheres as the settings give them, the buttons showing them; POSITION() is left to the caller.
+    // The hemispheres as the settings give them; POSITION() is left to the caller.
     void setHemispheres(bool latitudeSouth, bool longitudeWest);
 
     // The digits of a setting's fields as the window shows them, in order.
     QStringList digitTexts(FieldRange range) const;
 
 private:
-    station::Controls& controls() const;
     QString digitText(int field) const;
     void setDigits(FieldRange range, const QStringList& digits);
     void setDigit(int field, int digit);

@@ -1,7 +1,7 @@
 // Start-up from the settings file and the orderly shutdown that writes it back.
 #include "stationcore.h"
 
-#include "captions.h"
+#include "texts.h"
 #include "digitcheckwarnings.h"
 #include "settingsfile.h"
 #include "staletemporaries.h"
@@ -39,14 +39,13 @@ bool StationCore::startUp()
     if (!loadSettings(read))
         return false;
 
-    m_controls.setCaption(ControlId::Form_STATION, kStationTitle);
-
     for (int field = 0; field < options::kDigitFieldCount; ++field) {
         if (const QString warning = digitCheckWarning(field, read.digits[static_cast<size_t>(field)]); !warning.isEmpty())
             platform::logEvent(warning);
     }
     const Settings settings = read.checked();
     applySettings(settings);
+    m_model.setStarted();
 
     m_options.POSITION();
     if (const QString warning = longitudeWarning(settings, m_state.START_LONGITUDE); !warning.isEmpty())
@@ -63,12 +62,11 @@ bool StationCore::startUp()
     m_options.CmdButton_COMM_PORT_Click();
 
     m_timerDf.setEnabled(true);
-    m_controls.setCaption(ControlId::Label_DF_STATUS, kDfSilent);
+    m_model.setDfStatus(DfStatus::Silent);
 
     m_state.MAX_HTTP_CHANNELS = 50;
     m_state.receiver().reset();
 
-    m_controls.setCaption(ControlId::Label_SITE, kSiteCaption + settings.digitsText(options::kWebsitePortFields));
     m_state.WEBSITE_PORT = settings.websitePort();
 
     m_model.setWebsite(m_state.WEBSITE_PORT, web::listenForMaps(m_httpServer, m_state.WEBSITE_PORT));
@@ -167,7 +165,7 @@ void StationCore::shutDown()
     m_unloaded = true;
     if (m_settingsLoaded)
         saveSettings();
-    m_controls.setVisible(ControlId::Form_OPTIONS, false);
+    m_model.closeOptions();
     // The station stops: no more connections, nothing more drawn or tried, and the answers already
     // under way get a moment to finish before everything ends with the station.
     m_httpServer.close(0);

@@ -1,6 +1,6 @@
 #include "stationcore.h"
 
-#include "captions.h"
+#include "texts.h"
 
 #include "core/geo/endpoint.h"
 #include "core/geo/kml.h"
@@ -8,11 +8,8 @@
 #include "platform/messages.h"
 #include "platform/shutdownsignals.h"
 #include "core/web/channelpool.h"
-#include "core/web/statuscaption.h"
 
 #include <QTimer>
-
-using station::ControlId;
 
 StationCore::StationCore(platform::Messages& messages, QObject* parent)
     : QObject(parent)
@@ -34,11 +31,8 @@ StationCore::StationCore(platform::Messages& messages, QObject* parent)
     connect(&m_comm, &platform::SerialPort::lost, this, &StationCore::serialLineGone);
     // Whatever opened the port (a retry, the COM port selector), there is nothing left to retry.
     connect(&m_comm, &platform::SerialPort::opened, this, [this] { m_timerReopen.setEnabled(false); });
-    connect(&m_controls, &station::Controls::changed, this, &StationCore::logDfStatus);
+    connect(&m_model, &station::StationModel::dfStatusChanged, this, &StationCore::logDfStatus);
     connect(&m_model, &station::StationModel::bearingDrawn, this, &StationCore::bearingDrawn);
-    // The options window's COM port button shows the port chosen, as it is chosen.
-    connect(&m_model, &station::StationModel::commPortChanged, &m_controls,
-            [this](int port) { m_controls.setCaption(ControlId::CmdButton_COMM_PORT, station::commPortCaption(port)); });
     using station::SerialLine;
     connect(&m_comm, &platform::SerialPort::opened, &m_model, [this] { m_model.setSerialLine(SerialLine::Open); });
     connect(&m_comm, &platform::SerialPort::openFailed, &m_model, [this] { m_model.setSerialLine(SerialLine::Failed); });
@@ -78,15 +72,13 @@ QString StationCore::currentDocument() const
 
 void StationCore::Timer_LINK_STAT_Timer()
 {
-    if (const auto caption = web::serverStateCaption(m_httpServer.state(0)))
-        m_controls.setCaption(ControlId::Label_HTTP0, *caption);
+    m_model.setServerState(m_httpServer.state(0));
 }
 
-// The DF unit coming and going is worth a line; each sentence is not (the caption changes only then).
-void StationCore::logDfStatus(ControlId id)
+// The DF unit coming and going is worth a line; each sentence is not (the status changes only then).
+void StationCore::logDfStatus(station::DfStatus status)
 {
-    if (id == ControlId::Label_DF_STATUS)
-        platform::logEvent(QStringLiteral("DF status: ") + m_controls.caption(id));
+    platform::logEvent(QStringLiteral("DF status: ") + station::dfStatusText(status));
 }
 
 void StationCore::shutDownOnSignal(int signalNumber)

@@ -2,13 +2,12 @@
 // The station, without any window: everything that lives for the whole run (shared state, the map
 // template, the web sockets with their channels and pacing timers, the serial line, the watchdog, test
 // and status timers, the settings values) and every handler. It offers the operator's operations and
-// holds what the windows show in its controls, announcing every change; the windowed station's windows
-// are views of it, and a headless station runs it alone.
+// holds the station in its model, which announces every change; the windowed station's windows are
+// views of the model, and a headless station runs it alone.
 //
 // Form_Load() starts the station from its settings; shutDown() (closing the station window, or a
 // shutdown signal) writes them back and raises closed().
 
-#include "controls.h"
 #include "drawnbearing.h"
 #include "seriallog.h"
 #include "settings.h"
@@ -56,7 +55,6 @@ public:
 
     // StationInterface: what the options operations reach.
     StationState& state() override { return m_state; }
-    station::Controls& controls() override { return m_controls; }
     station::StationModel& model() override { return m_model; }
     platform::TcpSocketSet& httpServer() override { return m_httpServer; }
     platform::SerialPort& serialPort() override { return m_comm; }
@@ -64,7 +62,6 @@ public:
     bool keepsDfInputOn() const override { return m_headless; }
     void CmdButton_ACQUIRE_Click() override;
 
-    const station::Controls& controls() const { return m_controls; }
     const station::StationModel& model() const { return m_model; }
     options::OptionsCore& options() { return m_options; }
 
@@ -127,7 +124,7 @@ private:
     void settingsUnavailable(const QString& path, const QString& problem);
     void showComPortMessage();
     void serialLineGone();
-    void logDfStatus(station::ControlId id);
+    void logDfStatus(station::DfStatus status);
     void announceDrawn(station::DrawnBearing::Source source);
     // The bearing line collapses onto the station, and the model says so.
     void collapseLine();
@@ -137,7 +134,6 @@ private:
     StationState m_state;
     station::StationModel m_model;
     QString m_kmlTemplate;
-    station::Controls m_controls;
 
     platform::TcpSocketSet m_httpServer;
     platform::TimerSet m_sendTimers;

@@ -1,6 +1,5 @@
 #pragma once
-// What the options operations may reach of the station: its shared state, its switches and hemispheres,
-// the controls the windows show (the options window's own, the website port caption, the DF input switch), the listening socket,
+// What the options operations may reach of the station: its shared state, its model, the listening socket,
 // the serial line, whether the line's device went away while DF input is on, and the DF input switch's
 // action.
 
@@ -11,7 +10,6 @@ class SerialPort;
 class TcpSocketSet;
 }
 namespace station {
-class Controls;
 class StationModel;
 }
 
@@ -21,7 +19,6 @@ public:
     virtual ~StationInterface() = default;
 
     virtual StationState& state() = 0;
-    virtual station::Controls& controls() = 0;
     virtual station::StationModel& model() = 0;
     virtual platform::TcpSocketSet& httpServer() = 0;
     virtual platform::SerialPort& serialPort() = 0;

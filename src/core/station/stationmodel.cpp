@@ -2,6 +2,20 @@
 
 namespace station {
 
+namespace {
+
+// Sets `held` to `value`; true when that changed it.
+template <typename Value>
+bool assign(Value& held, const Value& value)
+{
+    if (held == value)
+        return false;
+    held = value;
+    return true;
+}
+
+} // namespace
+
 DfState StationModel::dfState() const
 {
     if (m_testMode)
@@ -50,10 +64,8 @@ void StationModel::setBearingValid(bool valid)
 
 void StationModel::setLine(const BearingLine& line)
 {
-    if (line == m_line)
-        return;
-    m_line = line;
-    emit lineChanged(line);
+    if (assign(m_line, line))
+        emit lineChanged(line);
 }
 
 void StationModel::drawBearing(const DrawnBearing& bearing)
@@ -73,10 +85,8 @@ void StationModel::setDigit(int field, int digit)
 
 void StationModel::setCommPort(int port)
 {
-    if (port == m_commPort)
-        return;
-    m_commPort = port;
-    emit commPortChanged(port);
+    if (assign(m_commPort, port))
+        emit commPortChanged(port);
 }
 
 void StationModel::setHemispheres(bool latitudeSouth, bool longitudeWest)
@@ -90,10 +100,8 @@ void StationModel::setHemispheres(bool latitudeSouth, bool longitudeWest)
 
 void StationModel::setCalibration(int degrees)
 {
-    if (degrees == m_calibration)
-        return;
-    m_calibration = degrees;
-    emit calibrationChanged(degrees);
+    if (assign(m_calibration, degrees))
+        emit calibrationChanged(degrees);
 }
 
 void StationModel::setWebsite(int port, bool listening)
@@ -107,10 +115,60 @@ void StationModel::setWebsite(int port, bool listening)
 
 void StationModel::setSerialLine(SerialLine line)
 {
-    if (line == m_serialLine)
+    if (assign(m_serialLine, line))
+        emit serialLineChanged(line);
+}
+
+void StationModel::setStarted()
+{
+    if (m_started)
         return;
-    m_serialLine = line;
-    emit serialLineChanged(line);
+    m_started = true;
+    emit started();
+}
+
+void StationModel::setDfStatus(DfStatus status)
+{
+    if (assign(m_dfStatus, status))
+        emit dfStatusChanged(status);
+}
+
+void StationModel::setReportedBearing(const std::optional<ReportedBearing>& bearing)
+{
+    if (assign(m_reported, bearing))
+        emit reportedBearingChanged(bearing);
+}
+
+void StationModel::setServerState(int state)
+{
+    if (assign(m_serverState, state))
+        emit serverStateChanged(state);
+}
+
+void StationModel::setWebsitePortRefused(bool refused)
+{
+    if (assign(m_websitePortRefused, refused))
+        emit websitePortRefusedChanged(refused);
+}
+
+void StationModel::setCommPortRefused(bool refused)
+{
+    if (assign(m_commPortRefused, refused))
+        emit commPortRefusedChanged(refused);
+}
+
+void StationModel::openOptions()
+{
+    m_optionsOpen = true;
+    emit optionsOpened();
+}
+
+void StationModel::closeOptions()
+{
+    if (!m_optionsOpen)
+        return;
+    m_optionsOpen = false;
+    emit optionsClosed();
 }
 
 } // namespace station

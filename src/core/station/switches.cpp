@@ -1,8 +1,7 @@
-// The operator's three switches on the station window. The two on/off switches only set the model;
-// the window shows their captions from it.
+// The operator's three switches on the station window. They only set the model; the window shows it.
 #include "stationcore.h"
 
-#include "captions.h"
+#include "texts.h"
 
 #include "platform/eventlog.h"
 #include "platform/messages.h"
@@ -28,13 +27,13 @@ void StationCore::CmdButton_ACQUIRE_Click()
         m_model.setDfInput(false);
         m_timerDf.setEnabled(false);
         setDfValid(false);
-        m_controls.setCaption(ControlId::Label_DF_STATUS, kDfInputOff);
+        m_model.setDfStatus(DfStatus::InputOff);
     };
 
     if (!m_model.dfInput()) {
         m_model.setDfInput(true);
         m_timerDf.setEnabled(true);
-        m_controls.setCaption(ControlId::Label_DF_STATUS, kDfSilent);
+        m_model.setDfStatus(DfStatus::Silent);
         m_state.receiver().reset();
         if (m_comm.portOpen() || m_comm.setPortOpen(true))
             return;
@@ -55,23 +54,16 @@ void StationCore::CmdButton_TEST_Click()
 {
     if (!m_model.testMode()) {
         m_model.setTestMode(true);
-        m_controls.setCaption(ControlId::Label_TEST_STATUS, kTestStatusOn);
-        m_controls.setVisible(ControlId::Label_DF_STATUS, false);
         m_timerTest.setEnabled(true);
         return;
     }
     m_model.setTestMode(false);
-    m_controls.setCaption(ControlId::Label_TEST_STATUS, QString());
-    m_controls.setVisible(ControlId::Label_DF_STATUS, true);
     m_timerTest.setEnabled(false);
-    m_controls.setCaption(ControlId::Label_REPORTED_BEARING, kNoBearing);
+    m_model.setReportedBearing(std::nullopt);
     collapseLine();
 }
 
 void StationCore::CmdButton_OPTIONS_Click()
 {
-    // Shown already: the window comes to the front all the same.
-    if (m_controls[ControlId::Form_OPTIONS].visible)
-        m_controls.announce(ControlId::Form_OPTIONS);
-    m_controls.setVisible(ControlId::Form_OPTIONS, true);
+    m_model.openOptions();
 }

@@ -2,12 +2,10 @@
 // the pseudo-terminal closed) and comes back (a new pseudo-terminal linked as the same COMn).
 #include "stationfixture.h"
 
-#include "core/station/captions.h"
-
 #include <QFile>
+#include <vector>
 
 using namespace Qt::StringLiterals;
-using station::ControlId;
 
 namespace {
 
@@ -29,11 +27,9 @@ protected:
 
 TEST_F(LostLine, ComesBackOnItsOwnAndStartsClean)
 {
-    QStringList shown;
-    QObject::connect(&controls(), &station::Controls::changed, [&](ControlId id) {
-        if (id == ControlId::Label_REPORTED_BEARING)
-            shown << reportedBearing();
-    });
+    std::vector<std::optional<station::ReportedBearing>> shown;
+    QObject::connect(&model(), &station::StationModel::reportedBearingChanged,
+                     [&](const std::optional<station::ReportedBearing>& bearing) { shown.push_back(bearing); });
     ASSERT_TRUE(sendSentence("%090\r"));
     ASSERT_TRUE(send("%1", [this] { return state().DF_BUFFER == u"%1"_s; }));
     station.timerDf().setEnabled(false); // only the reopening may drop the half sentence here
@@ -49,7 +45,7 @@ TEST_F(LostLine, ComesBackOnItsOwnAndStartsClean)
     // Had the old "%1" been kept, "23" and CR would complete it as 123.
     ASSERT_TRUE(replacement.write("23\r%045\r"));
     ASSERT_TRUE(QTest::qWaitFor([this] { return state().BEARING_DEGREES == 45; }, 3000));
-    EXPECT_EQ(shown, QStringList({u"REPORTED BEARING :  90"_s, u"REPORTED BEARING :  45"_s}));
+    EXPECT_EQ(shown, (std::vector<std::optional<station::ReportedBearing>>{fromDf(90), fromDf(45)}));
     EXPECT_EQ(endPoint(), lineTo(45));
 }
 
@@ -99,7 +95,7 @@ TEST_F(LostLine, TheComPortSelectorDuringTheOutageTriesTheNextPortAtOnce)
     ASSERT_TRUE(QTest::qWaitFor([this] { return station.serialLineLost(); }, 3000));
     ASSERT_TRUE(QFile::link(settings.folder() + u"/nowhere"_s, settings.folder() + u"/COM3"_s));
     station.options().CmdButton_COMM_PORT_Click();
-    EXPECT_EQ(controls()[ControlId::CmdButton_COMM_PORT].face, station::Face::ButtonShadow);
+    EXPECT_TRUE(model().commPortRefused());
     EXPECT_FALSE(station.model().dfInput());
     EXPECT_FALSE(station.serialLineLost());
 }

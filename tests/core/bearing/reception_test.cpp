@@ -11,7 +11,7 @@ TEST_F(StationOnPty, ASentenceFromTheDfUnitDrawsTheCalibratedBearing)
     EXPECT_TRUE(state().DF_VALID);
     EXPECT_EQ(endPoint(), lineTo(45));
     EXPECT_NE(endPoint(), stationPoint());
-    EXPECT_EQ(reportedBearing(), u"REPORTED BEARING :  45"_s);
+    EXPECT_EQ(reportedBearing(), fromDf(45));
     EXPECT_EQ(dfStatus(), u"DF = DETECTED"_s);
     EXPECT_TRUE(station.timerDf().isEnabled());
     EXPECT_FALSE(state().DF_ARRIVING);
@@ -24,16 +24,16 @@ TEST_F(StationOnPty, ASentenceFromTheDfUnitDrawsTheCalibratedBearing)
 
     state().DF_CAL = 0;
     ASSERT_TRUE(sendSentence("%-05\r"));
-    EXPECT_EQ(reportedBearing(), u"REPORTED BEARING : -5"_s);
+    EXPECT_EQ(reportedBearing(), fromDf(-5));
     ASSERT_TRUE(sendSentence("%\r"));
-    EXPECT_EQ(reportedBearing(), u"REPORTED BEARING :  0"_s);
+    EXPECT_EQ(reportedBearing(), fromDf(0));
 }
 
 TEST_F(StationOnPty, SentencesSplitAcrossReadsAndAfterNoiseArriveWhole)
 {
     ASSERT_TRUE(send("%0", [this] { return state().DF_BUFFER == u"%0"_s; }));
     EXPECT_TRUE(state().DF_ARRIVING);
-    EXPECT_EQ(reportedBearing(), u"REPORTED BEARING : NONE"_s);
+    EXPECT_EQ(reportedBearing(), std::nullopt);
     ASSERT_TRUE(send("45\r%04", [this] { return state().DF_BUFFER == u"%04"_s; }));
     EXPECT_EQ(state().BEARING_DEGREES, 45);
     ASSERT_TRUE(send("6\r\n", [this] { return state().BEARING_DEGREES == 46; }));
@@ -42,7 +42,7 @@ TEST_F(StationOnPty, SentencesSplitAcrossReadsAndAfterNoiseArriveWhole)
     ASSERT_TRUE(sendSentence("12\n\x01\xff%123\r\n"));
     EXPECT_EQ(state().BEARING_DEGREES, 123);
     EXPECT_EQ(endPoint(), lineTo(123));
-    EXPECT_EQ(reportedBearing(), u"REPORTED BEARING :  123"_s);
+    EXPECT_EQ(reportedBearing(), fromDf(123));
 }
 
 TEST_F(StationOnPty, InTestModeASentenceOnlyShowsActivity)
@@ -57,7 +57,7 @@ TEST_F(StationOnPty, InTestModeASentenceOnlyShowsActivity)
     EXPECT_EQ(state().BEARING_DEGREES, 45);
     EXPECT_TRUE(state().DF_VALID);
     EXPECT_EQ(endPoint(), drawn);
-    EXPECT_EQ(reportedBearing(), u"REPORTED BEARING :  45"_s);
+    EXPECT_EQ(reportedBearing(), fromDf(45));
 }
 
 TEST_F(StationOnPty, AFieldTooLargeForABearingShowsActivityButDrawsNothing)
@@ -66,7 +66,7 @@ TEST_F(StationOnPty, AFieldTooLargeForABearingShowsActivityButDrawsNothing)
     EXPECT_TRUE(station.timerDf().isEnabled());
     EXPECT_FALSE(state().DF_VALID);
     EXPECT_EQ(endPoint(), stationPoint());
-    EXPECT_EQ(reportedBearing(), u"REPORTED BEARING : NONE"_s);
+    EXPECT_EQ(reportedBearing(), std::nullopt);
 
     ASSERT_TRUE(sendSentence("%045\r"));
     ASSERT_TRUE(sendSentence("%9E9\r")); // the last usable bearing stays

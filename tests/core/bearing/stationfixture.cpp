@@ -15,7 +15,7 @@ void StationOnPty::SetUp()
 
 bool StationOnPty::sendSentence(const QByteArray& bytes)
 {
-    controls().setCaption(station::ControlId::Label_DF_STATUS, QStringLiteral("DF = SILENT"));
+    model().setDfStatus(station::DfStatus::Silent);
     return send(bytes, [this] { return dfStatus() == QStringLiteral("DF = DETECTED"); });
 }
 

@@ -4,12 +4,22 @@
 
 #include "platform/messages.h"
 #include "core/station/stationcore.h"
+#include "core/station/texts.h"
 #include "support/pty.h"
 #include "support/settingsfolder.h"
 
 #include <QStringList>
 #include <QTest>
 #include <gtest/gtest.h>
+#include <optional>
+#include <ostream>
+
+namespace station {
+inline void PrintTo(const ReportedBearing& b, std::ostream* out)
+{
+    *out << (b.source == DrawnBearing::Source::Test ? "test " : "DF ") << b.degrees;
+}
+} // namespace station
 
 class StationOnPty : public ::testing::Test
 {
@@ -17,9 +27,12 @@ protected:
     void SetUp() override;
 
     StationState& state() { return station.state(); }
-    station::Controls& controls() { return station.controls(); }
-    QString reportedBearing() const { return station.controls().caption(station::ControlId::Label_REPORTED_BEARING); }
-    QString dfStatus() const { return station.controls().caption(station::ControlId::Label_DF_STATUS); }
+    station::StationModel& model() { return station.model(); }
+    std::optional<station::ReportedBearing> reportedBearing() const { return station.model().reportedBearing(); }
+    static station::ReportedBearing fromDf(int degrees) { return {station::DrawnBearing::Source::Df, degrees}; }
+    static station::ReportedBearing fromTest(int degrees) { return {station::DrawnBearing::Source::Test, degrees}; }
+    // What the station reports of the DF unit, in the words its window and log use.
+    QString dfStatus() const { return station::dfStatusText(station.model().dfStatus()); }
 
     // Writes to the DF unit's end and lets the station read until `done` holds.
     template <typename Condition>

@@ -8,8 +8,7 @@ TEST(TestBearing, SixDegreesPerSecondAsThreeDigits)
         {0, 0, "000"}, {1, 6, "006"}, {16, 96, "096"}, {17, 102, "102"}, {59, 354, "354"},
     };
     for (const auto& c : cases) {
-        const bearing::TestBearing b = bearing::testBearing(c.second);
-        EXPECT_EQ(b.degrees, c.degrees) << c.second;
-        EXPECT_EQ(b.text, QLatin1String(c.text)) << c.second;
+        EXPECT_EQ(bearing::testBearing(c.second), c.degrees) << c.second;
+        EXPECT_EQ(bearing::testBearingText(c.degrees), QLatin1String(c.text)) << c.second;
     }
 }

@@ -23,7 +23,7 @@ TEST_F(StationOnPty, SilenceAfterTheLastSentenceWithdrawsTheBearing)
 
     // Then one interval of silence.
     ASSERT_TRUE(QTest::qWaitFor([this] { return dfStatus() == u"DF = SILENT"_s; }, 3000));
-    EXPECT_EQ(reportedBearing(), u"REPORTED BEARING : NONE"_s);
+    EXPECT_EQ(reportedBearing(), std::nullopt);
     EXPECT_FALSE(state().DF_VALID);
     EXPECT_EQ(endPoint(), stationPoint());
     EXPECT_EQ(state().BEARING_DEGREES, 43); // kept; only DF_VALID says it is stale
@@ -64,23 +64,21 @@ TEST_F(StationOnPty, TestBearingsFollowTheClockWithoutCalibration)
     state().DF_CAL = 10;
     ASSERT_TRUE(sendSentence("%200\r"));
     station.Timer_DF_Timer(); // bearing withdrawn
-    controls().setCaption(station::ControlId::Label_DF_STATUS, u"DF = SILENT"_s);
+    model().setDfStatus(station::DfStatus::Silent);
 
     // First tick after a withdrawn bearing: shown, but the line stays collapsed.
     station.Timer_TEST_Timer();
-    EXPECT_EQ(reportedBearing(), u"REPORTED BEARING : 000"_s);
+    EXPECT_EQ(reportedBearing(), fromTest(0));
     EXPECT_EQ(state().BEARING_DEGREES, 0);
     EXPECT_TRUE(state().DF_VALID);
     EXPECT_EQ(endPoint(), stationPoint());
     EXPECT_TRUE(station.timerDf().isEnabled());
 
-    const struct { int second; qint16 degrees; const char* caption; } ticks[] = {
-        {1, 6, "REPORTED BEARING : 006"}, {17, 102, "REPORTED BEARING : 102"}, {59, 354, "REPORTED BEARING : 354"},
-    };
+    const struct { int second; qint16 degrees; } ticks[] = {{1, 6}, {17, 102}, {59, 354}};
     for (const auto& t : ticks) {
         second = t.second;
         station.Timer_TEST_Timer();
-        EXPECT_EQ(reportedBearing(), QLatin1String(t.caption));
+        EXPECT_EQ(reportedBearing(), fromTest(t.degrees));
         EXPECT_EQ(state().BEARING_DEGREES, t.degrees);
         EXPECT_EQ(endPoint(), lineTo(t.degrees));
     }
@@ -118,14 +116,13 @@ TEST(Watchdog, NeverWithdrawsABearingBeforeOneFullSecond)
     std::vector<QElapsedTimer> sent(kStations);
     std::vector<qint64> silentAfterMs(kStations, -1);
     for (int i = 0; i < kStations; ++i) {
-        QObject::connect(&stations[i]->controls(), &station::Controls::changed, [&, i](station::ControlId id) {
-            if (id == station::ControlId::Label_DF_STATUS
-                && stations[i]->controls().caption(id) == u"DF = SILENT"_s && silentAfterMs[i] < 0)
+        QObject::connect(&stations[i]->model(), &station::StationModel::dfStatusChanged, [&, i](station::DfStatus status) {
+            if (status == station::DfStatus::Silent && silentAfterMs[i] < 0)
                 silentAfterMs[i] = sent[i].elapsed();
         });
     }
     for (int i = 0; i < kStations; ++i) {
-        stations[i]->controls().setCaption(station::ControlId::Label_DF_STATUS, u"DF INPUT = OFF"_s);
+        stations[i]->model().setDfStatus(station::DfStatus::InputOff);
         ASSERT_TRUE(units[i]->write("%123\r"));
         sent[i].start();
     }

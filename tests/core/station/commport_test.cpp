@@ -1,7 +1,6 @@
 // The COM port selector over pseudo-terminals linked as COMn.
 #include "core/station/optionscore.h"
 #include "platform/messages.h"
-#include "core/station/captions.h"
 #include "core/station/stationcore.h"
 #include "support/messagerecorder.h"
 #include "support/pty.h"
@@ -11,8 +10,6 @@
 #include <QTest>
 #include <gtest/gtest.h>
 
-using station::ControlId;
-using station::Face;
 
 namespace {
 
@@ -34,8 +31,9 @@ protected:
         ASSERT_TRUE(serial.portOpen());
     }
     void press() { station.options().CmdButton_COMM_PORT_Click(); }
-    QString caption() const { return controls.caption(ControlId::CmdButton_COMM_PORT); }
-    Face face() const { return controls[ControlId::CmdButton_COMM_PORT].face; }
+    // The port the selector shows (0 before its first selection) and whether it is refused.
+    int selected() const { return station.model().commPort(); }
+    bool refused() const { return station.model().commPortRefused(); }
     bool dfInput() const { return station.model().dfInput(); }
 
     testsupport::SettingsFolder folder;
@@ -44,7 +42,6 @@ protected:
     platform::Messages messages;
     testsupport::MessageRecorder recorder{messages};
     StationCore station{messages};
-    station::Controls& controls = station.controls();
     platform::SerialPort& serial = station.serialPort();
 };
 
@@ -56,14 +53,14 @@ TEST_F(CommPortSelector, WrapsFromCom8ToCom1AndOnlyTriesThePortWhileDfInputIsOff
     ASSERT_TRUE(serial.setCommPort(8));
     press();
     EXPECT_EQ(serial.commPort(), 1);
-    EXPECT_EQ(caption(), QStringLiteral("COMM PORT : COM 1"));
+    EXPECT_EQ(selected(), 1);
     EXPECT_FALSE(serial.portOpen());
-    EXPECT_EQ(face(), Face::ButtonFace);
+    EXPECT_FALSE(refused());
 
     linkMissing(2);
     press();
-    EXPECT_EQ(caption(), QStringLiteral("COMM PORT : COM 2"));
-    EXPECT_EQ(face(), Face::ButtonShadow);
+    EXPECT_EQ(selected(), 2);
+    EXPECT_TRUE(refused());
     EXPECT_FALSE(dfInput());
     EXPECT_EQ(recorder.count(), 0);
 }
@@ -92,17 +89,17 @@ TEST_F(CommPortSelector, AMissingPortGreysTheButtonAndSwitchesDfInputOffWithoutA
     ASSERT_TRUE(second.linkAs(folder.folder(), 6));
     receiveOn(4);
     press();
-    EXPECT_EQ(caption(), QStringLiteral("COMM PORT : COM 5"));
+    EXPECT_EQ(selected(), 5);
     EXPECT_FALSE(serial.portOpen());
     EXPECT_FALSE(dfInput());
-    EXPECT_EQ(face(), Face::ButtonShadow);
+    EXPECT_TRUE(refused());
     EXPECT_EQ(station.model().serialLine(), station::SerialLine::Failed);
     EXPECT_EQ(recorder.count(), 0);
 
     // The next press moves on from the failed port, and a port that opens clears the grey.
     press();
-    EXPECT_EQ(caption(), QStringLiteral("COMM PORT : COM 6"));
-    EXPECT_EQ(face(), Face::ButtonFace);
+    EXPECT_EQ(selected(), 6);
+    EXPECT_FALSE(refused());
     EXPECT_FALSE(dfInput());
     EXPECT_EQ(station.model().serialLine(), station::SerialLine::Closed); // only tried
 }
@@ -113,6 +110,6 @@ TEST_F(CommPortSelector, APortBeyondCom8IsNotMovedAndStaysOpen)
     receiveOn(12);
     press();
     EXPECT_EQ(serial.commPort(), 12);
-    EXPECT_EQ(caption(), QStringLiteral("COM PORT : COM 1"));
+    EXPECT_EQ(selected(), 0);
     EXPECT_TRUE(serial.portOpen());
 }

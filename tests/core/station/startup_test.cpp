@@ -2,7 +2,6 @@
 #include "platform/messages.h"
 #include "core/station/settingsfile.h"
 #include "core/station/stationcore.h"
-#include "support/controlnames.h"
 #include "support/eventlines.h"
 #include "support/loopback.h"
 #include "support/messagerecorder.h"
@@ -36,8 +35,15 @@ struct StationFixture : ::testing::Test
 
     void SetUp() override { ASSERT_TRUE(dfUnit.linkAs(folder.folder(), 1)); }
     bool start() { return station->Form_Load(); }
-    QString tagOf(const char* name) const { return testsupport::tagOf(station->controls(), name); }
-    QString captionOf(const char* name) const { return testsupport::captionOf(station->controls(), name); }
+    const station::StationModel& model() const { return std::as_const(*station).model(); }
+    // The website port's digits as the options window shows them.
+    QString websiteDigits() const
+    {
+        QString digits;
+        for (int field = options::kWebsitePortFields.first; options::kWebsitePortFields.contains(field); ++field)
+            digits += QString::number(model().digit(field));
+        return digits;
+    }
     // A digit field's digit as the options window shows it.
     QString digitOf(const char* name) const { return QString::number(station->model().digit(options::digitFieldIndex(name))); }
     QStringList shutDown()
@@ -58,9 +64,9 @@ TEST_F(StationFixture, WithoutASettingsFileStartsFromTheDefaultsAndWritesThem)
     EXPECT_EQ(folder.readLines(), station::defaultSettingsLines());
     EXPECT_EQ(boxes.count(), 0);
     auto& s = station->state();
-    EXPECT_EQ(captionOf("Form_STATION"), QStringLiteral("Tarnvale WebServer (Demo)"));
+    EXPECT_TRUE(model().hasStarted());
     EXPECT_EQ(s.WEBSITE_PORT, 10000);
-    EXPECT_EQ(captionOf("Label_SITE"), QStringLiteral("WEBSITE PORT : 10000"));
+    EXPECT_EQ(websiteDigits(), QStringLiteral("10000"));
     EXPECT_EQ(s.DF_CAL, 0);
     EXPECT_EQ(s.START_LATITUDE, QStringLiteral("+34.41852"));
     EXPECT_EQ(s.START_LONGITUDE, QStringLiteral("-119.74167"));
@@ -70,9 +76,9 @@ TEST_F(StationFixture, WithoutASettingsFileStartsFromTheDefaultsAndWritesThem)
     EXPECT_TRUE(station->serialPort().portOpen());
     EXPECT_EQ(station->httpServer().state(0), 2);
     EXPECT_TRUE(station->timerDf().isEnabled());
-    EXPECT_EQ(captionOf("Label_DF_STATUS"), QStringLiteral("DF = SILENT"));
-    EXPECT_EQ(captionOf("CmdButton_COMM_PORT"), QStringLiteral("COMM PORT : COM 1"));
-    EXPECT_EQ(tagOf("CmdButton_LONG_HEMI"), QStringLiteral("W"));
+    EXPECT_EQ(model().dfStatus(), station::DfStatus::Silent);
+    EXPECT_EQ(model().commPort(), 1);
+    EXPECT_TRUE(model().longitudeWest());
     // Written back with lines 2 to 26 in text form.
     QStringList written = station::defaultSettingsLines();
     for (int line = 1; line < 9; ++line)
@@ -157,8 +163,8 @@ TEST_F(StationFixture, HemisphereLinesAndTheirRecovery)
     lines[25] = QStringLiteral("w");
     folder.writeLines(lines);
     ASSERT_TRUE(start());
-    EXPECT_EQ(tagOf("CmdButton_LAT_HEMI"), QStringLiteral("N"));
-    EXPECT_EQ(tagOf("CmdButton_LONG_HEMI"), QStringLiteral("E"));
+    EXPECT_FALSE(model().latitudeSouth());
+    EXPECT_FALSE(model().longitudeWest());
     EXPECT_TRUE(station->state().START_LATITUDE.startsWith(u'+'));
     shutDown();
 
@@ -168,8 +174,8 @@ TEST_F(StationFixture, HemisphereLinesAndTheirRecovery)
     folder.writeLines(lines);
     station = std::make_unique<StationCore>(messages);
     (void)start();
-    EXPECT_EQ(tagOf("CmdButton_LAT_HEMI"), QStringLiteral("S"));
-    EXPECT_EQ(tagOf("CmdButton_LONG_HEMI"), QStringLiteral("W"));
+    EXPECT_TRUE(model().latitudeSouth());
+    EXPECT_TRUE(model().longitudeWest());
     EXPECT_EQ(station->state().START_LATITUDE, QStringLiteral("-34.41852"));
     const QStringList written = shutDown();
     EXPECT_EQ(written[24], QStringLiteral("S"));
@@ -195,7 +201,7 @@ TEST_F(StationFixture, AnUnusableWebsitePortShowsTheNetworkMessageAndLeavesTheSe
     folder.writeLines(lines);
     ASSERT_TRUE(start());
     EXPECT_EQ(station->state().WEBSITE_PORT, 99999);
-    EXPECT_EQ(captionOf("Label_SITE"), QStringLiteral("WEBSITE PORT : 99999"));
+    EXPECT_EQ(websiteDigits(), QStringLiteral("99999"));
     ASSERT_EQ(boxes.count(), 1);
     EXPECT_EQ(boxes.messages()[0].title, QStringLiteral("Invalid NETWORK port selected"));
     EXPECT_EQ(boxes.messages()[0].text, QStringLiteral("WARNING ! Chosen NETWORK port is not available\r\r"
@@ -204,7 +210,7 @@ TEST_F(StationFixture, AnUnusableWebsitePortShowsTheNetworkMessageAndLeavesTheSe
     EXPECT_NE(station->httpServer().state(0), 2);
 }
 
-TEST_F(StationFixture, WebsitePortCaptionKeepsLeadingZeros)
+TEST_F(StationFixture, WebsitePortDigitsKeepLeadingZeros)
 {
     // A port with a leading zero that is free: 0xxxx.
     quint16 port = 0;
@@ -218,7 +224,7 @@ TEST_F(StationFixture, WebsitePortCaptionKeepsLeadingZeros)
     ASSERT_NE(port, 0);
     folder.writeLines(settingsLinesFor(port));
     ASSERT_TRUE(start());
-    EXPECT_EQ(captionOf("Label_SITE"), QStringLiteral("WEBSITE PORT : 0%1").arg(port));
+    EXPECT_EQ(websiteDigits(), QStringLiteral("0%1").arg(port));
     EXPECT_EQ(station->state().WEBSITE_PORT, port);
     EXPECT_EQ(station->httpServer().state(0), 2);
 }
@@ -244,9 +250,9 @@ TEST_F(StationFixture, AMissingSerialPortEndsTheStartUpWithDfInputOff)
     ASSERT_EQ(boxes.count(), 1);
     EXPECT_EQ(boxes.messages()[0].title, QStringLiteral("Invalid COM port selected"));
     EXPECT_FALSE(station->model().dfInput());
-    EXPECT_EQ(captionOf("Label_DF_STATUS"), QStringLiteral("DF = SILENT"));
+    EXPECT_EQ(model().dfStatus(), station::DfStatus::Silent);
     EXPECT_TRUE(QTest::qWaitFor(
-        [&] { return captionOf("Label_DF_STATUS") == QStringLiteral("DF INPUT = OFF"); }, 3000));
+        [&] { return model().dfStatus() == station::DfStatus::InputOff; }, 3000));
 }
 
 TEST_F(StationFixture, ABearingFromTheDfUnitReachesTheMap)

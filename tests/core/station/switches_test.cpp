@@ -1,7 +1,6 @@
 // The station's operator switches.
 #include "platform/messages.h"
 #include "core/station/stationcore.h"
-#include "support/controlnames.h"
 #include "support/messagerecorder.h"
 #include "support/pty.h"
 #include "support/settingsfolder.h"
@@ -9,7 +8,7 @@
 #include <QFile>
 #include <gtest/gtest.h>
 
-using station::ControlId;
+using station::DfStatus;
 
 namespace {
 
@@ -40,14 +39,13 @@ protected:
     void expectDfInputOff()
     {
         EXPECT_FALSE(station.model().dfInput());
-        EXPECT_EQ(caption("Label_DF_STATUS"), QStringLiteral("DF INPUT = OFF"));
+        EXPECT_EQ(model().dfStatus(), DfStatus::InputOff);
         EXPECT_FALSE(station.serialPort().portOpen());
         EXPECT_FALSE(station.timerDf().isEnabled());
         EXPECT_FALSE(station.state().DF_VALID);
         EXPECT_TRUE(lineCollapsed());
     }
-    QString caption(const char* name) const { return testsupport::captionOf(station.controls(), name); }
-    bool visible(const char* name) const { return station.controls()[testsupport::controlNamed(name)].visible; }
+    station::StationModel& model() { return station.model(); }
 
     testsupport::SettingsFolder folder;
     testsupport::Pty pty;
@@ -75,7 +73,7 @@ TEST_F(Switches, DfInputOnOpensThePortAndKeepsTheEndPoint)
 
     station.CmdButton_ACQUIRE_Click();
     EXPECT_TRUE(station.model().dfInput());
-    EXPECT_EQ(caption("Label_DF_STATUS"), QStringLiteral("DF = SILENT"));
+    EXPECT_EQ(model().dfStatus(), DfStatus::Silent);
     EXPECT_TRUE(station.timerDf().isEnabled());
     EXPECT_TRUE(station.serialPort().portOpen());
     EXPECT_FALSE(station.state().DF_ARRIVING);
@@ -102,38 +100,40 @@ TEST_F(Switches, DfInputOnWithAMissingPortWarnsOnceAndFallsBackToOff)
     expectDfInputOff();
 }
 
-TEST_F(Switches, TestModeHidesTheDfStatusAndCollapsesTheLineWhenItEnds)
+TEST_F(Switches, TestModeKeepsTheDfStatusAndCollapsesTheLineWhenItEnds)
 {
     station.CmdButton_TEST_Click();
     EXPECT_TRUE(station.model().testMode());
-    EXPECT_EQ(caption("Label_TEST_STATUS"), QStringLiteral("TEST : ON"));
-    EXPECT_FALSE(visible("Label_DF_STATUS"));
+    EXPECT_EQ(model().dfState(), station::DfState::Test);
     EXPECT_TRUE(station.timerTest().isEnabled());
 
-    // The DF input switch keeps working meanwhile; its caption waits on the hidden label.
+    // The DF input switch keeps working meanwhile; the DF status it sets waits behind test mode.
     station.CmdButton_ACQUIRE_Click();
     showBearing();
     station.timerDf().setEnabled(true);
-    station.controls().setCaption(ControlId::Label_REPORTED_BEARING, QStringLiteral("REPORTED BEARING :  45"));
+    model().setReportedBearing(station::ReportedBearing{station::DrawnBearing::Source::Df, 45});
+    EXPECT_EQ(model().dfState(), station::DfState::Test);
 
     station.CmdButton_TEST_Click();
     EXPECT_FALSE(station.model().testMode());
-    EXPECT_TRUE(caption("Label_TEST_STATUS").isEmpty());
-    EXPECT_TRUE(visible("Label_DF_STATUS"));
-    EXPECT_EQ(caption("Label_DF_STATUS"), QStringLiteral("DF INPUT = OFF"));
+    EXPECT_EQ(model().dfStatus(), DfStatus::InputOff);
+    EXPECT_EQ(model().dfState(), station::DfState::Off);
     EXPECT_FALSE(station.timerTest().isEnabled());
-    EXPECT_EQ(caption("Label_REPORTED_BEARING"), QStringLiteral("REPORTED BEARING : NONE"));
+    EXPECT_EQ(model().reportedBearing(), std::nullopt);
     EXPECT_TRUE(lineCollapsed());
     // The watchdog withdraws the bearing on its own.
     EXPECT_TRUE(station.timerDf().isEnabled());
     EXPECT_TRUE(station.state().DF_VALID);
 }
 
-TEST_F(Switches, OptionsShowsTheOptionsWindowWhichExitHidesAgain)
+TEST_F(Switches, OptionsOpensTheOptionsAtEveryPressUntilExit)
 {
+    int opened = 0;
+    QObject::connect(&model(), &station::StationModel::optionsOpened, [&] { ++opened; });
     station.CmdButton_OPTIONS_Click();
     station.CmdButton_OPTIONS_Click();
-    EXPECT_TRUE(visible("Form_OPTIONS"));
+    EXPECT_TRUE(model().optionsOpen());
+    EXPECT_EQ(opened, 2); // open already: brought to the front again
     station.options().CmdButton_EXIT_Click();
-    EXPECT_FALSE(visible("Form_OPTIONS"));
+    EXPECT_FALSE(model().optionsOpen());
 }

@@ -1,40 +1,35 @@
 #pragma once
-// The station's own texts, each in one place: captions, window titles, tags and the messages it shows.
-// Blanks are part of them.
+// The station's texts that both its windows and its log say, each in one place: what it reports of the
+// DF unit, the hemisphere letters, and the messages it shows. Blanks are part of them.
+
+#include "stationmodel.h"
 
 #include <QString>
 
 namespace station {
 
-// Station window.
-inline const QString kStationDesignTitle = QStringLiteral("Tarnvale WebServer : Demo");
-inline const QString kStationTitle = QStringLiteral("Tarnvale WebServer (Demo)");
-inline const QString kHttp0DesignCaption = QStringLiteral("WEBSITE SERVER STATE 0 : CONN CLOSED");
-inline const QString kSiteCaption = QStringLiteral("WEBSITE PORT : ");
-inline const QString kAcquireOnCaption = QStringLiteral("  DF INPUT  ON ( OFF )");
-inline const QString kAcquireOffCaption = QStringLiteral(" DF INPUT OFF ( ON )");
-inline const QString kTestOnCaption = QStringLiteral("     TEST        ON ( OFF )");
-inline const QString kTestOffCaption = QStringLiteral("   TEST      OFF ( ON )");
-inline const QString kOptionsCaption = QStringLiteral("OPTIONS");
-inline const QString kOn = QStringLiteral("ON");
-inline const QString kOff = QStringLiteral("OFF");
-
+// What is reported of the DF unit (the station window's DF status, and the log's "DF status: " lines).
 inline const QString kDfInputOff = QStringLiteral("DF INPUT = OFF");
 inline const QString kDfSilent = QStringLiteral("DF = SILENT");
 inline const QString kDfDetected = QStringLiteral("DF = DETECTED");
-inline const QString kTestStatusOn = QStringLiteral("TEST : ON");
-inline const QString kBearingCaption = QStringLiteral("REPORTED BEARING : ");
-inline const QString kNoBearing = QStringLiteral("REPORTED BEARING : NONE");
+inline QString dfStatusText(DfStatus status)
+{
+    switch (status) {
+    case DfStatus::InputOff:
+        return kDfInputOff;
+    case DfStatus::Silent:
+        return kDfSilent;
+    case DfStatus::Detected:
+        break;
+    }
+    return kDfDetected;
+}
 
-// Options window.
-inline const QString kOptionsTitle = QStringLiteral("Tarnvale Options");
+// The hemispheres, as the coordinate texts and the options window's buttons write them.
 inline const QString kNorth = QStringLiteral("N");
 inline const QString kSouth = QStringLiteral("S");
 inline const QString kEast = QStringLiteral("E");
 inline const QString kWest = QStringLiteral("W");
-inline const QString kCommPortDesignCaption = QStringLiteral("COM PORT : COM 1");
-// "COMM PORT : COM 2" and so on, once a port has been selected.
-inline QString commPortCaption(int port) { return QStringLiteral("COMM PORT : COM %1").arg(port); }
 
 // Messages: title, then a warning and an instruction that the box shows two line breaks apart.
 inline const QString kComPortTitle = QStringLiteral("Invalid COM port selected");

@@ -1,8 +1,8 @@
-#include "statuscaption.h"
+#include "captions.h"
 
 #include <array>
 
-namespace web {
+namespace station {
 
 std::optional<QString> serverStateCaption(int state)
 {
@@ -15,4 +15,4 @@ std::optional<QString> serverStateCaption(int state)
     return QStringLiteral("WEBSITE SERVER STATE %1 : %2").arg(state).arg(QLatin1String(kNames[static_cast<size_t>(state)]));
 }
 
-} // namespace web
+} // namespace station

@@ -39,10 +39,10 @@ QByteArray BearingLog::header()
         "utc_time,source,bearing,calibration,station_latitude,station_longitude,end_latitude,end_longitude\n");
 }
 
-QByteArray BearingLog::line(const QDateTime& utc, const DrawnBearing& bearing)
+QByteArray BearingLog::line(const DrawnBearing& bearing)
 {
     const bool df = bearing.source == DrawnBearing::Source::Df;
-    const QString text = QStringList{utc.toUTC().toString(Qt::ISODateWithMs),
+    const QString text = QStringList{bearing.drawnAt.toUTC().toString(Qt::ISODateWithMs),
                                      df ? QStringLiteral("DF") : QStringLiteral("TEST"),
                                      QString::number(bearing.degrees),
                                      df ? QString::number(bearing.calibration) : QString(),
@@ -56,7 +56,7 @@ QByteArray BearingLog::line(const QDateTime& utc, const DrawnBearing& bearing)
 
 void BearingLog::write(const DrawnBearing& bearing)
 {
-    if (!m_file.isOpen() || !m_file.append(line(m_clock(), bearing), header())) {
+    if (!m_file.isOpen() || !m_file.append(line(bearing), header())) {
         ++m_missed;
         tellFailure();
         return;

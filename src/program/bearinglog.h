@@ -20,7 +20,6 @@
 #include <QDateTime>
 #include <QObject>
 #include <QTimer>
-#include <functional>
 
 namespace station {
 
@@ -36,17 +35,14 @@ public:
 
     // The header line and one bearing's line, each with its line end.
     static QByteArray header();
-    static QByteArray line(const QDateTime& utc, const DrawnBearing& bearing);
+    // (Its time is when the bearing was drawn, the time the live map shows for it.)
+    static QByteArray line(const DrawnBearing& bearing);
 
     void write(const DrawnBearing& bearing);
 
     // The path held something that is not this log's at the start (told on standard error); nothing is
     // logged then, and the run is not to start.
     bool refused() const { return m_refused; }
-
-    // The time each line carries (tests pin it).
-    void setClock(std::function<QDateTime()> clock) { m_clock = std::move(clock); }
-
 
 private:
     void checkPath();
@@ -55,7 +51,6 @@ private:
 
     platform::AppendFile m_file;
     QTimer m_check;
-    std::function<QDateTime()> m_clock = [] { return QDateTime::currentDateTimeUtc(); };
     bool m_refused = false;
     bool m_failing = false;   // told that the log cannot be written, not yet that it can again
     qint64 m_missed = 0;      // bearings not logged since

@@ -20,29 +20,36 @@ namespace {
 const QByteArray kHeader =
     "utc_time,source,bearing,calibration,station_latitude,station_longitude,end_latitude,end_longitude\n";
 
-DrawnBearing dfBearing(qint16 degrees, qint16 calibration = 10)
+const QDateTime kDrawnAt(QDate(2026, 5, 4), QTime(9, 15, 2, 417), Qt::UTC);
+
+DrawnBearing dfBearing(qint16 degrees, qint16 calibration = 10, const QDateTime& drawnAt = kDrawnAt)
 {
     return {DrawnBearing::Source::Df, degrees, calibration, QStringLiteral("+34.41852"), QStringLiteral("-119.74167"),
-            QStringLiteral("+34.67428"), QStringLiteral("-119.43014"), {}};
+            QStringLiteral("+34.67428"), QStringLiteral("-119.43014"), drawnAt};
+}
+
+// One drawn at 09:00:`second` UTC.
+DrawnBearing drawnAtSecond(int second)
+{
+    return dfBearing(45, 10, QDateTime(QDate(2026, 5, 4), QTime(9, 0, second), Qt::UTC));
 }
 
 TEST(BearingLogLine, TimeInUtcWithMillisecondsThenSourceBearingCalibrationAndBothEnds)
 {
-    const QDateTime utc(QDate(2026, 5, 4), QTime(9, 15, 2, 417), Qt::UTC);
-    EXPECT_EQ(BearingLog::line(utc, dfBearing(45)),
+    EXPECT_EQ(BearingLog::line(dfBearing(45)),
               "2026-05-04T09:15:02.417Z,DF,45,10,+34.41852,-119.74167,+34.67428,-119.43014\n");
     // The same moment given in another zone is written in UTC all the same.
-    const QDateTime elsewhere = utc.toTimeZone(QTimeZone(3600 * 5 + 1800));
-    EXPECT_EQ(BearingLog::line(elsewhere, dfBearing(45)), BearingLog::line(utc, dfBearing(45)));
+    const QDateTime elsewhere = kDrawnAt.toTimeZone(QTimeZone(3600 * 5 + 1800));
+    EXPECT_EQ(BearingLog::line(dfBearing(45, 10, elsewhere)), BearingLog::line(dfBearing(45)));
 
     // Test bearings carry no calibration; a DF bearing past one turn is written as drawn.
     DrawnBearing test = dfBearing(102, 0);
     test.source = DrawnBearing::Source::Test;
-    EXPECT_EQ(BearingLog::line(utc, test), "2026-05-04T09:15:02.417Z,TEST,102,,+34.41852,-119.74167,+34.67428,-119.43014\n");
-    EXPECT_TRUE(BearingLog::line(utc, dfBearing(-5, 0)).contains(",DF,-5,0,"));
-    EXPECT_TRUE(BearingLog::line(utc, dfBearing(639, 0)).contains(",DF,639,0,"));
+    EXPECT_EQ(BearingLog::line(test), "2026-05-04T09:15:02.417Z,TEST,102,,+34.41852,-119.74167,+34.67428,-119.43014\n");
+    EXPECT_TRUE(BearingLog::line(dfBearing(-5, 0)).contains(",DF,-5,0,"));
+    EXPECT_TRUE(BearingLog::line(dfBearing(639, 0)).contains(",DF,639,0,"));
     EXPECT_EQ(BearingLog::header(), kHeader);
-    EXPECT_EQ(BearingLog::line(utc, dfBearing(45)).count(','), kHeader.count(','));
+    EXPECT_EQ(BearingLog::line(dfBearing(45)).count(','), kHeader.count(','));
 }
 
 class BearingLogFile : public ::testing::Test
@@ -55,11 +62,7 @@ protected:
     }
     QByteArray lineAt(int second) const
     {
-        return BearingLog::line(QDateTime(QDate(2026, 5, 4), QTime(9, 0, second), Qt::UTC), dfBearing(45));
-    }
-    void pin(BearingLog& log, int second) const
-    {
-        log.setClock([second] { return QDateTime(QDate(2026, 5, 4), QTime(9, 0, second), Qt::UTC); });
+        return BearingLog::line(drawnAtSecond(second));
     }
 
     QTemporaryDir dir;
@@ -72,14 +75,11 @@ TEST_F(BearingLogFile, LinesGoUnderOneHeaderAndTheStartIsTold)
     {
         BearingLog log(path);
         EXPECT_EQ(content(), kHeader); // there from the start, for whoever watches the file
-        pin(log, 1);
-        log.write(dfBearing(45));
-        pin(log, 2);
-        log.write(dfBearing(45));
+        log.write(drawnAtSecond(1));
+        log.write(drawnAtSecond(2));
     }
     BearingLog again(path);
-    pin(again, 3);
-    again.write(dfBearing(45));
+    again.write(drawnAtSecond(3));
     EXPECT_EQ(content(), kHeader + lineAt(1) + lineAt(2) + lineAt(3));
     EXPECT_EQ(events.matching(QStringLiteral("Logging bearings to ") + path).size(), 2) << events.lines().join(u'\n').toStdString();
 }
@@ -96,8 +96,7 @@ TEST_F(BearingLogFile, ALogThatCannotBeOpenedIsTriedAgainUntilItCanBe)
 
     ASSERT_TRUE(QDir().mkpath(folder));
     ASSERT_TRUE(QTest::qWaitFor([this] { return content() == kHeader; }, 1000));
-    pin(log, 5);
-    log.write(dfBearing(45));
+    log.write(drawnAtSecond(5));
     EXPECT_EQ(content(), kHeader + lineAt(5));
     EXPECT_EQ(events.matching(QStringLiteral("written again (2 bearing(s)")).size(), 1) << events.lines().join(u'\n').toStdString();
 }
@@ -149,8 +148,7 @@ TEST_F(BearingLogFile, WhatIsNotTheLogsOwnIsRefusedAtTheStartAndLeftByteForByte)
     }
     BearingLog own(path);
     EXPECT_FALSE(own.refused());
-    pin(own, 3);
-    own.write(dfBearing(45));
+    own.write(drawnAtSecond(3));
     EXPECT_EQ(content(), kHeader + lineAt(1) + lineAt(3));
 }
 

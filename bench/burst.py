@@ -16,7 +16,7 @@ import socket
 import sys
 import time
 
-from bench import WORK, fetch, free_port, start_nginx, start_station
+from harness import WORK, fetch, free_port, start_nginx, start_station
 import sections
 
 HERE = os.path.dirname(os.path.abspath(__file__))

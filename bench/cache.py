@@ -1,7 +1,7 @@
 """The bench's cache part: nginx with packaging/nginx/tarnvale-cache.conf (its ports and cache folder
 changed, nothing else) in front of the station, and a counting relay between the two that tells how
 many requests reached the station. Measured in the same run as the station alone, 50 clients each.
-Used by bench.py, which passes in its own helpers (ab, Process, free_port, wait_for, answers).
+Used by bench.py, which passes in the shared helpers (ab, Process, free_port, wait_for, answers).
 """
 
 import os

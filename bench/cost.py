@@ -12,8 +12,9 @@ import os
 import shutil
 import time
 
-import bench
 import sections
+from clients import callgrind_per_request, wrk_in_turns
+from harness import HERE, WORK, fetch, free_port, ratio, start_nginx, start_station
 
 CLIENTS = 50
 RUNS = 3
@@ -28,24 +29,20 @@ def measure(stations, seconds):
     document = None
     try:
         for name, binary in stations:
-            port = bench.free_port()
-            station, _master = bench.start_station(binary, port)
+            port = free_port()
+            station, _master = start_station(binary, port)
             processes.append(station)
             servers.append((name, port))
             if document is None:
-                document = bench.fetch(port).split(b"\r\n\r\n", 1)[1]
-        port = bench.free_port()
-        processes.append(bench.start_nginx(port, document))
+                document = fetch(port).split(b"\r\n\r\n", 1)[1]
+        port = free_port()
+        processes.append(start_nginx(port, document))
         servers.append(("nginx", port))
-        runs = {name: [] for name, _ in servers}
-        for run in range(RUNS):
-            for name, p in servers:
-                if run == 0:
-                    bench.wrk(p, CLIENTS, 1)  # warm-up
-                runs[name].append(r := bench.wrk(p, CLIENTS, seconds))
-                print(f"wrk {name:8s} c={CLIENTS} run {run + 1}: {r['rate']:9.0f} req/s  ({r['complete']} requests,"
-                      f" {r['failed']} errors)", flush=True)
-        return {name: bench.median_of(r) for name, r in runs.items()}
+
+        def show(name, run, r):
+            print(f"wrk {name:8s} c={CLIENTS} run {run + 1}: {r['rate']:9.0f} req/s  ({r['complete']} requests,"
+                  f" {r['failed']} errors)", flush=True)
+        return wrk_in_turns(servers, CLIENTS, seconds, RUNS, show)
     finally:
         for p in reversed(processes):
             p.stop()
@@ -58,7 +55,7 @@ def main():
     parser.add_argument("--before-label", default="before", help="what the other build is, for the table")
     parser.add_argument("--seconds", type=int, default=6)
     args = parser.parse_args()
-    os.makedirs(bench.WORK, exist_ok=True)
+    os.makedirs(WORK, exist_ok=True)
     started = time.strftime("%Y-%m-%d %H:%M UTC", time.gmtime())
     load = " ".join(f"{x:.2f}" for x in os.getloadavg())
     stations = ([(args.before_label, args.before)] if args.before else []) + [("station", args.binary)]
@@ -66,11 +63,11 @@ def main():
     instructions = {}
     if shutil.which("valgrind"):
         for name, binary in stations:
-            port = bench.free_port()
-            station, master = bench.start_station(binary, port)  # writes the settings callgrind's run uses
+            port = free_port()
+            station, master = start_station(binary, port)  # writes the settings callgrind's run uses
             station.stop()
             os.close(master)
-            instructions[name] = bench.callgrind_per_request(binary, port, 2000)
+            instructions[name] = callgrind_per_request(binary, port, 2000)
             print(f"callgrind {name}: {instructions[name] or 0:,.0f} instructions per request", flush=True)
 
     nginx = loaded["nginx"]["rate"]
@@ -85,9 +82,9 @@ def main():
     binaries = dict(stations, nginx="nginx")
     for name, r in loaded.items():
         count = instructions.get(name)
-        out.append(f"| {name} | `{binaries[name]}` | {r['rate']:,.0f} | {bench.ratio(r['rate'], nginx)} |"
+        out.append(f"| {name} | `{binaries[name]}` | {r['rate']:,.0f} | {ratio(r['rate'], nginx)} |"
                    f" {r['median']:.2f} ms | {r['p99']:.2f} ms | {f'{count:,.0f}' if count else '-'} |")
-    with open(os.path.join(bench.HERE, "cost.md"), "w") as f:
+    with open(os.path.join(HERE, "cost.md"), "w") as f:
         f.write("\n".join(out) + "\n")
     sections.update("cost.md")
     print("\n".join(out))

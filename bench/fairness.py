@@ -23,7 +23,7 @@ import threading
 import time
 
 import sections
-from bench import HERE, fetch, free_port, percentile, start_nginx, start_station, wait_for
+from harness import HERE, fetch, free_port, percentile, start_nginx, start_station
 
 LEVELS = (200, 500, 2000)
 STOP_CLIENTS = 2000

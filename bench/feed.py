@@ -26,7 +26,7 @@ import socket
 import time
 
 import sections
-from bench import HERE, free_port, percentile, start_station, wait_for
+from harness import HERE, free_port, percentile, start_station, wait_for
 
 REPORT = "feed.md"
 BEARINGS = 200

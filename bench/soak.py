@@ -30,7 +30,7 @@ import sys
 import threading
 import time
 
-from bench import DEFAULT_SETTINGS, HERE, WORK, Process, fetch, free_port, wait_for
+from harness import DEFAULT_SETTINGS, HERE, WORK, Process, fetch, free_port, wait_for
 import sections
 
 # Growth allowed after the first minute, over the largest value seen in it.

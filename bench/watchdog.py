@@ -16,7 +16,7 @@ import sys
 import time
 import tty
 
-from bench import DEFAULT_SETTINGS, HERE, WORK, free_port, wait_for, fetch
+from harness import DEFAULT_SETTINGS, HERE, WORK, free_port, wait_for, fetch
 import sections
 
 

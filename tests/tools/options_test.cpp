@@ -44,6 +44,16 @@ TEST(SimulatorOptions, TakesTheDocumentedForms)
     EXPECT_EQ(b.options.periodMs, 1000);
     EXPECT_FALSE(b.options.count);
 
+    const ParsedOptions c = parse({"--port", "2", "--station", "-33.9,151.2", "--target=-34.05,150.975", "--spread", "2.5"});
+    ASSERT_EQ(c.error, "");
+    EXPECT_EQ(c.options.source, Options::Source::Aimed);
+    EXPECT_DOUBLE_EQ(c.options.station.latitude, -33.9);
+    EXPECT_DOUBLE_EQ(c.options.station.longitude, 151.2);
+    EXPECT_DOUBLE_EQ(c.options.aim.latitude, -34.05);
+    EXPECT_DOUBLE_EQ(c.options.aim.longitude, 150.975);
+    EXPECT_DOUBLE_EQ(c.options.spread, 2.5);
+    EXPECT_DOUBLE_EQ(parse({"--port", "2", "--station", "0,0", "--target", "0,1"}).options.spread, 0);
+
     EXPECT_TRUE(parse({"--bearing", "x", "--help"}).help); // help wins over a mistake, but not over an unknown word
 }
 
@@ -54,7 +64,7 @@ TEST(SimulatorOptions, RefusesWhatCannotBeSentNamingTheOptionFirst)
         {{}, "--device or --port: missing"},
         {{"--bearing", "45"}, "--device or --port: missing"},
         {{"--device", "/dev/x", "--port", "1", "--bearing", "45"}, "--port: does not go with --device"},
-        {{"--port", "1"}, "--bearing, --sweep or --file: missing"},
+        {{"--port", "1"}, "--bearing, --sweep, --file or --target: missing"},
         {{"--port", "1", "--bearing", "45", "--sweep", "0:1"}, "--sweep: does not go with --bearing"},
         {{"--port", "0", "--bearing", "45"}, "--port: wants a whole number from 1 to 255, not \"0\""},
         {{"--port", "256", "--bearing", "45"}, "--port: wants"},
@@ -79,6 +89,25 @@ TEST(SimulatorOptions, RefusesWhatCannotBeSentNamingTheOptionFirst)
         {{"--port", "1", "--bearing", "1", "--lf=yes"}, "--lf: takes no value"},
         {{"--port", "1", "--bogus", "--help"}, "--bogus: unknown option"},
         {{"--port", "1", "45"}, "\"45\": not an option"},
+        // Aiming at a target: the pair, nothing else that says what to report, and sound numbers.
+        {{"--port", "1", "--bearing", "1", "--station", "0,0", "--target", "1,1"}, "--target: does not go with --bearing"},
+        {{"--port", "1", "--station", "0,0", "--target", "1,1", "--file", "x"}, "--target: does not go with --file"},
+        {{"--port", "1", "--sweep", "0:1", "--station", "0,0"}, "--station: goes with --target, not with --sweep"},
+        {{"--port", "1", "--bearing", "1", "--spread", "3"}, "--spread: goes with --target"},
+        {{"--port", "1", "--station", "0,0"}, "--station: goes with --target"},
+        {{"--port", "1", "--target", "1,1"}, "--target: needs --station"},
+        {{"--port", "1", "--station", "0,0", "--target", "1,1", "--spread", "46"}, "--spread: wants degrees from 0 to 45, not \"46\""},
+        {{"--port", "1", "--station", "0,0", "--target", "1,1", "--spread", "-1"}, "--spread: wants"},
+        {{"--port", "1", "--station", "0,0", "--target", "1,1", "--spread", "1e1"}, "--spread: wants"},
+        {{"--port", "1", "--station", "0", "--target", "1,1"}, "--station: wants LAT,LON in decimal degrees"},
+        {{"--port", "1", "--station", "91,0", "--target", "1,1"}, "--station: wants"},
+        {{"--port", "1", "--station", "0,-180.5", "--target", "1,1"}, "--station: wants"},
+        {{"--port", "1", "--station", "0,0", "--target", "1, 1"}, "--target: wants"},
+        {{"--port", "1", "--station", "0,0", "--target", "1,1,1"}, "--target: wants"},
+        {{"--port", "1", "--station", "0,0", "--target", "nan,1"}, "--target: wants"},
+        {{"--port", "1", "--station", "0,0", "--target", ",1"}, "--target: wants"},
+        {{"--port", "1", "--station", "90,0", "--target", "1,1"}, "--station: a pole has no bearings"},
+        {{"--port", "1", "--station", "5,180", "--target", "5,-180"}, "--target: is where the station stands"},
     };
     for (const auto& [arguments, start] : refused) {
         const ParsedOptions parsed = parseOptions(std::vector<std::string>(arguments.begin(), arguments.end()));

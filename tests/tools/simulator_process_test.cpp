@@ -96,6 +96,20 @@ TEST(SimulatorProcess, ReadsBearingsFromStandardInputAndSkipsBadLines)
     EXPECT_TRUE(process.readAllStandardError().contains("line 2: \"north\""));
 }
 
+TEST(SimulatorProcess, AimsAtATargetAndSaysWhere)
+{
+    Pty pty;
+    QProcess process;
+    // A target 10 km due east across the 180 degree meridian.
+    process.start(kSimulator, {"--device", pty.slavePath(), "--station", "10,179.95", "--target", "10,-179.958659",
+                               "--count", "3", "--period", "0"});
+    const Arrival arrival = collect([&pty] { return pty.readAvailable(); }, 15);
+    ASSERT_TRUE(process.waitForFinished(5000));
+    EXPECT_EQ(process.exitCode(), 0);
+    EXPECT_EQ(arrival.bytes, "%090\r%090\r%090\r");
+    EXPECT_EQ(process.readAllStandardOutput(), "Aiming at the target: bearing 090, whose line passes 0 m from it\n");
+}
+
 TEST(SimulatorProcess, LinksAPseudoTerminalAsComNAndRemovesTheLinkAtTheEnd)
 {
     QTemporaryDir folder;
@@ -161,7 +175,10 @@ TEST(SimulatorProcess, ExplainsItselfAndRefusesABadCommandLine)
     const std::pair<QStringList, QByteArray> usageErrors[] = {
         {{"--port", "1", "--bearing", "360"}, "--bearing: wants a whole number from 0 to 359, not \"360\""},
         {{"--bogus"}, "--bogus: unknown option"},
-        {{"--port", "1"}, "--bearing, --sweep or --file: missing; say what to report: --bearing N, --sweep START:STEP or --file F"},
+        {{"--port", "1"}, "--bearing, --sweep, --file or --target: missing; say what to report: --bearing N, --sweep "
+                          "START:STEP, --file F or --station LAT,LON --target LAT,LON"},
+        {{"--port", "1", "--sweep", "0:5", "--station", "1,1", "--target", "1,2"}, "--target: does not go with --sweep "
+                                                                                 "(give one of --bearing, --sweep, --file and --target)"},
     };
     for (const auto& [arguments, line] : usageErrors) {
         QProcess process;

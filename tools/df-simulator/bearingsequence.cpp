@@ -1,5 +1,7 @@
 #include "bearingsequence.h"
 
+#include "aim.h"
+#include "noisegenerator.h"
 #include "sentences.h"
 
 namespace dfsim {
@@ -35,10 +37,21 @@ BearingSequence BearingSequence::list(std::istream& in, Warning warn, bool loop)
     return sequence;
 }
 
+BearingSequence BearingSequence::scattered(int bearing, double spreadDegrees, NoiseGenerator& noise)
+{
+    BearingSequence sequence(Kind::Scattered);
+    sequence.m_current = wrapped(bearing);
+    sequence.m_spread = spreadDegrees;
+    sequence.m_noise = &noise;
+    return sequence;
+}
+
 std::optional<int> BearingSequence::next()
 {
     if (m_kind == Kind::List)
         return nextFromList();
+    if (m_kind == Kind::Scattered && m_spread > 0)
+        return scatteredBearing(m_current, m_spread, m_noise->gaussian());
     const int bearing = m_current;
     m_current = wrapped(static_cast<long long>(m_current) + m_step);
     return bearing;

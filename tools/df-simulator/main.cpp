@@ -1,4 +1,5 @@
 // tarnvale-df-simulator: stands in for a DF unit, so a station can be checked without one.
+#include "aim.h"
 #include "bearingsequence.h"
 #include "noisegenerator.h"
 #include "options.h"
@@ -8,6 +9,7 @@
 
 #include <cerrno>
 #include <cstdlib>
+#include <cstdio>
 #include <fstream>
 #include <iostream>
 #include <random>
@@ -75,11 +77,19 @@ int main(int argc, char** argv)
     const Options& options = parsed.options;
     installStopSignals();
 
+    NoiseGenerator noise(options.seed ? *options.seed : std::random_device()());
     std::ifstream file;
     auto warn = [&program](const std::string& text) { std::cerr << program << ": " << text << std::endl; };
     BearingSequence bearings = BearingSequence::fixed(options.bearing);
     if (options.source == Options::Source::Sweep) {
         bearings = BearingSequence::sweep(options.bearing, options.sweepStep);
+    } else if (options.source == Options::Source::Aimed) {
+        const int bearing = nearestBearing(options.station, options.aim);
+        char aim[120];
+        std::snprintf(aim, sizeof aim, "Aiming at the target: bearing %03d, whose line passes %.0f m from it",
+                      bearing, missDistance(options.station, options.aim, bearing));
+        std::cout << aim << std::endl;
+        bearings = BearingSequence::scattered(bearing, options.spread, noise);
     } else if (options.source == Options::Source::List) {
         if (options.file != "-") {
             file.open(options.file);
@@ -103,7 +113,6 @@ int main(int argc, char** argv)
             return 0;
     }
 
-    NoiseGenerator noise(options.seed ? *options.seed : std::random_device()());
     const SendPlan plan{options.format, std::chrono::milliseconds(options.periodMs), options.count,
                         options.noiseBytes};
     const SendOutcome outcome = transmit(plan, bearings, noise, *line);

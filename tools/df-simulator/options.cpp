@@ -1,5 +1,7 @@
 #include "options.h"
 
+#include <cmath>
+#include <cstdlib>
 #include <map>
 #include <set>
 
@@ -8,7 +10,8 @@ namespace dfsim {
 namespace {
 
 const std::set<std::string> kWithValue = {"--device", "--link-folder", "--port", "--bearing", "--sweep",
-                                          "--file", "--period", "--count", "--trailer", "--noise", "--seed"};
+                                          "--file", "--station", "--target", "--spread", "--period",
+                                          "--count", "--trailer", "--noise", "--seed"};
 const std::set<std::string> kFlags = {"--help", "-h", "--lf", "--loop", "--wait-open"};
 
 // Reads "--name value" and "--name=value" into a map; the error names the first argument it cannot use.
@@ -55,6 +58,57 @@ bool number(const std::map<std::string, std::string>& given, const std::string& 
     return true;
 }
 
+// A plain decimal number: optional "-", digits, optional "." and digits; no blanks, no exponent.
+bool parseDecimal(std::string_view text, double low, double high, double& value)
+{
+    size_t i = text.size() > 0 && text[0] == '-' ? 1 : 0;
+    size_t digits = 0;
+    bool point = false;
+    for (; i < text.size(); ++i) {
+        if (text[i] >= '0' && text[i] <= '9')
+            ++digits;
+        else if (text[i] == '.' && !point)
+            point = true;
+        else
+            return false;
+    }
+    if (digits == 0)
+        return false;
+    value = std::strtod(std::string(text).c_str(), nullptr);
+    return std::isfinite(value) && value >= low && value <= high;
+}
+
+// "LAT,LON" in decimal degrees.
+bool position(const std::map<std::string, std::string>& given, const std::string& name, GeoPoint& point,
+              std::string& error)
+{
+    const std::string& text = given.at(name);
+    const size_t comma = text.find(',');
+    if (comma == std::string::npos || !parseDecimal(std::string_view(text).substr(0, comma), -90, 90, point.latitude)
+        || !parseDecimal(std::string_view(text).substr(comma + 1), -180, 180, point.longitude)) {
+        error = name + ": wants LAT,LON in decimal degrees, LAT from -90 to 90 and LON from -180 to 180, not \"" + text
+                + "\"";
+        return false;
+    }
+    return true;
+}
+
+std::string aimed(const std::map<std::string, std::string>& given, Options& o)
+{
+    std::string error;
+    if (!given.count("--station"))
+        return "--target: needs --station LAT,LON as well (where the DF unit stands)";
+    if (!position(given, "--station", o.station, error) || !position(given, "--target", o.aim, error))
+        return error;
+    if (std::fabs(o.station.latitude) == 90)
+        return "--station: a pole has no bearings; give a latitude between -90 and 90";
+    if (o.station.latitude == o.aim.latitude && std::remainder(o.station.longitude - o.aim.longitude, 360.0) == 0)
+        return "--target: is where the station stands; no bearing points there";
+    if (const auto it = given.find("--spread"); it != given.end() && !parseDecimal(it->second, 0, 45, o.spread))
+        return "--spread: wants degrees from 0 to 45, not \"" + it->second + "\"";
+    return {};
+}
+
 std::string check(const std::map<std::string, std::string>& given, Options& o)
 {
     std::string error;
@@ -88,16 +142,23 @@ std::string check(const std::map<std::string, std::string>& given, Options& o)
 
     // What is reported.
     std::vector<std::string> sources;
-    for (const char* source : {"--bearing", "--sweep", "--file"}) {
+    for (const char* source : {"--bearing", "--sweep", "--file", "--target"}) {
         if (has(source))
             sources.push_back(source);
     }
+    if (sources.empty() && has("--station"))
+        return "--station: goes with --target (and then no --bearing, --sweep or --file)";
     if (sources.empty())
-        return "--bearing, --sweep or --file: missing; say what to report: --bearing N, --sweep START:STEP or --file F";
+        return "--bearing, --sweep, --file or --target: missing; say what to report: --bearing N, --sweep "
+               "START:STEP, --file F or --station LAT,LON --target LAT,LON";
     if (sources.size() > 1)
-        return sources[1] + ": does not go with " + sources[0] + " (give one of --bearing, --sweep and --file)";
+        return sources[1] + ": does not go with " + sources[0] + " (give one of --bearing, --sweep, --file and --target)";
     if (has("--loop") && !has("--file"))
         return "--loop: goes with --file";
+    for (const char* aimOnly : {"--station", "--spread"}) {
+        if (has(aimOnly) && !has("--target"))
+            return std::string(aimOnly) + ": goes with --target, not with " + sources[0];
+    }
     if (has("--bearing")) {
         o.source = Options::Source::Fixed;
         if (!number(given, "--bearing", 0, 359, value, error))
@@ -114,6 +175,10 @@ std::string check(const std::map<std::string, std::string>& given, Options& o)
             return "--sweep: wants START:STEP, START from 0 to 359 and STEP from -359 to 359, not \"" + text + "\"";
         o.bearing = static_cast<int>(start);
         o.sweepStep = static_cast<int>(step);
+    } else if (has("--target")) {
+        o.source = Options::Source::Aimed;
+        if (const std::string problem = aimed(given, o); !problem.empty())
+            return problem;
     } else {
         o.source = Options::Source::List;
         o.file = given.at("--file");

@@ -1,6 +1,7 @@
 #pragma once
 // The simulator's command line.
 
+#include "aim.h"
 #include "sentences.h"
 
 #include <cstdint>
@@ -13,7 +14,7 @@ namespace dfsim {
 struct Options
 {
     enum class Target { Device, Link };
-    enum class Source { Fixed, Sweep, List };
+    enum class Source { Fixed, Sweep, List, Aimed };
 
     Target target = Target::Device;
     std::string device;     // Target::Device
@@ -26,6 +27,9 @@ struct Options
     int sweepStep = 0;  // Source::Sweep
     std::string file;   // Source::List; "-" is standard input
     bool loop = false;  // Source::List
+    GeoPoint station;   // Source::Aimed: where the DF unit stands
+    GeoPoint aim;       // Source::Aimed: where the transmitter is
+    double spread = 0;  // Source::Aimed: the readings' standard deviation in degrees
 
     int periodMs = 1000;
     std::optional<long long> count;

@@ -33,8 +33,8 @@ What is reported:
   --station LAT,LON    with --target: the DF unit stands at LAT,LON (decimal degrees, north and east
                        positive; give the station's own position, as its map shows it)
   --target LAT,LON     the transmitter is at LAT,LON: report the whole-degree bearing whose line, as
-                       the station draws it (25 miles long), passes nearest it; that bearing and the
-                       distance its line passes from the target are printed
+                       a station with calibration 0 draws it (25 miles long), passes nearest it; that
+                       bearing and the distance its line passes from the target are printed
   --spread DEGREES     with --target: scatter each reading about that bearing with this standard
                        deviation (0 to 45, default 0: every reading exact), as a real unit wobbles
 

@@ -50,10 +50,3 @@ TEST(LineEndDegrees, WritesTheStationsOwnTextsOverAGrid)
     }
     EXPECT_GT(compared, 30000);
 }
-
-TEST(LineEndDegrees, LeavesALineAcross180Unwrapped)
-{
-    const geo::LineEndDegrees end = geo::lineEndDegrees(0, 179.9, 90);
-    EXPECT_NEAR(end.longitude, 180.26169, 1e-5);
-    EXPECT_NEAR(end.latitude, 0, 1e-9);
-}

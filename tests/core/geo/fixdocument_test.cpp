@@ -6,6 +6,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QPointF>
 #include <QXmlStreamReader>
 #include <gtest/gtest.h>
 
@@ -40,9 +41,12 @@ QJsonObject parsed(const QByteArray& text)
     return document.object();
 }
 
-QString text(const QJsonValue& value, const char* key)
+// A member of a JSON object, by a path of keys.
+QJsonValue at(QJsonValue value, std::initializer_list<const char*> keys)
 {
-    return value.toObject().value(QLatin1String(key)).toString();
+    for (const char* key : keys)
+        value = value.toObject().value(QLatin1String(key));
+    return value;
 }
 
 } // namespace
@@ -56,60 +60,52 @@ TEST(FixDocument, TheFixItsEllipseItsLinesAndThePeers)
     const QByteArray json = geo::fixGeoJson(outcome, peers);
     EXPECT_FALSE(json.contains('\n'));
     const QJsonObject collection = parsed(json);
-    EXPECT_EQ(text(collection, "type"), QStringLiteral("FeatureCollection"));
+    EXPECT_EQ(at(collection, {"type"}).toString(), QStringLiteral("FeatureCollection"));
     EXPECT_FALSE(collection.contains(QStringLiteral("reason")));
     const QJsonArray features = collection.value(QStringLiteral("features")).toArray();
     ASSERT_EQ(features.size(), 4);
 
-    const QJsonObject point = features[0].toObject();
-    EXPECT_EQ(text(point.value(QStringLiteral("geometry")), "type"), QStringLiteral("Point"));
-    EXPECT_EQ(point.value(QStringLiteral("geometry")).toObject().value(QStringLiteral("coordinates")).toArray(),
-              (QJsonArray{0.1, 0.0}));
-    const QJsonObject properties = point.value(QStringLiteral("properties")).toObject();
-    EXPECT_EQ(properties.value(QStringLiteral("stations")).toInt(), 2);
-    EXPECT_NEAR(properties.value(QStringLiteral("semi_major_m")).toDouble(), 2852.8, 0.15);
-    EXPECT_NEAR(properties.value(QStringLiteral("semi_minor_m")).toDouble(), 1426.4, 0.15);
-    EXPECT_EQ(properties.value(QStringLiteral("orientation_deg")).toDouble(), 90.0);
-    EXPECT_EQ(properties.value(QStringLiteral("confidence")).toDouble(), 0.95);
-    EXPECT_EQ(text(properties, "time"), QStringLiteral("2024-05-01T12:00:07Z"));
+    EXPECT_EQ(at(features[0], {"geometry", "type"}).toString(), QStringLiteral("Point"));
+    EXPECT_EQ(at(features[0], {"geometry", "coordinates"}).toArray(), (QJsonArray{0.1, 0.0}));
+    const QJsonValue properties = at(features[0], {"properties"});
+    EXPECT_EQ(at(properties, {"stations"}).toInt(), 2);
+    EXPECT_NEAR(at(properties, {"semi_major_m"}).toDouble(), 2852.8, 0.15);
+    EXPECT_NEAR(at(properties, {"semi_minor_m"}).toDouble(), 1426.4, 0.15);
+    EXPECT_EQ(at(properties, {"orientation_deg"}).toDouble(), 90.0);
+    EXPECT_EQ(at(properties, {"confidence"}).toDouble(), 0.95);
+    EXPECT_EQ(at(properties, {"time"}).toString(), QStringLiteral("2024-05-01T12:00:07Z"));
 
     // Closed, at least 36 points, counterclockwise (positive shoelace area in lon/lat), and reaching
     // farthest (the semi-major axis) due east and west of the fix.
-    const QJsonObject polygon = features[1].toObject().value(QStringLiteral("geometry")).toObject();
-    EXPECT_EQ(text(polygon, "type"), QStringLiteral("Polygon"));
-    const QJsonArray ring = polygon.value(QStringLiteral("coordinates")).toArray().at(0).toArray();
+    EXPECT_EQ(at(features[1], {"geometry", "type"}).toString(), QStringLiteral("Polygon"));
+    const QJsonArray ring = at(features[1], {"geometry", "coordinates"}).toArray().at(0).toArray();
     ASSERT_GE(ring.size(), 37);
     EXPECT_EQ(ring.first(), ring.last());
     double area = 0;
-    double farthest = 0;
-    double farthestNorth = 1;
+    QPointF farthest; // metres east and north of the fix
     for (qsizetype i = 0; i + 1 < ring.size(); ++i) {
         const QJsonArray a = ring[i].toArray();
         const QJsonArray b = ring[i + 1].toArray();
         area += a[0].toDouble() * b[1].toDouble() - b[0].toDouble() * a[1].toDouble();
-        const double east = (a[0].toDouble() - 0.1) * 111194.93;
-        const double north = a[1].toDouble() * 111194.93;
-        if (std::hypot(east, north) > farthest) {
-            farthest = std::hypot(east, north);
-            farthestNorth = north;
-        }
+        const QPointF metres((a[0].toDouble() - 0.1) * 111194.93, a[1].toDouble() * 111194.93);
+        if (std::hypot(metres.x(), metres.y()) > std::hypot(farthest.x(), farthest.y()))
+            farthest = metres;
     }
     EXPECT_GT(area, 0);
-    EXPECT_NEAR(farthest, 2852.8, 2.0);
-    EXPECT_LT(std::fabs(farthestNorth), 2.0);
+    EXPECT_NEAR(std::fabs(farthest.x()), 2852.8, 2.0);
+    EXPECT_LT(std::fabs(farthest.y()), 2.0);
 
     // One line per line used, from its station, with its source and bearing; the peers as given.
-    const QJsonObject second = features[3].toObject();
-    EXPECT_EQ(second.value(QStringLiteral("geometry")).toObject().value(QStringLiteral("coordinates")).toArray(),
+    EXPECT_EQ(at(features[3], {"geometry", "coordinates"}).toArray(),
               (QJsonArray{QJsonArray{0.1, -0.2}, QJsonArray{0.1, 0.2}}));
-    EXPECT_EQ(text(second.value(QStringLiteral("properties")), "source"), peerLine.source);
-    EXPECT_EQ(second.value(QStringLiteral("properties")).toObject().value(QStringLiteral("bearing")).toInt(), 0);
-    const QJsonArray peerMembers = collection.value(QStringLiteral("peers")).toArray();
-    ASSERT_EQ(peerMembers.size(), 2);
-    EXPECT_EQ(text(peerMembers[0], "source"), peerLine.source);
-    EXPECT_EQ(peerMembers[0].toObject().value(QStringLiteral("line")).toArray().size(), 2);
-    EXPECT_EQ(peerMembers[1].toObject().value(QStringLiteral("station")).toArray(), (QJsonArray{2.0, 1.0}));
-    EXPECT_FALSE(peerMembers[1].toObject().contains(QStringLiteral("line")));
+    EXPECT_EQ(at(features[3], {"properties", "source"}).toString(), peerLine.source);
+    EXPECT_EQ(at(features[3], {"properties", "bearing"}).toInt(), 0);
+    const QJsonArray members = collection.value(QStringLiteral("peers")).toArray();
+    ASSERT_EQ(members.size(), 2);
+    EXPECT_EQ(at(members[0], {"source"}).toString(), peerLine.source);
+    EXPECT_EQ(at(members[0], {"line"}).toArray().size(), 2);
+    EXPECT_EQ(at(members[1], {"station"}).toArray(), (QJsonArray{2.0, 1.0}));
+    EXPECT_TRUE(at(members[1], {"line"}).isUndefined());
 }
 
 TEST(FixDocument, WithoutAFixTheReasonAndTheLinesConsidered)
@@ -119,7 +115,7 @@ TEST(FixDocument, WithoutAFixTheReasonAndTheLinesConsidered)
                                       3);
     const QJsonObject collection = parsed(geo::fixGeoJson(parallel, {}));
     EXPECT_TRUE(collection.value(QStringLiteral("features")).toArray().isEmpty());
-    EXPECT_EQ(text(collection, "reason"), QStringLiteral("lines nearly parallel"));
+    EXPECT_EQ(at(collection, {"reason"}).toString(), QStringLiteral("lines nearly parallel"));
     EXPECT_EQ(collection.value(QStringLiteral("lines")).toInt(), 2);
     EXPECT_TRUE(collection.value(QStringLiteral("peers")).toArray().isEmpty());
 

@@ -120,6 +120,18 @@ QByteArray peerMember(const PeerMark& peer)
     return member + '}';
 }
 
+// What a map viewer shows on clicking the fix.
+QString summaryOf(const Fix& fix)
+{
+    const auto latin1 = [](const QByteArray& text) { return QString::fromLatin1(text); };
+    return QStringLiteral("Latitude %1, longitude %2; 95 % ellipse: semi-major axis %3 m, semi-minor %4 m, "
+                          "major axis %5 deg from north; %6 lines; newest bearing %7")
+        .arg(latin1(jsonNumber(latitudeText(fix.latitude))), latin1(jsonNumber(longitudeText(fix.longitude))),
+             latin1(tenths(fix.semiMajorM)), latin1(tenths(fix.semiMinorM)), latin1(orientationText(fix.orientationDeg)))
+        .arg(fix.used.size())
+        .arg(latin1(timeText(fix.time)));
+}
+
 QByteArray xmlEscaped(const QString& text)
 {
     return text.toHtmlEscaped().toUtf8();
@@ -154,20 +166,12 @@ QByteArray fixKml(const FixOutcome& outcome)
     }
 
     const Fix& fix = *outcome.fix;
-    const QString summary = QStringLiteral("%1 %2, 95 % ellipse %3 m by %4 m, major axis %5 deg, %6 lines, %7")
-                                .arg(QString::fromLatin1(jsonNumber(latitudeText(fix.latitude))),
-                                     QString::fromLatin1(jsonNumber(longitudeText(fix.longitude))),
-                                     QString::fromLatin1(tenths(fix.semiMajorM)),
-                                     QString::fromLatin1(tenths(fix.semiMinorM)),
-                                     QString::fromLatin1(orientationText(fix.orientationDeg)))
-                                .arg(fix.used.size())
-                                .arg(QString::fromLatin1(timeText(fix.time)));
     kml += "<name>Fix</name>"
            "<Style id=\"fix\"><IconStyle><color>ff00ffff</color><Icon>"
            "<href>http://maps.google.com/mapfiles/kml/shapes/target.png</href></Icon></IconStyle></Style>"
            "<Style id=\"ellipse\"><LineStyle><color>ff00ffff</color><width>2</width></LineStyle>"
            "<PolyStyle><color>4000ffff</color></PolyStyle></Style>";
-    kml += "<Placemark><name>Fix</name><description>" + xmlEscaped(summary)
+    kml += "<Placemark><name>Fix</name><description>" + xmlEscaped(summaryOf(fix))
         + "</description><styleUrl>#fix</styleUrl><Point><coordinates>" + kmlPosition(fix.latitude, fix.longitude)
         + "</coordinates></Point></Placemark>";
     QByteArray ring;

@@ -6,7 +6,8 @@
 # connections are held open at the usual open-file limit, and the station behind nginx as a one-second
 # cache against the station alone; then (bench/fairness.py) how soon a probe is answered while wrk keeps
 # 200, 500 and 2,000 clients busy, and how soon SIGTERM ends the station under 2,000, each beside nginx;
-# and (bench/burst.py) its memory after a burst of connections beside nginx's. Prints the figures and
+# and (bench/burst.py) its memory after a burst of connections beside nginx's; and (bench/fix.py) how often
+# the fix's 95 % error ellipse holds the target over seeded trials. Prints the figures and
 # writes them to bench/results.md. Not part of the test suite; takes about twenty minutes.
 #
 #   bash bench/run.sh [--seconds N] [--sentences N] [--idle N]
@@ -15,6 +16,7 @@
 #   bash bench/run.sh --only-fairness  only the probes and stop times under load; updates that section
 #   bash bench/run.sh --only-burst     only the memory after a burst of connections (bench/burst.py)
 #   bash bench/run.sh --only-feed      only a bearing's way to the live map's readers (bench/feed.py)
+#   bash bench/run.sh --only-fix       only how often the fix's 95 % ellipse holds the target (bench/fix.py)
 #   bash bench/run.sh --only-cost [--before OTHER_BINARY]
 #                                      only the request cost: 50 clients beside nginx and the instructions
 #                                      per request (bench/cost.py), another build in the same run if given
@@ -32,8 +34,14 @@ install_missing "${packages[@]}"
 build=build-release
 echo "== Building the station (Release) in $build/"
 cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DTARNVALE_BUILD_TESTS=OFF >/dev/null
+fix="$build/bench/fixcoverage/tarnvale-bench-fixcoverage"
+if [ "${1:-}" = --only-fix ]; then
+    cmake --build "$build" --target tarnvale-bench-fixcoverage
+    exec /usr/bin/python3 bench/fix.py "$fix"
+fi
 # The windowed executable too: the bench compares its memory at start with the headless station's.
-cmake --build "$build" --target tarnvale-webserver tarnvale-webserver-windows tarnvale-bench-bare-qt
+cmake --build "$build" --target tarnvale-webserver tarnvale-webserver-windows tarnvale-bench-bare-qt \
+    tarnvale-bench-fixcoverage
 
 # A thousand idle connections, ab's fifty, the client holding 2,000 silent ones and wrk's 2,000 clients
 # (with the server's 2,000 ends) need descriptors.
@@ -61,4 +69,6 @@ echo "== Fair service and stopping under load"
 # Memory after a burst of as many connections as the open-file limit allows.
 echo "== Memory after a burst of connections"
 /usr/bin/python3 bench/burst.py "$station" || status=$?
+echo "== The fix's error ellipse over seeded trials"
+/usr/bin/python3 bench/fix.py "$fix" || status=$?
 exit $status

@@ -1,13 +1,13 @@
-"""Keeps the soak run's, the DF watchdog's, the load fairness step's, the burst's, the live feed's and the
-request cost's own reports (bench/soak.md, bench/watchdog.md, bench/fairness.md, bench/burst.md,
-bench/feed.md, bench/cost.md) in bench/results.md too, each as a section of its own, so the one results
-page shows them beside the bench's figures whichever ran last."""
+"""Keeps the soak run's, the DF watchdog's, the load fairness step's, the burst's, the live feed's, the
+request cost's and the fix ellipse's own reports (bench/soak.md, bench/watchdog.md, bench/fairness.md,
+bench/burst.md, bench/feed.md, bench/cost.md, bench/fix.md) in bench/results.md too, each as a section of
+its own, so the one results page shows them beside the bench's figures whichever ran last."""
 
 import os
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 RESULTS = os.path.join(HERE, "results.md")
-REPORTS = ("watchdog.md", "soak.md", "fairness.md", "burst.md", "feed.md", "cost.md")
+REPORTS = ("watchdog.md", "soak.md", "fairness.md", "burst.md", "feed.md", "cost.md", "fix.md")
 
 
 def as_section(name):

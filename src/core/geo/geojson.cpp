@@ -13,7 +13,8 @@ QByteArray position(const QString& longitude, const QString& latitude)
     return '[' + jsonNumber(longitude) + ',' + jsonNumber(latitude) + ']';
 }
 
-// The few texts written here are the station's own; quotes and backslashes are escaped all the same.
+} // namespace
+
 QByteArray jsonString(const QString& text)
 {
     QByteArray out = "\"";
@@ -27,8 +28,6 @@ QByteArray jsonString(const QString& text)
     }
     return out + '"';
 }
-
-} // namespace
 
 QByteArray jsonNumber(const QString& coordinateText)
 {

@@ -30,6 +30,9 @@ struct MapStatus
 // coordinate texts and written with five decimals.
 QByteArray jsonNumber(const QString& coordinateText);
 
+// A text as a JSON string: quotes and backslashes escaped, anything outside printable ASCII as \uXXXX.
+QByteArray jsonString(const QString& text);
+
 // The FeatureCollection, on one line.
 QByteArray statusGeoJson(const MapStatus& status);
 

@@ -27,6 +27,14 @@ TEST_F(LiveMapServed, ThePageItsOwnFilesAndLeafletsUnderFixedPathsAndNothingElse
     EXPECT_EQ(script.headers.at("content-type"), "text/javascript; charset=utf-8");
     EXPECT_TRUE(script.body.contains("EventSource('live')"));
     EXPECT_EQ(get("/livemap.css").headers.at("content-type"), "text/css; charset=utf-8");
+    // The fix and the history follow the same stream through the script's handlers.
+    EXPECT_TRUE(script.body.contains("addEventListener('fix'"));
+    for (const QByteArray file : {"fix.js", "history.js"}) {
+        EXPECT_TRUE(page.body.contains(R"(<script src=")" + file + R"("></script>)")) << file.constData();
+        const Response part = get("/" + file);
+        EXPECT_EQ(part.headers.at("content-type"), "text/javascript; charset=utf-8") << file.constData();
+        EXPECT_TRUE(part.body.contains("window.tarnvale")) << file.constData();
+    }
 
     EXPECT_EQ(get("/leaflet/leaflet.js").body, "window.L = {};");
     const Response compressed = get("/leaflet/leaflet.js", "Accept-Encoding: gzip, br\r\n");

@@ -40,10 +40,10 @@ void LiveFeed::subscribe(platform::ConnectionId connection)
         return;
     if (m_subscribers.empty()) {
         m_sent = m_status();
-        if (m_fix)
-            m_fixSent = m_fix();
+        m_fixSent = m_fix ? m_fix() : QByteArray();
     }
-    m_listener->write(connection, kRetry + event(m_sent) + (m_fix ? event(m_fixSent, kFixEvent) : QByteArray()));
+    // (A fix given while others subscribe goes to everyone with the check setFix() posted.)
+    m_listener->write(connection, kRetry + event(m_sent) + (m_fixSent.isEmpty() ? QByteArray() : event(m_fixSent, kFixEvent)));
     m_subscribers.push_back(connection);
     m_heartbeat.start();
 }
@@ -71,6 +71,12 @@ void LiveFeed::statusChanged()
 {
     m_statusDue = true;
     postCheck();
+}
+
+void LiveFeed::setFix(std::function<QByteArray()> fix)
+{
+    m_fix = std::move(fix);
+    fixChanged();
 }
 
 void LiveFeed::fixChanged()

@@ -39,8 +39,9 @@ public:
     void subscribe(platform::ConnectionId connection);
     int subscriberCount() const;
 
-    // `fix` gives the current fix as JSON; without one no fix events are sent.
-    void setFix(std::function<QByteArray()> fix) { m_fix = std::move(fix); }
+    // `fix` gives the current fix as JSON; without one no fix events are sent. Those who subscribe
+    // already get it with the next check.
+    void setFix(std::function<QByteArray()> fix);
 
     // One event as it goes on the wire; `type` empty: a plain message.
     static QByteArray event(const QByteArray& data, const QByteArray& type = {});

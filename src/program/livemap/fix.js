@@ -10,8 +10,9 @@
     if (!t)
         return;
 
-    // Any colour but the station's own red.
-    var COLOURS = ['#1565c0', '#2e7d32', '#ef6c00', '#6a1b9a', '#00838f', '#ad1457', '#5d4037', '#827717'];
+    // Any colour but the station's own red, one for each of the most peers a station reads.
+    var COLOURS = ['#1565c0', '#2e7d32', '#ef6c00', '#6a1b9a', '#00838f', '#ad1457', '#5d4037', '#827717',
+                   '#4fc3f7', '#9ccc65', '#ffb300', '#b39ddb', '#26a69a', '#f06292', '#90a4ae', '#212121'];
     var FIX_COLOUR = '#4a148c';
 
     function byId(id) { return document.getElementById(id); }

@@ -18,6 +18,14 @@ using Method = QHttpServerRequest::Method;
 using Status = QHttpServerResponder::StatusCode;
 using Headers = std::vector<std::pair<QByteArray, QByteArray>>;
 
+const QByteArray kNoStore = QByteArrayLiteral("no-store");
+// What is served before the station gives its own: no fix (there is no line to cross), no bearings.
+const QByteArray kNoFixJson = QByteArrayLiteral(R"({"type":"FeatureCollection","features":[],"reason":"one line","lines":0})");
+const QByteArray kNoFixKml = QByteArrayLiteral("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+                                               "<kml xmlns=\"http://www.opengis.net/kml/2.2\">\n"
+                                               "<Document>\n</Document>\n</kml>\n");
+const QByteArray kNoHistory = QByteArrayLiteral(R"({"minutes":30,"bearings":[]})");
+
 bool isWebSocketUpgrade(const QHttpServerRequest& request)
 {
     return request.value("connection").toLower().contains("upgrade")
@@ -84,6 +92,34 @@ LiveMap::LiveMap(std::function<QByteArray()> status, MapAssets assets, QObject* 
 
 LiveMap::~LiveMap() = default;
 
+void LiveMap::setFixDocuments(std::function<QByteArray()> json, std::function<QByteArray()> kml)
+{
+    m_fixJson = std::move(json);
+    m_fixKml = std::move(kml);
+    m_feed.setFix(m_fixJson);
+}
+
+void LiveMap::setHistory(std::function<QByteArray()> json)
+{
+    m_history = std::move(json);
+}
+
+std::optional<MapAsset> LiveMap::document(const QString& path) const
+{
+    const auto now = [](const std::function<QByteArray()>& given, const QByteArray& otherwise) {
+        return given ? given() : otherwise;
+    };
+    if (path == QStringLiteral("/status.json"))
+        return MapAsset{m_status(), "application/geo+json", kNoStore};
+    if (path == QStringLiteral("/fix.json"))
+        return MapAsset{now(m_fixJson, kNoFixJson), "application/geo+json", kNoStore};
+    if (path == QStringLiteral("/fix.kml"))
+        return MapAsset{now(m_fixKml, kNoFixKml), "application/vnd.google-earth.kml+xml", kNoStore};
+    if (path == QStringLiteral("/history.json"))
+        return MapAsset{now(m_history, kNoHistory), "application/json", kNoStore};
+    return std::nullopt;
+}
+
 bool LiveMap::listen(int port)
 {
     auto* listener = new platform::HttpListener(this);
@@ -146,8 +182,8 @@ bool LiveMap::handleRequest(const QHttpServerRequest& request, QTcpSocket* socke
     }
 
     const QString path = request.url().path();
-    if (path == QStringLiteral("/status.json")) {
-        answer(Status::Ok, "application/geo+json", m_status(), {{"Cache-Control", "no-store"}});
+    if (const std::optional<MapAsset> current = document(path)) {
+        answer(Status::Ok, current->contentType, current->body, {{"Cache-Control", current->cacheControl}});
         return true;
     }
     if (path == QStringLiteral("/live")) {

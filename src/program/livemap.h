@@ -3,7 +3,11 @@
 // only the KML document): a small web application on Qt's HTTP server module.
 //   /             the page: a Leaflet map with the station, the bearing line and the DF state
 //   /status.json  the station and its line as GeoJSON
-//   /live         the same status as Server-Sent Events, sent again on every change
+//   /live         the same status as Server-Sent Events, sent again on every change, and the fix as
+//                 events of their own type ("fix")
+//   /fix.json     where the stations' lines cross: the fix and its error ellipse as GeoJSON
+//   /fix.kml      the same fix as a KML document, for a map viewer's network link
+//   /history.json the DF bearings of the last minutes
 //   the page's script and style, and Leaflet's script, style and images (MapAssets)
 // Any other path is 404, a method other than GET and HEAD 405, a request with a body 413. HTTP/1.0
 // requests are answered in HTTP/1.0. The module itself sets no limits: it is bound to an HttpListener,
@@ -17,6 +21,7 @@
 #include <QByteArray>
 
 #include <functional>
+#include <optional>
 
 namespace platform {
 class HttpListener;
@@ -33,6 +38,12 @@ public:
     // says so through feed().statusChanged().
     LiveMap(std::function<QByteArray()> status, MapAssets assets, QObject* parent = nullptr);
     ~LiveMap() override;
+
+    // The fix as GeoJSON and as KML, asked when requested; `json` also goes to the feed, whose
+    // fixChanged() whoever changes the fix calls. Before they are given: no fix, for one line.
+    void setFixDocuments(std::function<QByteArray()> json, std::function<QByteArray()> kml);
+    // The bearings of the last minutes as JSON; before it is given: none in 30 minutes.
+    void setHistory(std::function<QByteArray()> json);
 
     // Listens on every interface on `port`; false (errorString() says why) when it cannot.
     bool listen(int port);
@@ -51,7 +62,13 @@ protected:
     void missingHandler(const QHttpServerRequest& request, QTcpSocket* socket) override;
 
 private:
+    // The station's documents that change as it runs (never cached): none for any other path.
+    std::optional<MapAsset> document(const QString& path) const;
+
     std::function<QByteArray()> m_status;
+    std::function<QByteArray()> m_fixJson;
+    std::function<QByteArray()> m_fixKml;
+    std::function<QByteArray()> m_history;
     MapAssets m_assets;
     LiveFeed m_feed;
     platform::HttpListener* m_listener = nullptr; // owned by the module once bound

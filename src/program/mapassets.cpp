@@ -3,12 +3,19 @@
 #include <QFile>
 #include <QUrl>
 
+#include <algorithm>
+#include <iterator>
+
 namespace web {
 
 namespace {
 
 const QByteArray kNoCache = QByteArrayLiteral("no-cache");
 const QByteArray kOneDay = QByteArrayLiteral("max-age=86400");
+
+// The page's own scripts and style, built into the program.
+const QLatin1String kPageFiles[] = {QLatin1String("/livemap.js"), QLatin1String("/fix.js"), QLatin1String("/history.js"),
+                                    QLatin1String("/livemap.css")};
 
 // Leaflet's own files as its style sheet and script name them, and where the system keeps them.
 struct LeafletFile
@@ -72,7 +79,7 @@ std::optional<MapAsset> MapAssets::find(const QString& path, bool gzipAccepted) 
 {
     if (path == QStringLiteral("/"))
         return MapAsset{page(), "text/html; charset=utf-8", kNoCache};
-    if (path == QStringLiteral("/livemap.js") || path == QStringLiteral("/livemap.css")) {
+    if (std::find(std::begin(kPageFiles), std::end(kPageFiles), path) != std::end(kPageFiles)) {
         const auto body = readFile(QStringLiteral(":/livemap") + path);
         if (!body)
             return std::nullopt;

@@ -1,5 +1,6 @@
 #include "webmap.h"
 
+#include "bearinghistory.h"
 #include "commandline.h"
 #include "mapstatus.h"
 #include "networklink.h"
@@ -70,6 +71,9 @@ int WebMap::start(StationCore& station, const CommandLine& commandLine)
         return StationCore::kExitWebsitePortUnusable;
     }
     tellOfChanges(station.model(), m_map->feed());
+    // Kept from the start, so that a page opened late gets the whole hunt.
+    const auto* history = new BearingHistory(station.model(), 30, m_map.get());
+    m_map->setHistory([history] { return history->json(); });
     platform::logEvent(QStringLiteral("Serving the live map on port %1 (open http://<this machine>:%1/ in a browser)")
                            .arg(commandLine.webMapPort));
     if (const int streams = m_map->listener()->maxStreams(); streams < platform::HttpListener::kMaxStreams) {

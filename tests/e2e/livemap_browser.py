@@ -2,7 +2,8 @@
 """The live map in a real browser: headless Chromium opens the page of a headless station fed by the DF
 unit simulator, with every host but this one unreachable (no tile server, no internet). The line the
 page draws ends where the KML document's line ends, a new bearing shows in the page within a second,
-and the station, the line and the coordinate grid show without any tile. With every live stream of a
+and the station, the line and the coordinate grid show without any tile. The bearings drawn show as the
+page's history, also in a page opened late. With every live stream of a
 station in use, the page follows it once a second, and streams again once one is free.
 
 The browser's driver is started here on a free port and reached at 127.0.0.1, and it talks to the
@@ -307,6 +308,19 @@ def run(arguments, folder):
               'the station and its line are drawn')
         check(driver.execute_script('return document.querySelectorAll(".leaflet-tile-loaded").length') == 0,
               'no tile was shown')
+
+        # The hunt so far: both bearings drawn as lines of the history and counted in the rose, and no
+        # fix from one station's line; a page opened late (here: loaded again) gets them from the station.
+        history = lambda: set(driver.execute_script(
+            'var h = window.tarnvale && window.tarnvale.history; if (!h) return [];'
+            'return h.bearings().filter(function (b) { return b.line; }).map(function (b) { return b.bearing; });'))
+        check(wait_for(lambda: {45, 90} <= history(), 3), 'the page draws the bearings 45 and 90 as its history')
+        check(driver.execute_script('return document.querySelectorAll(".rose .rose-sector").length') == 2,
+              'the bearing rose has a sector for each')
+        check(wait_for(lambda: driver.find_element('id', 'fix').text == 'No fix: one line', 3),
+              'the page says why there is no fix')
+        driver.refresh()
+        check(wait_for(lambda: {45, 90} <= history(), 5), 'a page opened late gets the history from the station')
         if arguments.screenshot:
             feeder.bearing = 52
             wait_for(lambda: driver.find_element('id', 'bearing').text == 'Bearing: 52\u00b0', 3)

@@ -1,104 +1,15 @@
 // The live map as a browser and a hostile client meet it: fixed paths, GET and HEAD only, no bodies,
 // the status now and as the station tells of its changes, and nothing written to the log for any of it.
-#include "support/loopback.h"
+#include "servedmap.h"
 #include "support/rawclient.h"
 #include "platform/httplistener.h"
-#include "program/livemap.h"
 
-#include <QDir>
 #include <QElapsedTimer>
-#include <QFile>
 #include <QTcpServer>
-#include <QTcpSocket>
-#include <QTemporaryDir>
-#include <QTest>
-#include <gtest/gtest.h>
 
-#include <map>
-#include <memory>
 #include <vector>
 
 using testsupport::RawClient;
-
-namespace {
-
-struct Response
-{
-    QByteArray statusLine;
-    std::map<QByteArray, QByteArray> headers; // names in lower case
-    QByteArray body;
-    bool complete = false;
-};
-
-// One response from the front of `bytes`, once its head and Content-Length bytes are there.
-Response parse(const QByteArray& bytes)
-{
-    Response response;
-    const qsizetype end = bytes.indexOf("\r\n\r\n");
-    if (end < 0)
-        return response;
-    const QList<QByteArray> lines = bytes.left(end).split('\n');
-    response.statusLine = lines.value(0).trimmed();
-    for (qsizetype i = 1; i < lines.size(); ++i) {
-        const qsizetype colon = lines[i].indexOf(':');
-        response.headers[lines[i].left(colon).trimmed().toLower()] = lines[i].mid(colon + 1).trimmed();
-    }
-    const qsizetype length = response.headers.count("content-length") ? response.headers["content-length"].toLongLong() : 0;
-    response.body = bytes.mid(end + 4, length);
-    response.complete = bytes.size() >= end + 4 + length;
-    return response;
-}
-
-class LiveMapServed : public ::testing::Test
-{
-protected:
-    void SetUp() override
-    {
-        ASSERT_TRUE(QDir(leaflet.path()).mkpath(QStringLiteral("images")));
-        write(QStringLiteral("leaflet.min.js"), "window.L = {};");
-        write(QStringLiteral("leaflet.min.js.gz"), "\x1f\x8b compressed");
-        write(QStringLiteral("leaflet.css"), ".leaflet-container {}");
-        write(QStringLiteral("images/marker-icon.png"), "\x89PNG");
-        map = std::make_unique<web::LiveMap>([this] { return status; },
-                                             web::MapAssets(QStringLiteral("https://tiles.example/{z}/{x}/{y}.png?a=1&b=\"2\""),
-                                                            leaflet.path()));
-        port = testsupport::freePort();
-        ASSERT_TRUE(map->listen(port)) << map->errorString().toStdString();
-    }
-    void write(const QString& name, const QByteArray& bytes) const
-    {
-        QFile file(leaflet.filePath(name));
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-        file.write(bytes);
-    }
-
-    // The answer to one request on a fresh connection.
-    Response ask(const QByteArray& request) const
-    {
-        QTcpSocket client;
-        client.connectToHost(QHostAddress::LocalHost, port);
-        client.write(request);
-        QByteArray bytes;
-        Response response;
-        (void)QTest::qWaitFor([&] {
-            bytes += client.readAll();
-            response = parse(bytes);
-            return response.complete || client.state() == QAbstractSocket::UnconnectedState;
-        }, 5000);
-        return response;
-    }
-    Response get(const QByteArray& path, const QByteArray& extraHeaders = {}) const
-    {
-        return ask("GET " + path + " HTTP/1.1\r\nHost: station\r\n" + extraHeaders + "\r\n");
-    }
-
-    QTemporaryDir leaflet;
-    QByteArray status = R"({"type":"FeatureCollection","features":[]})";
-    std::unique_ptr<web::LiveMap> map;
-    quint16 port = 0;
-};
-
-} // namespace
 
 TEST_F(LiveMapServed, ThePageItsOwnFilesAndLeafletsUnderFixedPathsAndNothingElse)
 {
@@ -116,6 +27,14 @@ TEST_F(LiveMapServed, ThePageItsOwnFilesAndLeafletsUnderFixedPathsAndNothingElse
     EXPECT_EQ(script.headers.at("content-type"), "text/javascript; charset=utf-8");
     EXPECT_TRUE(script.body.contains("EventSource('live')"));
     EXPECT_EQ(get("/livemap.css").headers.at("content-type"), "text/css; charset=utf-8");
+    // The fix and the history follow the same stream through the script's handlers.
+    EXPECT_TRUE(script.body.contains("addEventListener('fix'"));
+    for (const QByteArray file : {"fix.js", "history.js"}) {
+        EXPECT_TRUE(page.body.contains(R"(<script src=")" + file + R"("></script>)")) << file.constData();
+        const Response part = get("/" + file);
+        EXPECT_EQ(part.headers.at("content-type"), "text/javascript; charset=utf-8") << file.constData();
+        EXPECT_TRUE(part.body.contains("window.tarnvale")) << file.constData();
+    }
 
     EXPECT_EQ(get("/leaflet/leaflet.js").body, "window.L = {};");
     const Response compressed = get("/leaflet/leaflet.js", "Accept-Encoding: gzip, br\r\n");
@@ -157,7 +76,7 @@ TEST_F(LiveMapServed, OnlyGetAndHeadAreServedAndHeadSendsNoBody)
     // A form posted to the page is refused for its method, its body read and dropped.
     EXPECT_EQ(ask("POST /status.json HTTP/1.1\r\nContent-Length: 3\r\n\r\na=1").statusLine, "HTTP/1.1 405 Method Not Allowed");
 
-    for (const char* path : {"/", "/status.json", "/leaflet/leaflet.js"}) {
+    for (const char* path : {"/", "/status.json", "/leaflet/leaflet.js", "/fix.json", "/fix.kml", "/history.json"}) {
         const Response full = get(path);
         RawClient client(port);
         ASSERT_TRUE(client.send("HEAD " + QByteArray(path) + " HTTP/1.1\r\nHost: station\r\nConnection: close\r\n\r\n"));
@@ -187,7 +106,7 @@ TEST_F(LiveMapServed, Http10IsAnsweredInKindAndClosedAfterItsAnswerUnlessItAsksT
 {
     QElapsedTimer clock;
     clock.start();
-    for (const char* path : {"/status.json", "/", "/nowhere"}) {
+    for (const char* path : {"/status.json", "/", "/nowhere", "/fix.json", "/fix.kml", "/history.json"}) {
         RawClient client(port);
         ASSERT_TRUE(client.send("GET " + QByteArray(path) + " HTTP/1.0\r\n\r\n"));
         bool reset = true;

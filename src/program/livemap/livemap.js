@@ -1,7 +1,8 @@
 // The station's live map: the station as a point, its bearing line in red, the DF state and the time
 // of the last bearing, kept current by the station's event stream ("live"). Leaflet draws it over the
 // operator's tiles and a coordinate grid of its own, so without any network the station, the line and
-// the grid still show.
+// the grid still show. The fix (fix.js) and the hunt over time (history.js) follow the same stream
+// through window.tarnvale.on('status' | 'fix', handler); the stream starts once every script has run.
 (function () {
     'use strict';
 
@@ -85,6 +86,11 @@
 
     function twoDigits(n) { return (n < 10 ? '0' : '') + n; }
 
+    var handlers = { status: [], fix: [] };
+    function tell(kind, value) {
+        handlers[kind].forEach(function (handler) { handler(value); });
+    }
+
     var shownStation = null;
     function show(status) {
         var point = feature(status, 'Point');
@@ -117,6 +123,12 @@
             time.title = '';
         }
         window.tarnvale.status = status;
+        tell('status', status);
+    }
+
+    function showFix(fix) {
+        window.tarnvale.fix = fix;
+        tell('fix', fix);
     }
 
     function linkState(text, lost) {
@@ -125,13 +137,24 @@
         link.className = lost ? 'lost' : '';
     }
 
-    window.tarnvale = { map: map, line: line, station: station, grid: grid, status: null };
+    window.tarnvale = {
+        map: map, line: line, station: station, grid: grid, status: null, fix: null,
+        feature: feature, latLng: latLng,
+        on: function (kind, handler) { handlers[kind].push(handler); }
+    };
 
-    // Asks for the status once a second: in browsers without event streams, and while every stream the
-    // station keeps is in use.
+    // Asks for the status and the fix once a second: in browsers without event streams, and while every
+    // stream the station keeps is in use.
     var polling = null;
     // An answer that comes after the stream has opened again is not shown: the stream is newer.
     function poll() {
+        fetch('fix.json', { cache: 'no-store' })
+            .then(function (response) { return response.json(); })
+            .then(function (fix) {
+                if (polling !== null)
+                    showFix(fix);
+            })
+            .catch(function () {});
         fetch('status.json', { cache: 'no-store' })
             .then(function (response) { return response.json(); })
             .then(function (status) {
@@ -177,11 +200,14 @@
             }
         };
         events.onmessage = function (message) { show(JSON.parse(message.data)); };
+        events.addEventListener('fix', function (message) { showFix(JSON.parse(message.data)); });
     }
 
-    if (window.EventSource)
-        follow();
-    else
-        startPolling();
     drawGrid();
+    document.addEventListener('DOMContentLoaded', function () {
+        if (window.EventSource)
+            follow();
+        else
+            startPolling();
+    });
 }());

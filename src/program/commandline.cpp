@@ -52,9 +52,12 @@ Options:
                         (status 3).
   --tiles URL           The live map's base map tiles: an http or https address with {z}, {x} and
                         {y} in it (default: OpenStreetMap's standard tiles).
-  --peer URL            Another station's map (http), read every second for the fix; up to 16.
-  --bearing-spread DEG  The bearings' standard deviation for the fix, 0.1 to 45 (default 3).
-  --history MINUTES     How long the live map keeps the bearings drawn, 1 to 300 (default 30).
+  --peer URL            Another station's map, read every second for the fix: its website port or
+                        its live map, an http address; up to 16, one --peer each.
+  --bearing-spread DEGREES
+                        The bearings' standard deviation for the fix, 0.1 to 45 (default 3).
+  --history MINUTES     How long the live map keeps the bearings drawn (the newest 300 at most),
+                        1 to 300 (default 30).
   -h, --help            Show this help and exit.
   -v, --version         Show the version and exit.
 

@@ -98,7 +98,7 @@ QString escaped(const QString& text)
 QString peerProblem(const QString& text)
 {
     const QUrl url(text, QUrl::StrictMode);
-    if (!url.isValid() || url.scheme() != QStringLiteral("http") || url.host().isEmpty())
+    if (!url.isValid() || url.scheme() != QStringLiteral("http") || url.host().isEmpty() || url.port() == 0)
         return QStringLiteral("needs an http address with a host, not '%1'").arg(escaped(text));
     if (!url.userInfo().isEmpty())
         return QStringLiteral("takes no user name or password in the address '%1'").arg(escaped(text));

@@ -52,6 +52,7 @@ TEST(PeerOptions, BadValuesAreUsageErrorsNamingTheOption)
         {{"--web-map", "8080", "--peer", "https://df.example/"}, "--peer: needs an http address with a host, not 'https://df.example/'"},
         {{"--web-map", "8080", "--peer", "ftp://df.example/"}, "--peer: needs an http address with a host, not 'ftp://df.example/'"},
         {{"--web-map", "8080", "--peer", "http:///status.json"}, "--peer: needs an http address with a host, not 'http:///status.json'"},
+        {{"--web-map", "8080", "--peer", "http://df.example:0/"}, "--peer: needs an http address with a host, not 'http://df.example:0/'"},
         {{"--web-map", "8080", "--peer", "df.example:8080"}, "--peer: needs an http address with a host, not 'df.example:8080'"},
         // Shown escaped: the error stays one line.
         {{"--web-map", "8080", "--peer", "http://df example/\n"}, "--peer: needs an http address with a host, not 'http://df%20example/%0A'"},

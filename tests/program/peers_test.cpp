@@ -9,8 +9,11 @@
 #include "core/geo/kml.h"
 #include "support/eventlines.h"
 #include "support/loopback.h"
+#include "support/settingsfolder.h"
+#include "support/stationprocess.h"
 
 #include <QElapsedTimer>
+#include <QFileInfo>
 #include <QHash>
 #include <QSignalSpy>
 #include <QTcpServer>
@@ -278,6 +281,36 @@ TEST(Peers, APeerThatCannotBeReadIsNamedOnceWithWhyAndOnceWhenItIsReadAgain)
     EXPECT_EQ(events.matching(QStringLiteral("Peer %1 ").arg(garbage.url())),
               (QStringList{QStringLiteral("Peer %1 cannot be read: something else (XML, not KML (<rss>))").arg(garbage.url()),
                            QStringLiteral("Peer %1 is read again: a station's KML document").arg(garbage.url())}));
+}
+
+// The real station: its website port's KML document and its live map's page, then status.
+TEST(Peers, ARealStationIsReadAtItsWebsitePortAndAtItsLiveMap)
+{
+    testsupport::SettingsFolder folder;
+    const quint16 websitePort = testsupport::freePort();
+    quint16 mapPort = testsupport::freePort();
+    while (mapPort == websitePort)
+        mapPort = testsupport::freePort();
+    folder.writeLines(testsupport::settingsLinesFor(websitePort));
+    testsupport::StationProcess station(QStringLiteral(TARNVALE_EXECUTABLE), QFileInfo(folder.folder()).path(),
+                                        {QStringLiteral("--headless"), QStringLiteral("--web-map"), QString::number(mapPort)});
+    ASSERT_TRUE(testsupport::waitUntilServing(websitePort)) << station.standardError().constData();
+
+    const QString website = QStringLiteral("http://127.0.0.1:%1/").arg(websitePort);
+    const QString map = QStringLiteral("http://127.0.0.1:%1/").arg(mapPort);
+    testsupport::EventLines events;
+    station::Peers peers({website, map}, kQuick);
+    peers.start();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return peers.marks().size() == 2; }, 10000)) << events.lines().join(u'\n').toStdString();
+    for (const QString& url : {website, map}) {
+        const auto mark = markOf(peers, url);
+        ASSERT_TRUE(mark) << url.toStdString();
+        EXPECT_DOUBLE_EQ(mark->stationLatitude, 34.41852);
+        EXPECT_DOUBLE_EQ(mark->stationLongitude, -119.74167);
+        EXPECT_FALSE(mark->line) << "no DF unit: the line is collapsed onto the station";
+    }
+    EXPECT_TRUE(events.lines().isEmpty()) << events.lines().join(u'\n').toStdString();
+    EXPECT_EQ(station.terminate(), 0);
 }
 
 } // namespace

@@ -26,9 +26,9 @@
 
 namespace {
 
-// Short times, so that the tests wait little: read every 100 ms, 600 ms for an answer, a line
-// counting for 900 ms after it was read.
-const station::Peers::Timing kQuick{100, 600, 900};
+// Short times, so that the tests wait little: read every 100 ms, 1 s for an answer, a line counting
+// for 1.5 s after it was read.
+const station::Peers::Timing kQuick{100, 1000, 1500};
 
 QByteArray ok(const QByteArray& body)
 {
@@ -259,8 +259,8 @@ TEST(Peers, APeerThatCannotBeReadIsNamedOnceWithWhyAndOnceWhenItIsReadAgain)
     const std::pair<QString, QString> named[] = {
         {garbage.url(), "something else (XML, not KML (<rss>))"},
         {huge.url(), "more than 64 KiB"},
-        {silent.url(), "no answer within 0.6 s"},
-        {slow.url(), "answer not complete within 0.6 s"},
+        {silent.url(), "no answer within 1 s"},
+        {slow.url(), "answer not complete within 1 s"},
         {redirect.url(), "a redirect (HTTP 301), not followed"},
         {refused, "Connection refused"},
         {notFound, "HTTP 404"},

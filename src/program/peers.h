@@ -1,8 +1,10 @@
 #pragma once
 // --peer URL: other stations' maps, read once a second on Qt's own network classes, never blocking the
-// station. Each peer has one read in flight at most, given 2 s for the whole answer and 64 KiB; its
-// line counts while it is drawn, was read within the last 3 s and is no test bearing. A peer that
-// cannot be read is named on standard error once, with why, and once more when it answers again.
+// station. Each peer has one read in flight at most, given 2 s for the whole answer and 64 KiB; a
+// redirect is not followed (the address read is the one the operator gave). A live map's page is read
+// once, then its status.json beside it. A line counts while it is drawn, was read within the last 3 s
+// and is no test bearing. A peer that cannot be read is named on standard error once, with why, and
+// once more when it is read again.
 
 #include "core/geo/fix.h"
 

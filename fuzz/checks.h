@@ -26,4 +26,8 @@ std::string settings(const std::uint8_t* data, std::size_t size);
 // Number read from text: compared with a reading through strtod, and the 16-bit rounding checked.
 std::string number(const std::uint8_t* data, std::size_t size);
 
+// Another station's answer (a KML document, a live map's status or page, anything): read for its kind,
+// position, line and bearing, each within what a station can serve.
+std::string peer(const std::uint8_t* data, std::size_t size);
+
 } // namespace fuzzcheck

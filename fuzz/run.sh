@@ -6,7 +6,7 @@
 # named in its log.
 #
 #   bash fuzz/run.sh [seconds per target, default 600] [--merge] [target...]
-#   targets: sentence request settings number
+#   targets: sentence request settings number peer
 set -euo pipefail
 
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
@@ -22,7 +22,7 @@ for arg in "$@"; do
         *) seconds=$arg ;;
     esac
 done
-[ ${#targets[@]} -gt 0 ] || targets=(sentence request settings number)
+[ ${#targets[@]} -gt 0 ] || targets=(sentence request settings number peer)
 
 packages=(clang libclang-rt-dev cmake ninja-build qt6-base-dev)
 source "$here/tools/packages.sh"

@@ -9,6 +9,7 @@
 #include <QUrl>
 
 #include <cstdio>
+#include <utility>
 
 namespace station {
 
@@ -18,7 +19,9 @@ namespace {
 const char* const kQtValueOptions[] = {"platform", "platformpluginpath", "platformtheme", "plugin", "qwindowgeometry",
                                        "geometry", "qwindowtitle", "title", "qwindowicon", "icon", "session",
                                        "style", "stylesheet", "display", "name", "qmljsdebugger", "dialogs"};
-const char* const kStationValueOptions[] = {"settings-dir", "bearing-log", "host", "refresh", "web-map", "tiles"};
+const char* const kStationValueOptions[] = {"settings-dir", "bearing-log", "host", "refresh", "web-map", "tiles",
+                                            "peer", "bearing-spread", "history", "fix"};
+constexpr qsizetype kMaxPeers = 16;
 const char* const kQtFlagOptions[] = {"reverse", "widgetcount", "testability", "nograb", "dograb", "sync", "visual"};
 
 const char kUsage[] = R"(Usage: tarnvale-webserver [options]
@@ -38,16 +41,23 @@ Options:
   --network-link        Print a KML network link to this station's map and exit, without starting
                         the station: save it as a .kml file and open it in the map viewer. The port
                         is read from the settings file, which is left as it is. Not with --headless,
-                        --bearing-log, --web-map or --tiles.
+                        --bearing-log, --web-map, --tiles, --peer, --bearing-spread or --history.
     --host NAME         The station's host name or address in the link (default: this machine's
                         host name); an IPv6 address is written in brackets.
     --refresh SECONDS   How often the viewer fetches the map again (default 2).
+    --fix PORT          Link to the transmitter's fix (/fix.kml) on the live map's PORT instead.
   --web-map PORT        Also serve a live map page on PORT (every interface), for any browser: the
                         station, its bearing line and the DF state, updated as they change. PORT
                         must differ from the website port; one that cannot be used ends the run
                         (status 3).
   --tiles URL           The live map's base map tiles: an http or https address with {z}, {x} and
                         {y} in it (default: OpenStreetMap's standard tiles).
+  --peer URL            Another station's map, read every second for the fix: its website port or
+                        its live map, an http address; up to 16, one --peer each.
+  --bearing-spread DEGREES
+                        The bearings' standard deviation for the fix, 0.1 to 45 (default 3).
+  --history MINUTES     How long the live map keeps the bearings drawn (the newest 300 at most),
+                        1 to 300 (default 30).
   -h, --help            Show this help and exit.
   -v, --version         Show the version and exit.
 
@@ -75,6 +85,24 @@ bool isTileAddress(const QString& text)
     const bool web = url.scheme() == QStringLiteral("http") || url.scheme() == QStringLiteral("https");
     return url.isValid() && web && !url.host().isEmpty() && text.contains(QStringLiteral("{z}"))
         && text.contains(QStringLiteral("{x}")) && text.contains(QStringLiteral("{y}"));
+}
+
+// A text as a log line or an error shows it: printable ASCII kept, anything else percent-encoded.
+QString escaped(const QString& text)
+{
+    return QString::fromLatin1(QUrl::toPercentEncoding(text, "!$&'()*+,;=:/?#[]@~{}<>\"^`|"));
+}
+
+// Why `text` cannot be a peer's address, or nothing: an http address with a host, no user name or
+// password (the address is shown in the log and on the map).
+QString peerProblem(const QString& text)
+{
+    const QUrl url(text, QUrl::StrictMode);
+    if (!url.isValid() || url.scheme() != QStringLiteral("http") || url.host().isEmpty() || url.port() == 0)
+        return QStringLiteral("needs an http address with a host, not '%1'").arg(escaped(text));
+    if (!url.userInfo().isEmpty())
+        return QStringLiteral("takes no user name or password in the address '%1'").arg(escaped(text));
+    return {};
 }
 
 // The argument the parser stopped at, as "<option>: <what is wrong>". The parser's own text names the
@@ -140,7 +168,12 @@ CommandLine parseCommandLine(const QStringList& arguments)
     const QCommandLineOption refresh(QStringLiteral("refresh"), QString(), QStringLiteral("SECONDS"));
     const QCommandLineOption webMap(QStringLiteral("web-map"), QString(), QStringLiteral("PORT"));
     const QCommandLineOption tiles(QStringLiteral("tiles"), QString(), QStringLiteral("URL"));
-    parser.addOptions({help, version, headless, settingsDir, bearingLog, networkLink, host, refresh, webMap, tiles});
+    const QCommandLineOption peer(QStringLiteral("peer"), QString(), QStringLiteral("URL"));
+    const QCommandLineOption bearingSpread(QStringLiteral("bearing-spread"), QString(), QStringLiteral("DEGREES"));
+    const QCommandLineOption history(QStringLiteral("history"), QString(), QStringLiteral("MINUTES"));
+    const QCommandLineOption fix(QStringLiteral("fix"), QString(), QStringLiteral("PORT"));
+    parser.addOptions({help, version, headless, settingsDir, bearingLog, networkLink, host, refresh, webMap, tiles,
+                       peer, bearingSpread, history, fix});
     for (const char* name : kQtValueOptions)
         parser.addOption(QCommandLineOption(QLatin1String(name), QString(), QStringLiteral("value")));
     for (const char* name : kQtFlagOptions)
@@ -183,13 +216,50 @@ CommandLine parseCommandLine(const QStringList& arguments)
                                   .arg(result.tilesUrl));
     }
 
+    // The peers, the spread and the history are the live map's: without it they would be lost.
+    for (const QCommandLineOption* mapOption : {&peer, &bearingSpread, &history}) {
+        if (parser.isSet(*mapOption) && !parser.isSet(webMap) && !parser.isSet(networkLink))
+            return usageError(QStringLiteral("--%1: goes with --web-map").arg(mapOption->names().constFirst()));
+    }
+    result.peers = parser.values(peer);
+    for (const QString& url : std::as_const(result.peers)) {
+        if (const QString problem = peerProblem(url); !problem.isEmpty())
+            return usageError(QStringLiteral("--peer: ") + problem);
+    }
+    if (result.peers.size() > kMaxPeers)
+        return usageError(QStringLiteral("--peer: at most %1 peers, not %2").arg(kMaxPeers).arg(result.peers.size()));
+    for (qsizetype i = 1; i < result.peers.size(); ++i) {
+        const QString shown = QUrl(result.peers[i]).toString(QUrl::FullyEncoded);
+        for (qsizetype j = 0; j < i; ++j) {
+            // Its line would count twice in the fix.
+            if (QUrl(result.peers[j]).toString(QUrl::FullyEncoded) == shown)
+                return usageError(QStringLiteral("--peer: '%1' is given twice").arg(shown));
+        }
+    }
+    if (parser.isSet(bearingSpread)) {
+        bool number = false;
+        result.bearingSpread = parser.value(bearingSpread).toDouble(&number);
+        if (!number || !(result.bearingSpread >= 0.1 && result.bearingSpread <= 45))
+            return usageError(QStringLiteral("--bearing-spread: needs degrees from 0.1 to 45, not '%1'")
+                                  .arg(escaped(parser.value(bearingSpread))));
+    }
+    if (parser.isSet(history)) {
+        bool number = false;
+        result.historyMinutes = parser.value(history).toInt(&number);
+        if (!number || result.historyMinutes < 1 || result.historyMinutes > 300)
+            return usageError(QStringLiteral("--history: needs whole minutes from 1 to 300, not '%1'")
+                                  .arg(escaped(parser.value(history))));
+    }
+
     if (!parser.isSet(networkLink)) {
-        if (parser.isSet(host) || parser.isSet(refresh))
-            return usageError(QStringLiteral("--%1: goes with --network-link").arg(parser.isSet(host) ? host.names().constFirst() : refresh.names().constFirst()));
+        for (const QCommandLineOption* linkOption : {&host, &refresh, &fix}) {
+            if (parser.isSet(*linkOption))
+                return usageError(QStringLiteral("--%1: goes with --network-link").arg(linkOption->names().constFirst()));
+        }
         return result;
     }
     // The link is printed instead of running a station: an option for the station would be lost.
-    for (const QCommandLineOption* stationOption : {&headless, &bearingLog, &webMap, &tiles}) {
+    for (const QCommandLineOption* stationOption : {&headless, &bearingLog, &webMap, &tiles, &peer, &bearingSpread, &history}) {
         if (parser.isSet(*stationOption))
             return usageError(QStringLiteral("--%1: does not go with --network-link, which prints a link and runs no station")
                                   .arg(stationOption->names().constFirst()));
@@ -205,6 +275,13 @@ CommandLine parseCommandLine(const QStringList& arguments)
         if (!seconds)
             return usageError(QStringLiteral("--refresh: ") + why);
         result.linkRefresh = *seconds;
+    }
+    if (parser.isSet(fix)) {
+        bool number = false;
+        result.fixPort = parser.value(fix).toInt(&number);
+        if (!number || !platform::connection::isPort(result.fixPort))
+            return usageError(QStringLiteral("--fix: needs the live map's port from 1 to 65535, not '%1'")
+                                  .arg(escaped(parser.value(fix))));
     }
     if (result.action == CommandLine::Action::Run)
         result.action = CommandLine::Action::NetworkLink;

@@ -21,11 +21,16 @@ struct CommandLine
     // --network-link: the map viewer's link to this station is printed instead of running it.
     QString linkHost;                         // --host as given; empty: this machine's host name
     QString linkRefresh = QStringLiteral("2"); // --refresh in seconds, written plainly ("2.5")
+    int fixPort = 0; // --network-link --fix PORT: the link goes to /fix.kml on the live map's PORT
 
     QString bearingLog; // --bearing-log: the file every drawn bearing is appended to; empty: none
 
     int webMapPort = 0; // --web-map: the live map's port, 0 for none
     QString tilesUrl;   // --tiles: the live map's tile address, empty for the default
+
+    QStringList peers;        // --peer URL, repeatable, at most 16, http only, needs --web-map
+    double bearingSpread = 3; // --bearing-spread DEGREES, 0.1 to 45
+    int historyMinutes = 30;  // --history MINUTES, 1 to 300
 };
 
 CommandLine parseCommandLine(const QStringList& arguments);

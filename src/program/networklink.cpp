@@ -22,6 +22,31 @@ namespace {
 
 constexpr int kDefaultPort = 10000;
 
+QByteArray linkDocument(const QString& name, const QString& address, const QString& refresh)
+{
+    QByteArray out;
+    QXmlStreamWriter xml(&out);
+    xml.setAutoFormatting(true);
+    xml.setAutoFormattingIndent(2);
+    xml.writeStartDocument();
+    xml.writeDefaultNamespace(QStringLiteral("http://www.opengis.net/kml/2.2"));
+    xml.writeStartElement(QStringLiteral("kml"));
+    xml.writeStartElement(QStringLiteral("NetworkLink"));
+    xml.writeTextElement(QStringLiteral("name"), name);
+    // The viewer keeps the operator's view when the map comes in again.
+    xml.writeTextElement(QStringLiteral("flyToView"), QStringLiteral("0"));
+    xml.writeStartElement(QStringLiteral("Link"));
+    xml.writeTextElement(QStringLiteral("href"), address);
+    xml.writeTextElement(QStringLiteral("refreshMode"), QStringLiteral("onInterval"));
+    xml.writeTextElement(QStringLiteral("refreshInterval"), refresh);
+    xml.writeTextElement(QStringLiteral("viewRefreshMode"), QStringLiteral("never"));
+    xml.writeEndElement();
+    xml.writeEndElement();
+    xml.writeEndElement();
+    xml.writeEndDocument();
+    return out;
+}
+
 } // namespace
 
 LinkPort websitePortForLink(const QString& path)
@@ -55,28 +80,14 @@ LinkPort websitePortForLink(const QString& path)
 
 QByteArray networkLinkDocument(const QString& urlHost, int port, const QString& refresh)
 {
-    const QString address = QStringLiteral("http://%1:%2/").arg(urlHost).arg(port);
-    QByteArray out;
-    QXmlStreamWriter xml(&out);
-    xml.setAutoFormatting(true);
-    xml.setAutoFormattingIndent(2);
-    xml.writeStartDocument();
-    xml.writeDefaultNamespace(QStringLiteral("http://www.opengis.net/kml/2.2"));
-    xml.writeStartElement(QStringLiteral("kml"));
-    xml.writeStartElement(QStringLiteral("NetworkLink"));
-    xml.writeTextElement(QStringLiteral("name"), QStringLiteral("Tarnvale WebServer %1:%2").arg(urlHost).arg(port));
-    // The viewer keeps the operator's view when the map comes in again.
-    xml.writeTextElement(QStringLiteral("flyToView"), QStringLiteral("0"));
-    xml.writeStartElement(QStringLiteral("Link"));
-    xml.writeTextElement(QStringLiteral("href"), address);
-    xml.writeTextElement(QStringLiteral("refreshMode"), QStringLiteral("onInterval"));
-    xml.writeTextElement(QStringLiteral("refreshInterval"), refresh);
-    xml.writeTextElement(QStringLiteral("viewRefreshMode"), QStringLiteral("never"));
-    xml.writeEndElement();
-    xml.writeEndElement();
-    xml.writeEndElement();
-    xml.writeEndDocument();
-    return out;
+    return linkDocument(QStringLiteral("Tarnvale WebServer %1:%2").arg(urlHost).arg(port),
+                        QStringLiteral("http://%1:%2/").arg(urlHost).arg(port), refresh);
+}
+
+QByteArray fixLinkDocument(const QString& urlHost, int mapPort, const QString& refresh)
+{
+    return linkDocument(QStringLiteral("Tarnvale WebServer fix %1:%2").arg(urlHost).arg(mapPort),
+                        QStringLiteral("http://%1:%2/fix.kml").arg(urlHost).arg(mapPort), refresh);
 }
 
 int printNetworkLink(const CommandLine& commandLine)
@@ -92,10 +103,15 @@ int printNetworkLink(const CommandLine& commandLine)
                              "give the station's name or address with --host\n", qPrintable(why));
         return 2;
     }
-    const LinkPort port = websitePortForLink(platform::settingsFilePath());
-    if (!port.warning.isEmpty())
-        platform::logEvent(port.warning);
-    const QByteArray document = networkLinkDocument(*written, port.port, commandLine.linkRefresh);
+    QByteArray document;
+    if (commandLine.fixPort != 0) {
+        document = fixLinkDocument(*written, commandLine.fixPort, commandLine.linkRefresh);
+    } else {
+        const LinkPort port = websitePortForLink(platform::settingsFilePath());
+        if (!port.warning.isEmpty())
+            platform::logEvent(port.warning);
+        document = networkLinkDocument(*written, port.port, commandLine.linkRefresh);
+    }
     if (std::fwrite(document.constData(), 1, static_cast<size_t>(document.size()), stdout)
             != static_cast<size_t>(document.size())
         || std::fflush(stdout) != 0) {

@@ -27,7 +27,11 @@ LinkPort websitePortForLink(const QString& path);
 // seconds without moving the viewer's view. `urlHost` as web::urlHost writes it.
 QByteArray networkLinkDocument(const QString& urlHost, int port, const QString& refresh);
 
-// Writes the document for the command line to standard output (warnings to standard error); the
+// The same link to the transmitter's fix, http://`urlHost`:`mapPort`/fix.kml on the live map's port.
+QByteArray fixLinkDocument(const QString& urlHost, int mapPort, const QString& refresh);
+
+// Writes the document for the command line to standard output (warnings to standard error; with
+// --fix the settings file is not read, the port being given); the
 // status to exit with: 0, 1 when it could not be written, 2 when this machine's host name is no
 // usable host.
 int printNetworkLink(const CommandLine& commandLine);

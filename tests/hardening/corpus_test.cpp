@@ -34,6 +34,7 @@ TEST(FuzzCorpus, SentenceReceiver) { replay("sentence", fuzzcheck::sentence); }
 TEST(FuzzCorpus, RequestMatcher) { replay("request", fuzzcheck::request); }
 TEST(FuzzCorpus, SettingsReader) { replay("settings", fuzzcheck::settings); }
 TEST(FuzzCorpus, NumberFromText) { replay("number", fuzzcheck::number); }
+TEST(FuzzCorpus, PeerAnswerReader) { replay("peer", fuzzcheck::peer); }
 
 TEST(FuzzFindings, OutOfRangeNumbersGoTheWayTheirMagnitudeSays)
 {

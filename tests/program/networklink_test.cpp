@@ -210,6 +210,22 @@ TEST_F(NetworkLinkProgram, TheDefaultHostIsThisMachinesName)
     EXPECT_EQ(readLink(r.out).text["href"], QStringLiteral("http://%1:10000/").arg(*expected));
 }
 
+TEST_F(NetworkLinkProgram, WithFixItLinksToTheFixOnTheLiveMapsPortAndReadsNoSettings)
+{
+    QTemporaryDir settingsDir;
+    const Run r = run(QStringLiteral(TARNVALE_EXECUTABLE), {"--network-link", "--fix", "8080", "--host", "fe80::1%eth0",
+                                                            "--settings-dir", settingsDir.path()});
+    ASSERT_EQ(r.status, 0) << r.err.toStdString();
+    EXPECT_TRUE(r.err.isEmpty()) << r.err.toStdString(); // no settings file, and no word about it
+    const ReadLink link = readLink(r.out);
+    ASSERT_TRUE(link.error.isEmpty()) << link.error.toStdString();
+    EXPECT_EQ(link.order, (QStringList{"NetworkLink", "name", "flyToView", "Link", "href", "refreshMode",
+                                       "refreshInterval", "viewRefreshMode"}));
+    EXPECT_EQ(link.text["href"], QStringLiteral("http://[fe80::1%25eth0]:8080/fix.kml"));
+    EXPECT_EQ(link.text["refreshInterval"], QStringLiteral("2"));
+    EXPECT_TRUE(QDir(settingsDir.path()).isEmpty());
+}
+
 TEST_F(NetworkLinkProgram, BadValuesAreAUsageErrorWithNothingPrinted)
 {
     // Each with the option the line names first.

@@ -2,6 +2,8 @@
 
 #include "bearinghistory.h"
 #include "commandline.h"
+#include "fixtracker.h"
+#include "peers.h"
 #include "mapstatus.h"
 #include "networklink.h"
 #include "core/station/stationcore.h"
@@ -15,6 +17,7 @@
 #include "livemap.h"
 
 #include <QDir>
+#include <QUrl>
 
 namespace station {
 
@@ -72,8 +75,9 @@ int WebMap::start(StationCore& station, const CommandLine& commandLine)
     }
     tellOfChanges(station.model(), m_map->feed());
     // Kept from the start, so that a page opened late gets the whole hunt.
-    const auto* history = new BearingHistory(station.model(), 30, m_map.get());
+    const auto* history = new BearingHistory(station.model(), commandLine.historyMinutes, m_map.get());
     m_map->setHistory([history] { return history->json(); });
+    followTheFix(station.model(), commandLine);
     platform::logEvent(QStringLiteral("Serving the live map on port %1 (open http://<this machine>:%1/ in a browser)")
                            .arg(commandLine.webMapPort));
     if (const int streams = m_map->listener()->maxStreams(); streams < platform::HttpListener::kMaxStreams) {
@@ -87,6 +91,25 @@ int WebMap::start(StationCore& station, const CommandLine& commandLine)
                                .arg(m_map->assets().leafletDir()));
     }
     return 0;
+}
+
+// The fix from the station's own line and its peers' (read from the start), served and sent on every
+// change.
+void WebMap::followTheFix(const StationModel& model, const CommandLine& commandLine)
+{
+    Peers* peers = nullptr;
+    if (!commandLine.peers.isEmpty()) {
+        peers = new Peers(commandLine.peers, m_map.get());
+        QStringList shown;
+        for (const QString& url : commandLine.peers)
+            shown << QUrl(url).toString(QUrl::FullyEncoded);
+        platform::logEvent(QStringLiteral("Reading %1 peer(s) once a second: %2").arg(shown.size()).arg(shown.join(u", ")));
+    }
+    const auto* tracker = new FixTracker(model, peers, commandLine.bearingSpread, m_map.get());
+    m_map->setFixDocuments([tracker] { return tracker->json(); }, [tracker] { return tracker->kml(); });
+    QObject::connect(tracker, &FixTracker::changed, &m_map->feed(), &web::LiveFeed::fixChanged);
+    if (peers)
+        peers->start();
 }
 
 void WebMap::stopAccepting()

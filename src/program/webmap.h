@@ -16,6 +16,7 @@ class LiveMap;
 namespace station {
 
 struct CommandLine;
+class StationModel;
 
 // A --web-map port that is the settings file's website port, as a usage error's text
 // ("--web-map: 10000 is the website port ..."); empty when the ports differ or no map was asked for.
@@ -39,6 +40,8 @@ public:
     void stopAccepting();
 
 private:
+    void followTheFix(const StationModel& model, const CommandLine& commandLine);
+
     std::unique_ptr<web::LiveMap> m_map;
 };
 

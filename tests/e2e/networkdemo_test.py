@@ -3,6 +3,7 @@
 equator and east of Greenwich, each fed by its simulator aiming at the transmitter and reading the other
 two. Each station stands 10 to 20 km from the transmitter, spread around it; each station's own line
 passes the transmitter within a few hundred metres; the fix lies within 250 m of it, from all three;
+a third station frozen leaves a fix from the two left, with one line naming it and one when it is back;
 SIGTERM stops everything and removes the settings folders.
 
     networkdemo_test.py --demo PATH --build DIR
@@ -73,6 +74,25 @@ def features(document, kind):
     return [f for f in (document or {}).get('features', []) if f.get('geometry', {}).get('type') == kind]
 
 
+def stations_in_fix(station):
+    points = features(get_json(station['map'] + 'fix.json'), 'Point')
+    return points[0]['properties'].get('stations') if points else 0
+
+
+def station_process(map_url):
+    """The process id of the station serving the live map at map_url (its --web-map port)."""
+    port = map_url.rstrip('/').rsplit(':', 1)[1]
+    for entry in os.listdir('/proc'):
+        try:
+            with open(f'/proc/{entry}/cmdline', 'rb') as f:
+                argv = f.read().split(b'\0')
+        except OSError:
+            continue
+        if b'--web-map' in argv and argv.index(b'--web-map') + 1 < len(argv) and argv[argv.index(b'--web-map') + 1] == port.encode():
+            return int(entry)
+    return None
+
+
 def main():
     arguments = argparse.ArgumentParser()
     arguments.add_argument('--demo', required=True)
@@ -134,6 +154,23 @@ def main():
             lon, lat = points[0]['geometry']['coordinates'][:2]
             error = math.hypot(*plane((lat, lon)))
             check(error <= 250, f'the fix lies {error:.0f} m from the transmitter')
+
+        # The third station stops answering (frozen, as a station whose computer hangs): station 1 names
+        # it once and fixes from the two lines left; thawed, it names it once more and is back to three.
+        third = station_process(stations[2]['map'])
+        if check(third is not None, 'the third station\'s process found'):
+            port = stations[2]['map'].rstrip('/').rsplit(':', 1)[1]
+            said = lambda what: [l for l in lines if l.startswith('[station 1] Peer') and f':{port}/' in l and what in l]
+            before = (len(said('cannot be read')), len(said('read again')))
+            os.kill(third, signal.SIGSTOP)
+            try:
+                check(wait_for(lambda: stations_in_fix(stations[0]) == 2, 15), 'a peer stopped: the fix from the two left')
+                check(wait_for(lambda: len(said('cannot be read')) == before[0] + 1, 5), 'one line names the stopped peer')
+            finally:
+                os.kill(third, signal.SIGCONT)
+            check(wait_for(lambda: stations_in_fix(stations[0]) == 3, 15), 'started again: back to three')
+            check(wait_for(lambda: len(said('read again')) == before[1] + 1, 5), 'one line says it is back')
+            check(len(said('cannot be read')) == before[0] + 1, 'no second line while it was away')
     finally:
         demo.send_signal(signal.SIGTERM)
         try:

@@ -30,7 +30,8 @@ protected:
         browser.write("GET /live HTTP/1.1\r\nHost: station\r\n\r\n");
         ASSERT_TRUE(QTest::qWaitFor([&] { return events().size() == 1; }, 3000));
     }
-    // The line's properties of every event received so far.
+    // The line's properties of every status event received so far (the fix's events, of their own
+    // type, are not the status).
     QList<QJsonObject> events()
     {
         stream += browser.readAll();
@@ -39,6 +40,9 @@ protected:
             const qsizetype end = stream.indexOf("\n\n", at);
             if (end < 0)
                 break;
+            const qsizetype blockStart = stream.lastIndexOf("\n\n", at);
+            if (stream.mid(blockStart + 1, at - blockStart - 1).contains("event: "))
+                continue;
             const QJsonObject status = QJsonDocument::fromJson(stream.mid(at + 6, end - at - 6)).object();
             lines << status.value(QStringLiteral("features")).toArray().at(1).toObject().value(QStringLiteral("properties")).toObject();
         }

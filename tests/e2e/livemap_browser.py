@@ -31,6 +31,8 @@ import threading
 import time
 import urllib.request
 
+from checks import check, failures, wait_for
+
 SKIP = 77
 CHROMIUM = '/usr/bin/chromium'
 CHROMEDRIVER = '/usr/bin/chromedriver'
@@ -40,24 +42,6 @@ try:
 except ImportError:
     webdriver = None
 
-failures = []
-
-
-def check(condition, what):
-    print(('ok      ' if condition else 'FAILED  ') + what, flush=True)
-    if not condition:
-        failures.append(what)
-    return condition
-
-
-def wait_for(condition, timeout, interval=0.02):
-    end = time.monotonic() + timeout
-    while time.monotonic() < end:
-        value = condition()
-        if value:
-            return value
-        time.sleep(interval)
-    return condition()
 
 
 def free_port(avoid=()):

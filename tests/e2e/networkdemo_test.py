@@ -23,29 +23,18 @@ import threading
 import time
 import urllib.request
 
+import checks
+from checks import check, failures
+
 SKIP = 77
 EARTH_RADIUS_M = 6_371_000
 TARGET = (-33.95, 151.15)
 
-failures = []
 opener = urllib.request.build_opener(urllib.request.ProxyHandler({}))  # loopback only, never a proxy
 
 
-def check(condition, what):
-    print(('ok      ' if condition else 'FAILED  ') + what, flush=True)
-    if not condition:
-        failures.append(what)
-    return condition
-
-
 def wait_for(condition, timeout, interval=0.2):
-    end = time.monotonic() + timeout
-    while time.monotonic() < end:
-        value = condition()
-        if value:
-            return value
-        time.sleep(interval)
-    return condition()
+    return checks.wait_for(condition, timeout, interval)
 
 
 def plane(point, origin=TARGET):

@@ -1,7 +1,7 @@
 // The settings file's path as the station meets it at start-up and at shutdown when it is no regular
 // file (a FIFO, a device, a folder), a link to a regular file, and a file it cannot read at shutdown.
-#include "platform/messages.h"
-#include "core/station/stationcore.h"
+#include "settingsstation.h"
+
 #include "support/eventlines.h"
 #include "support/loopback.h"
 #include "support/messagerecorder.h"
@@ -25,24 +25,7 @@ using testsupport::settingsLinesFor;
 
 namespace {
 
-// A station with a DF unit (a pseudo-terminal) linked as COM1.
-struct SettingsPath : ::testing::Test
-{
-    testsupport::SettingsFolder folder;
-    testsupport::Pty dfUnit;
-    platform::Messages messages;
-    testsupport::MessageRecorder boxes{messages};
-    std::unique_ptr<StationCore> station = std::make_unique<StationCore>(messages);
-
-    void SetUp() override { ASSERT_TRUE(dfUnit.linkAs(folder.folder(), 1)); }
-    bool start() { return station->Form_Load(); }
-    QStringList shutDown()
-    {
-        station->shutDown();
-        station.reset();
-        return folder.readLines();
-    }
-};
+using SettingsPath = SettingsStation;
 
 // A file this thread cannot read: no permission bits, and for root (who passes them by) this thread's
 // power to override them set aside while the object lives.

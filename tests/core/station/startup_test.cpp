@@ -1,13 +1,12 @@
 // The station as it starts from its settings file and writes it back, in-process.
-#include "platform/messages.h"
+#include "settingsstation.h"
+
 #include "core/station/settingsfile.h"
-#include "core/station/stationcore.h"
 #include "support/eventlines.h"
 #include "support/loopback.h"
 #include "support/messagerecorder.h"
 #include "support/pty.h"
 #include "support/settingsfolder.h"
-
 
 #include <QDir>
 #include <QFile>
@@ -18,23 +17,14 @@
 
 #include <memory>
 
-
 using testsupport::SettingsFolder;
 using testsupport::settingsLinesFor;
 
 namespace {
 
-// A station with a DF unit (a pseudo-terminal) linked as COM1.
-struct StationFixture : ::testing::Test
+// The station of the settings tests, read through its model.
+struct StationFixture : SettingsStation
 {
-    SettingsFolder folder;
-    testsupport::Pty dfUnit;
-    platform::Messages messages;
-    testsupport::MessageRecorder boxes{messages};
-    std::unique_ptr<StationCore> station = std::make_unique<StationCore>(messages);
-
-    void SetUp() override { ASSERT_TRUE(dfUnit.linkAs(folder.folder(), 1)); }
-    bool start() { return station->Form_Load(); }
     const station::StationModel& model() const { return std::as_const(*station).model(); }
     // The website port's digits as the options window shows them.
     QString websiteDigits() const
@@ -46,12 +36,6 @@ struct StationFixture : ::testing::Test
     }
     // A digit field's digit as the options window shows it.
     QString digitOf(const char* name) const { return QString::number(station->model().digit(options::digitFieldIndex(name))); }
-    QStringList shutDown()
-    {
-        station->shutDown();
-        station.reset();
-        return folder.readLines();
-    }
 };
 
 } // namespace

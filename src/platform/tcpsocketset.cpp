@@ -3,17 +3,13 @@
 #include "connectionrules.h"
 #include "connectionshedder.h"
 #include "lingeringcloser.h"
+#include "readinessqueue.h"
+#include "recordgrowth.h"
+#include "socketcalls.h"
 #include "tcplistener.h"
 #include "tcpsocketsetelement.h"
 
-#include <QPointer>
-#include <QTcpServer>
-#include <QTcpSocket>
 #include <QTimer>
-
-#ifdef Q_OS_UNIX
-#include <unistd.h>
-#endif
 
 // The elements and their connections' arrival: listening, accepting, reading and the peer's close.
 // Sending and its reports are in tcpsocketsetsending.cpp, closing and lingering in
@@ -21,29 +17,48 @@
 
 namespace platform {
 
+namespace {
+
+// Read from one connection per turn of the queue; a peer that sends more is read again next turn.
+constexpr qint64 kReadChunk = 16 * 1024;
+constexpr int kReadsPerTurn = 8;
+
+quint64 tokenOf(int index, quint32 connection)
+{
+    return (quint64{connection} << 32) | static_cast<quint32>(index);
+}
+
+} // namespace
+
 TcpSocketSet::TcpSocketSet(QObject* parent)
     : QObject(parent)
+    , m_queue(new ReadinessQueue(this))
     , m_closer(new LingeringCloser(this))
     , m_drained(new QTimer(this))
 {
     (void)load(0);
+    m_queue->setHandler([this](quint64 token, quint32 events) { ready(token, events); });
     m_drained->setSingleShot(true);
     m_drained->setInterval(kDrainedMs);
-    connect(m_drained, &QTimer::timeout, this, &TcpSocketSet::giveUpSpareSockets);
+    connect(m_drained, &QTimer::timeout, this, &TcpSocketSet::giveBackBurst);
 }
 
-TcpSocketSet::~TcpSocketSet() = default;
+TcpSocketSet::~TcpSocketSet()
+{
+    for (const std::unique_ptr<Element>& e : m_elements) {
+        if (e && e->held())
+            closeDescriptor(e->descriptor);
+    }
+}
 
-int TcpSocketSet::ubound() const { return m_count - 1; }
+int TcpSocketSet::ubound() const { return static_cast<int>(m_elements.size()) - 1; }
 
 bool TcpSocketSet::load(int index)
 {
-    static_assert(sizeof(Element) <= 64, "a burst leaves tens of thousands of elements behind");
     if (index != ubound() + 1)
         return fail(QStringLiteral("Element %1 cannot be created").arg(index));
-    if (m_count % kElementsPerBlock == 0)
-        m_blocks.push_back(std::make_unique<Element[]>(kElementsPerBlock));
-    ++m_count;
+    reserveRecords(m_elements, m_elements.size() + 1);
+    m_elements.emplace_back();
     return true;
 }
 
@@ -51,11 +66,11 @@ TcpSocketSet::Element* TcpSocketSet::element(int index) const
 {
     if (index < 0 || index > ubound())
         return nullptr;
-    return &m_blocks[static_cast<size_t>(index / kElementsPerBlock)][static_cast<size_t>(index % kElementsPerBlock)];
+    return m_elements[static_cast<size_t>(index)].get();
 }
 
 // The element, if it still holds the connection an event was raised for.
-TcpSocketSet::Element* TcpSocketSet::current(int index, quint64 connection) const
+TcpSocketSet::Element* TcpSocketSet::current(int index, quint32 connection) const
 {
     Element* e = element(index);
     return e && e->held() && e->connection == connection ? e : nullptr;
@@ -70,7 +85,7 @@ bool TcpSocketSet::fail(const QString& error)
 int TcpSocketSet::firstClosed(int from) const
 {
     for (int i = std::max(from, 1); i <= ubound(); ++i) {
-        if (element(i)->state == SocketState::Closed)
+        if (!m_elements[static_cast<size_t>(i)])
             return i;
     }
     return 0;
@@ -84,7 +99,7 @@ SocketState::Code TcpSocketSet::state(int index) const
 
 void TcpSocketSet::setLocalPort(int index, qint32 port)
 {
-    if (element(index))
+    if (index >= 0 && index <= ubound())
         m_listening[index].localPort = port;
 }
 
@@ -96,14 +111,15 @@ qint32 TcpSocketSet::localPort(int index) const
 
 bool TcpSocketSet::listen(int index)
 {
-    Element* e = element(index);
-    if (!e)
+    if (index < 0 || index > ubound())
         return fail(QStringLiteral("No element %1").arg(index));
-    if (e->held())
+    if (element(index) && element(index)->held())
         return fail(QStringLiteral("Element %1 holds a connection").arg(index));
     const qint32 port = localPort(index);
     if (!connection::isPort(port))
         return fail(QStringLiteral("Port %1 is outside 1 to 65535").arg(port));
+    if (!m_queue->isValid())
+        return fail(QStringLiteral("Connections cannot be watched on this system"));
     close(index);
 
     auto* server = new TcpListener(this);
@@ -113,10 +129,14 @@ bool TcpSocketSet::listen(int index)
         delete server;
         return false;
     }
-    connect(server, &QTcpServer::newConnection, this, [this, index, server] { takeConnections(index, server); });
-    server->setDescriptorTaker([this, index](qintptr descriptor) { takeDescriptor(index, descriptor); });
+    if (!server->setDescriptorTaker([this, index](qintptr descriptor) { takeDescriptor(index, descriptor); })) {
+        delete server;
+        return fail(QStringLiteral("Connections cannot be taken as descriptors on this system"));
+    }
     m_listening[index].server = server;
+    auto e = std::make_unique<Element>();
     e->state = SocketState::Listening;
+    m_elements[static_cast<size_t>(index)] = std::move(e);
     return true;
 }
 
@@ -128,31 +148,14 @@ qint32 TcpSocketSet::nextRequestId()
     return m_nextRequestId;
 }
 
-void TcpSocketSet::takeConnections(int index, QTcpServer* server)
-{
-    QPointer<QTcpServer> guard(server);
-    while (guard && server->hasPendingConnections()) {
-        QTcpSocket* socket = server->nextPendingConnection();
-        if (!socket)
-            break;
-        socket->setParent(this); // outlives a server that stops listening
-        offer(index, {-1, socket});
-    }
-}
-
 void TcpSocketSet::takeDescriptor(int index, qintptr descriptor)
 {
-    offer(index, {descriptor, nullptr});
-}
-
-void TcpSocketSet::offer(int index, const Pending& pending)
-{
     const qint32 id = nextRequestId();
-    m_pending.insert(id, pending);
+    m_pending.insert(id, static_cast<int>(descriptor));
     emit connectionRequest(index, id);
     const auto left = m_pending.constFind(id);
     if (left != m_pending.constEnd()) { // not taken over by the handler
-        const Pending untaken = *left;
+        const int untaken = *left;
         m_pending.erase(left);
         closePending(untaken);
     }
@@ -160,98 +163,114 @@ void TcpSocketSet::offer(int index, const Pending& pending)
 
 bool TcpSocketSet::accept(int index, qint32 requestId)
 {
-    Element* e = element(index);
-    if (!e || e->state != SocketState::Closed || e->held())
+    if (index < 1 || index > ubound() || element(index))
         return fail(QStringLiteral("Element %1 cannot accept now").arg(index));
     const auto found = m_pending.constFind(requestId);
     if (found == m_pending.constEnd())
         return fail(QStringLiteral("No pending connection %1").arg(requestId));
-    const Pending pending = *found;
+    const int descriptor = *found;
     m_pending.erase(found);
 
-    dropConnection(index, *e);
-    QTcpSocket* socket = socketFor(*e, pending, index);
-    if (!socket)
-        return fail(QStringLiteral("Element %1 cannot take the connection").arg(index));
-    e->socket = socket;
-    e->connected = true;
-    ++m_connections;
+    auto e = std::make_unique<Element>();
+    e->descriptor = descriptor;
+    e->connection = ++m_lastConnection;
     e->state = SocketState::Connected;
     e->acceptedAt = acceptClock();
-    e->heard = socket->bytesAvailable() > 0;
-    const quint32 connection = e->connection;
-    // Whatever happened before the element took the connection over is reported now.
-    if (socket->state() != QAbstractSocket::ConnectedState)
-        queue({index, connection, Due::PeerClose});
-    else if (socket->bytesAvailable() > 0)
-        queue({index, connection, Due::Arrival});
+    e->interest = ReadinessQueue::kReadable;
+    // Level-triggered: bytes or a close that came before are reported by the queue's next turn.
+    if (!m_queue->add(descriptor, e->interest, tokenOf(index, e->connection))) {
+        closeDescriptor(descriptor);
+        return fail(QStringLiteral("Element %1 cannot take the connection").arg(index));
+    }
+    m_elements[static_cast<size_t>(index)] = std::move(e);
+    ++m_connections;
     return true;
 }
 
-// The socket that takes a pending connection: the one the listener made, or the element's own with
-// the accepted descriptor handed to it.
-QTcpSocket* TcpSocketSet::socketFor(Element& e, const Pending& pending, int index)
+void TcpSocketSet::ready(quint64 token, quint32 events)
 {
-    if (pending.socket) {
-        // The element's own socket is not needed for this one; it stays for the next.
-        if (QTcpSocket* own = std::exchange(e.socket, nullptr))
-            delete own;
-        watch(index, pending.socket);
-        return pending.socket;
-    }
-    QTcpSocket* socket = std::exchange(e.socket, nullptr);
-    if (!socket) {
-        socket = new QTcpSocket(this);
-        watch(index, socket);
-    }
-    if (!socket->setSocketDescriptor(pending.descriptor)) {
-#ifdef Q_OS_UNIX
-        ::close(static_cast<int>(pending.descriptor));
-#endif
-        e.socket = socket; // kept, free, for the next
-        return nullptr;
-    }
-    return socket;
+    const auto index = static_cast<int>(token & 0xffffffffu);
+    const auto connection = static_cast<quint32>(token >> 32);
+    Element* e = current(index, connection);
+    if (!e)
+        return; // let go since the queue reported it
+    constexpr quint32 kTrouble = ReadinessQueue::kFailed | ReadinessQueue::kHungUp;
+    if (e->sending() && (events & (ReadinessQueue::kWritable | kTrouble)))
+        flush(index, connection);
+    e = current(index, connection);
+    if (e && e->reading && (events & (ReadinessQueue::kReadable | kTrouble)))
+        readAvailable(index, connection);
 }
 
-// The socket's notifications, for as long as it serves the element at `index`.
-void TcpSocketSet::watch(int index, QTcpSocket* socket)
+// Reads what the system holds for the connection, then reports it, as it comes, with dataArrival.
+void TcpSocketSet::readAvailable(int index, quint32 connection)
 {
-    connect(socket, &QTcpSocket::readyRead, this, [this, index, socket] { readyRead(index, socket); });
-    connect(socket, &QTcpSocket::bytesWritten, this,
-            [this, index, socket](qint64 bytes) { bytesWritten(index, socket, bytes); });
-    connect(socket, &QTcpSocket::errorOccurred, this, [this, index, socket](QAbstractSocket::SocketError error) {
-        Element* el = element(index);
-        // A peer's close is reported as an error too; it is handled as the close it is.
-        if (el && el->held() == socket && el->state == SocketState::Connected && error != QAbstractSocket::RemoteHostClosedError)
-            el->state = SocketState::Error;
-    });
-    // Raised later, so that bytes that came before the close are delivered first.
-    connect(socket, &QTcpSocket::disconnected, this, [this, index, socket] {
-        Element* el = element(index);
-        if (!el || el->held() != socket)
-            return;
-        queue({index, el->connection, Due::PeerClose});
-    });
-}
-
-void TcpSocketSet::readyRead(int index, QTcpSocket* socket)
-{
-    Element* e = element(index);
-    if (!e || e->held() != socket || socket->bytesAvailable() == 0)
+    Element* e = current(index, connection);
+    char chunk[kReadChunk];
+    bool got = false;
+    for (int turn = 0; turn < kReadsPerTurn; ++turn) {
+        qint64 moved = 0;
+        const Transfer done = receiveSome(e->descriptor, chunk, kReadChunk, moved);
+        if (done == Transfer::Moved && moved > 0) {
+            e->input.append(chunk, moved);
+            got = true;
+            if (moved < kReadChunk)
+                break; // most likely all there was; level-triggered, the queue says if not
+            continue;
+        }
+        if (done == Transfer::WouldBlock)
+            break;
+        peerGone(index, *e, done == Transfer::Failed);
+        break;
+    }
+    if (!got)
         return;
     e->heard = true;
     if (e->state == SocketState::Connected)
-        emit dataArrival(index, clamp32(socket->bytesAvailable()));
+        emit dataArrival(index, clamp32(e->input.size()));
 }
 
-void TcpSocketSet::peerClosed(int index, quint64 connection)
+// The peer closed or reset the connection, or it failed: nothing more is read (a level-triggered
+// end-of-stream would be reported for ever); whatever arrived before is delivered first, then the
+// close, from the event loop.
+void TcpSocketSet::peerGone(int index, Element& e, bool failed)
+{
+    if (!e.reading)
+        return;
+    e.reading = false;
+    if (failed) {
+        e.state = SocketState::Error;
+        e.output = QByteArray();
+        e.outputAt = 0;
+    }
+    watch(index, e);
+    queue({index, e.connection, Due::PeerClose});
+}
+
+// Tells the queue what the connection waits for now: the peer's bytes while it reads, room to send
+// while bytes wait. Nothing at all takes the descriptor out of the queue, which otherwise would go on
+// reporting a reset connection.
+void TcpSocketSet::watch(int index, Element& e)
+{
+    const quint32 interest = (e.reading ? ReadinessQueue::kReadable : 0) | (e.sending() ? ReadinessQueue::kWritable : 0);
+    if (interest == e.interest)
+        return;
+    if (interest == 0)
+        m_queue->remove(e.descriptor);
+    else if (e.interest == 0)
+        (void)m_queue->add(e.descriptor, interest, tokenOf(index, e.connection));
+    else
+        (void)m_queue->modify(e.descriptor, interest, tokenOf(index, e.connection));
+    e.interest = interest;
+}
+
+void TcpSocketSet::peerClosed(int index, quint32 connection)
 {
     Element* e = current(index, connection);
     if (!e || e->state == SocketState::PeerClosing)
         return;
-    if (e->state == SocketState::Connected && e->socket->bytesAvailable() > 0) {
-        emit dataArrival(index, clamp32(e->socket->bytesAvailable()));
+    if (e->state == SocketState::Connected && !e->input.isEmpty()) {
+        emit dataArrival(index, clamp32(e->input.size()));
         e = current(index, connection); // the handler may have closed the element
         if (!e)
             return;
@@ -272,7 +291,7 @@ bool TcpSocketSet::getData(int index, QString& data)
     Element* e = element(index);
     if (!e || !e->held())
         return fail(QStringLiteral("Element %1 holds no connection").arg(index));
-    data = QString::fromLatin1(e->socket->readAll());
+    data = QString::fromLatin1(std::exchange(e->input, QByteArray()));
     return true;
 }
 

@@ -14,13 +14,14 @@
 // A listening element that runs out of descriptors makes room through the process's
 // ConnectionShedder; the pool that serves the elements offers their silent connections to it.
 //
-// Each element keeps its socket from one connection to the next: an accepted descriptor is handed to
-// the element's socket, and a closed connection that has nothing left in the socket is passed on, as a
-// bare descriptor, to a LingeringCloser that finishes it. Only the lowest kKeptSockets elements keep
-// theirs for good: once a burst of connections has drained, the free elements above them give their
-// sockets and buffers up, and the freed heap goes back to the system. Bytes to send go straight to
-// the system when nothing waits before them. Send reports are delivered from the event loop, all that
-// are due in one event, in the order they fell due, even when a handler lets events run in between.
+// A connection is served on its bare descriptor through one readiness queue shared by every element,
+// so it costs the event loop no notifier or timer of its own. A free element holds nothing at all: its
+// record is made when it takes a connection (or listens) and dropped when it lets go, and a closed
+// connection goes on, with whatever it still has to send, to a LingeringCloser that finishes it. Once
+// a burst of connections has drained, the freed heap goes back to the system. Bytes to send go straight
+// to the system when nothing waits before them. Send reports are delivered from the event loop, all
+// that are due in one event, in the order they fell due, even when a handler lets events run in
+// between.
 
 #include <QHash>
 #include <QObject>
@@ -29,8 +30,6 @@
 #include <memory>
 #include <vector>
 
-class QTcpServer;
-class QTcpSocket;
 class QTimer;
 
 namespace platform {
@@ -53,6 +52,7 @@ struct SocketState
 };
 
 class LingeringCloser;
+class ReadinessQueue;
 class TcpListener;
 
 class TcpSocketSet : public QObject
@@ -117,19 +117,17 @@ public:
     void setLingerTimeout(int milliseconds) { m_lingerMs = milliseconds; }
     // Closed connections still lingering.
     int lingeringCount() const;
-    // Of them, those still held by a socket of the program (bytes not yet handed to the system, or a
-    // platform without the lingering closer), which end with the set; the others have everything
-    // handed over, and the system finishes them.
-    int lingeringInSockets() const { return m_lingering; }
+    // Of them, those whose bytes are not all handed to the system yet: they end with the set; the
+    // others have everything handed over, and the system finishes them.
+    int lingeringInSockets() const;
 
-    // Elements that keep their socket while free; the lowest free element is always taken first, so
-    // ordinary loads stay within them. Above them, free elements give their sockets up once the
-    // connections held have stayed at this figure or below for kDrainedMs.
-    static constexpr int kKeptSockets = 64;
+    // Once the connections held have stayed at this figure or below for kDrainedMs after a burst
+    // (an element above it let go), the room the burst took is given back to the system.
+    static constexpr int kQuietConnections = 64;
     static constexpr int kDrainedMs = 1000;
-    // Connections the elements hold, and the sockets they keep (a connection's, or a free element's own).
+    // Connections the elements hold, and the elements that hold a record (a connection, or listening).
     int connectionCount() const { return m_connections; }
-    int socketCount() const;
+    int recordCount() const;
 
 protected:
     bool event(QEvent* event) override;
@@ -150,27 +148,20 @@ private:
         qint32 localPort = 0;
         TcpListener* server = nullptr;
     };
-    // A connection accepted and offered through connectionRequest, not yet taken by an element.
-    struct Pending
-    {
-        qintptr descriptor = -1;
-        QTcpSocket* socket = nullptr; // where the listener hands over sockets instead of descriptors
-    };
 
     Element* element(int index) const;
-    Element* current(int index, quint64 connection) const;
+    Element* current(int index, quint32 connection) const;
     bool fail(const QString& error);
 
-    void takeConnections(int index, QTcpServer* server);
     void takeDescriptor(int index, qintptr descriptor);
-    void offer(int index, const Pending& pending);
     qint32 nextRequestId();
-    QTcpSocket* socketFor(Element& e, const Pending& pending, int index);
-    void watch(int index, QTcpSocket* socket);
-    void readyRead(int index, QTcpSocket* socket);
-    void bytesWritten(int index, QTcpSocket* socket, qint64 bytes);
-    // What is delivered from the event loop, never from inside a call or a socket's own notification.
-    enum class Due : quint8 { Reports, Arrival, PeerClose };
+    void ready(quint64 token, quint32 events);
+    void readAvailable(int index, quint32 connection);
+    void flush(int index, quint32 connection);
+    void watch(int index, Element& e);
+    void peerGone(int index, Element& e, bool failed);
+    // What is delivered from the event loop, never from inside a call or the queue's own notification.
+    enum class Due : quint8 { Reports, PeerClose };
     struct DueEvent
     {
         int index = 0;
@@ -180,36 +171,31 @@ private:
     void queue(const DueEvent& due);
     void postDueEvent();
     void queueReport(int index, Element& e);
-    void reportSends(int index, quint64 connection);
-    void peerClosed(int index, quint64 connection);
-    void dropConnection(int index, Element& e);
-    void giveUpSpareSockets();
-    bool letLinger(QTcpSocket* socket, bool untouched);
-    void dispose(QTcpSocket* socket, bool untouched);
-    void closePending(const Pending& pending);
+    void reportSends(int index, quint32 connection);
+    void peerClosed(int index, quint32 connection);
+    void letGo(int index, Element& e);
+    void giveBackBurst();
+    void closePending(int descriptor);
 
-    // The elements, by index: one small record each, holding everything of its connection. They live
-    // in blocks allocated as the set grows, never moved and not scattered among a burst's
-    // connections, whose memory can then go back to the system as a whole.
-    static constexpr int kElementsPerBlock = 256;
-    std::vector<std::unique_ptr<Element[]>> m_blocks;
-    int m_count = 0;
+    // The elements, by index: null while free (State 0), so that the tens of thousands a burst leaves
+    // behind cost a pointer each.
+    std::vector<std::unique_ptr<Element>> m_elements;
     std::map<int, Listening> m_listening; // by index; in practice element 0 alone
-    QHash<qint32, Pending> m_pending;
+    QHash<qint32, int> m_pending;         // descriptors offered through connectionRequest, by request
     qint32 m_nextRequestId = 1;
+    quint32 m_lastConnection = 0; // tells a connection from every earlier one of the set
     QString m_error;
     int m_lingerMs = 30000;
-    int m_lingering = 0;
+    ReadinessQueue* m_queue = nullptr;
     LingeringCloser* m_closer = nullptr;
-    // Send reports, arrivals and peer closes due, in order; one event delivers them all.
+    // Send reports and peer closes due, in order; one event delivers them all.
     std::vector<DueEvent> m_due;
     size_t m_dueNext = 0;  // the first not yet delivered
     int m_delivering = 0;  // deliveries on the stack (a handler may let events run)
     bool m_dueEventPosted = false;
     int m_connections = 0;
-    bool m_sparesAboveKept = false; // a free element above kKeptSockets keeps its socket
-    bool m_heapToGiveBack = false;  // those sockets given up, the freed heap not yet given back
-    QTimer* m_drained = nullptr;    // runs while the connections held are few after a burst
+    bool m_burstLeft = false;    // an element above kQuietConnections let go, its room not given back
+    QTimer* m_drained = nullptr; // runs while the connections held are few after a burst
 };
 
 } // namespace platform

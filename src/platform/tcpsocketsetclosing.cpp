@@ -3,81 +3,39 @@
 #include "connectionrules.h"
 #include "heaptrim.h"
 #include "lingeringcloser.h"
+#include "readinessqueue.h"
 #include "socketcalls.h"
 #include "tcplistener.h"
 #include "tcpsocketsetelement.h"
 
-#include <QSignalBlocker>
-#include <QTcpSocket>
 #include <QTimer>
+
 #include <utility>
 
-#ifdef Q_OS_UNIX
-#include <sys/socket.h>
-#include <unistd.h>
-#endif
-
-// Closing: an element's connection handed to the lingering closer (or left to finish in its socket),
-// silent connections for shedding, and the sockets a burst left behind given up.
+// Closing: an element's connection handed to the lingering closer, silent connections for shedding,
+// and the room a burst took given back.
 
 namespace platform {
 
-namespace {
-
-// A single-shot timer owned by `owner`: destroyed with it, never firing after it.
-template <typename Action>
-void startOwnedTimer(QObject* owner, int milliseconds, Action action)
+int TcpSocketSet::recordCount() const
 {
-    auto* timer = new QTimer(owner);
-    timer->setSingleShot(true);
-    QObject::connect(timer, &QTimer::timeout, owner, action);
-    timer->start(milliseconds);
-}
-
-} // namespace
-
-int TcpSocketSet::socketCount() const
-{
-    int count = 0;
-    for (int i = 0; i <= ubound(); ++i)
-        count += element(i)->socket ? 1 : 0;
-    return count;
+    return static_cast<int>(std::count_if(m_elements.begin(), m_elements.end(),
+                                          [](const std::unique_ptr<Element>& e) { return e != nullptr; }));
 }
 
 int TcpSocketSet::lingeringCount() const
 {
-    return m_lingering + m_closer->count();
+    return m_closer->count();
 }
 
-// A burst of connections leaves every element it used with a socket of its own, a few KiB each,
-// tens of thousands of them; once the burst is over they are given up (the elements stay), and so
-// is the heap they and the connections took.
-void TcpSocketSet::giveUpSpareSockets()
+int TcpSocketSet::lingeringInSockets() const
 {
-    if (m_connections > kKeptSockets)
-        return; // the next connection dropped at or below the figure tries again
-    if (std::exchange(m_sparesAboveKept, false)) {
-        for (int i = kKeptSockets + 1; i <= ubound(); ++i) {
-            // Closed, and idle since; nothing of it is under way.
-            Element& e = *element(i);
-            if (!e.connected)
-                delete std::exchange(e.socket, nullptr);
-        }
-        if (m_due.empty())
-            std::vector<DueEvent>().swap(m_due);
-        // The heap once the last connections have finished lingering and what they left is deleted.
-        m_heapToGiveBack = true;
-        m_drained->start();
-        return;
-    }
-    if (std::exchange(m_heapToGiveBack, false))
-        giveBackFreedHeap();
+    return m_closer->sendingCount();
 }
 
 void TcpSocketSet::close(int index)
 {
-    Element* e = element(index);
-    if (!e)
+    if (index < 0 || index > ubound())
         return;
     const auto listening = m_listening.find(index);
     if (listening != m_listening.end() && listening->second.server) {
@@ -85,34 +43,65 @@ void TcpSocketSet::close(int index)
         server->close();
         server->deleteLater(); // may be closed from inside its own notification
     }
-    dropConnection(index, *e);
-    e->state = SocketState::Closed;
+    // The record goes first: whatever letting go of the connection leads to finds the element free.
+    std::unique_ptr<Element> e = std::move(m_elements[static_cast<size_t>(index)]);
+    if (e && e->held())
+        letGo(index, *e);
 }
 
-void TcpSocketSet::closePending(const Pending& pending)
+// Hands the connection to the lingering closer with whatever the system has not taken yet, or, when
+// nothing was sent either way and nothing waits (or the peer is gone and nothing is owed), closes it
+// at once and gives its descriptor back.
+void TcpSocketSet::letGo(int index, Element& e)
 {
-    if (pending.socket) {
-        dispose(pending.socket, true);
-        return;
+    --m_connections;
+    if (e.interest != 0)
+        m_queue->remove(e.descriptor);
+    const bool untouched = !e.heard && !e.spoken;
+    const bool finished = !e.reading || (untouched && e.input.isEmpty() && !bytesWaitingInSystem(e.descriptor));
+    QByteArray rest = e.sending() ? e.output.sliced(e.outputAt) : QByteArray();
+    const int drainMs = std::min(connection::kLingerMs, m_lingerMs);
+    if ((finished && rest.isEmpty()) || !m_closer->take(e.descriptor, drainMs, std::move(rest), m_lingerMs))
+        closeDescriptor(e.descriptor);
+    e.descriptor = -1;
+    m_burstLeft = m_burstLeft || index > kQuietConnections;
+    if (m_burstLeft && m_connections <= kQuietConnections && !m_drained->isActive())
+        m_drained->start();
+}
+
+// A burst of connections left its room in the lists that grew with it and freed heap among the pages
+// still in use; once it has drained, both go back (the elements stay, each a null pointer).
+void TcpSocketSet::giveBackBurst()
+{
+    if (m_connections > kQuietConnections)
+        return; // the next connection let go at or below the figure tries again
+    m_burstLeft = false;
+    if (m_due.empty())
+        std::vector<DueEvent>().swap(m_due);
+    m_pending.squeeze();
+    giveBackFreedHeap();
+    // The burst's connections still lingering leave theirs when they finish: looked at once more.
+    if (m_closer->count() > kQuietConnections) {
+        m_burstLeft = true;
+        m_drained->start();
     }
-#ifdef Q_OS_UNIX
-    const auto descriptor = static_cast<int>(pending.descriptor);
-    char byte = 0;
+}
+
+void TcpSocketSet::closePending(int descriptor)
+{
     // Nothing arrived: closed at once with our end-of-stream. Otherwise it is finished like any other.
-    if (::recv(descriptor, &byte, 1, MSG_PEEK | MSG_DONTWAIT) > 0
-        && m_closer->take(descriptor, std::min(connection::kLingerMs, m_lingerMs)))
+    if (bytesWaitingInSystem(descriptor) && m_closer->take(descriptor, std::min(connection::kLingerMs, m_lingerMs)))
         return;
-    ::close(descriptor);
-#endif
+    closeDescriptor(descriptor);
 }
 
 std::vector<TcpSocketSet::SilentConnection> TcpSocketSet::silentConnections() const
 {
     std::vector<SilentConnection> silent;
     for (int i = 1; i <= ubound(); ++i) {
-        const Element& e = *element(i);
-        if (e.held() && e.state == SocketState::Connected && !e.heard && !e.spoken)
-            silent.push_back({i, e.connection, e.acceptedAt});
+        const Element* e = element(i);
+        if (e && e->held() && e->state == SocketState::Connected && !e->heard && !e->spoken)
+            silent.push_back({i, e->connection, e->acceptedAt});
     }
     std::sort(silent.begin(), silent.end(),
               [](const SilentConnection& a, const SilentConnection& b) { return a.acceptedAt < b.acceptedAt; });
@@ -121,90 +110,9 @@ std::vector<TcpSocketSet::SilentConnection> TcpSocketSet::silentConnections() co
 
 bool TcpSocketSet::isSilent(const SilentConnection& silent) const
 {
-    const Element* e = current(silent.index, silent.connection);
-    return e && e->state == SocketState::Connected && connection::isSilent(*e->socket, e->heard, e->spoken);
-}
-
-void TcpSocketSet::dropConnection(int index, Element& e)
-{
-    ++e.connection;
-    std::vector<qint64>().swap(e.sends); // a free element holds no buffer
-    e.written = 0;
-    e.reportQueued = false;
-    const bool untouched = !e.heard && !e.spoken;
-    e.heard = false;
-    e.spoken = false;
-    if (!e.connected)
-        return;
-    e.connected = false;
-    QTcpSocket* socket = std::exchange(e.socket, nullptr);
-    --m_connections;
-    if (letLinger(socket, untouched)) {
-        e.socket = socket; // free for the element's next connection
-        m_sparesAboveKept = m_sparesAboveKept || index > kKeptSockets;
-    } else {
-        dispose(socket, untouched);
-    }
-    if (m_sparesAboveKept && m_connections <= kKeptSockets && !m_drained->isActive())
-        m_drained->start();
-}
-
-// The usual way to finish a connection: when nothing waits in the socket, the socket lets go of it
-// and the system connection is handed, as a descriptor of its own, to the lingering closer (or, when
-// nothing was sent either way and nothing waits, simply closed). The socket is then free at once.
-// False when the socket still holds bytes for the peer or the descriptor cannot be passed on.
-bool TcpSocketSet::letLinger(QTcpSocket* socket, bool untouched)
-{
-    if (!LingeringCloser::available() || socket->bytesToWrite() > 0)
-        return false;
-    const QSignalBlocker quiet(socket); // nothing of this connection is reported any more
-    return m_closer->takeFrom(socket, untouched, std::min(connection::kLingerMs, m_lingerMs));
-}
-
-// Lets a connection the program is done with finish on its own: what was handed over is sent, then
-// our end-of-stream, while whatever the peer still sends is read and dropped; the socket is deleted
-// once the peer has closed too. A peer that stops reading or never closes cannot hold it for ever.
-// A connection on which nothing was sent either way has nothing to finish: it is closed at once, with
-// our end-of-stream, and its descriptor is free again.
-void TcpSocketSet::dispose(QTcpSocket* socket, bool untouched)
-{
-    socket->disconnect(this);
-    if (socket->state() != QAbstractSocket::ConnectedState) {
-        socket->deleteLater();
-        return;
-    }
-    if (untouched && socket->bytesAvailable() == 0 && socket->bytesToWrite() == 0 && !bytesWaitingInSystem(socket)) {
-        socket->close();
-        socket->deleteLater();
-        return;
-    }
-    ++m_lingering;
-    connect(socket, &QObject::destroyed, this, [this] { --m_lingering; });
-    connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
-    connect(socket, &QTcpSocket::readyRead, socket, [socket] { socket->readAll(); });
-    socket->readAll();
-
-    // The timers are the socket's children, so they end with it. (A single-shot timer that merely
-    // names the socket as its context lives on until it expires: one per connection served, each
-    // making every later timer start slower.)
-    const int drainMs = std::min(connection::kLingerMs, m_lingerMs);
-    auto finishSending = [socket, drainMs] {
-        if (socket->bytesToWrite() > 0 || socket->property("tarnvale.sent").toBool())
-            return;
-        socket->setProperty("tarnvale.sent", true);
-        shutdownSending(socket);
-        startOwnedTimer(socket, drainMs, [socket] {
-            socket->readAll();
-            socket->close();
-            socket->deleteLater();
-        });
-    };
-    connect(socket, &QTcpSocket::bytesWritten, socket, finishSending);
-    finishSending();
-    startOwnedTimer(socket, m_lingerMs, [socket] {
-        socket->abort();
-        socket->deleteLater();
-    });
+    const Element* e = current(silent.index, static_cast<quint32>(silent.connection));
+    return e && e->state == SocketState::Connected && e->reading && !e->heard && !e->spoken && e->input.isEmpty()
+        && !e->sending() && !bytesWaitingInSystem(e->descriptor);
 }
 
 } // namespace platform

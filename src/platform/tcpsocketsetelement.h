@@ -1,12 +1,10 @@
 #pragma once
-// One element of a TcpSocketSet: everything of the connection it holds, in one small record. A burst
-// of connections leaves tens of thousands of them behind (the elements are never removed), so the
-// record holds no object of its own: the socket is the one pointer, and a free element's socket (kept
-// for its next connection) sits in the same place.
+// The record of an element of a TcpSocketSet that holds a connection (or listens): everything of the
+// connection, made when the element takes it and dropped when it lets go. A free element has none.
 
 #include "tcpsocketset.h"
 
-#include <QTcpSocket>
+#include <QByteArray>
 
 #include <algorithm>
 #include <limits>
@@ -16,22 +14,23 @@ namespace platform {
 
 struct TcpSocketSet::Element
 {
-    // The connection's socket while `connected`; otherwise the element's own, kept for its next
-    // connection, or none.
-    QTcpSocket* socket = nullptr;
+    int descriptor = -1;    // the connection's; -1 on the listening element
+    quint32 connection = 0; // the set's number for this connection, never reused
+    SocketState::Code state = SocketState::Closed;
+    QByteArray input;          // arrived, not yet taken by getData()
+    QByteArray output;         // not yet taken by the system, from `outputAt` on
+    qsizetype outputAt = 0;
     std::vector<qint64> sends; // bytes of each send not yet reported, oldest first
-    qint64 written = 0;        // bytes the socket handed to the system, not yet reported
+    qint64 written = 0;        // bytes handed to the system, not yet reported
     qint64 acceptedAt = 0;     // acceptClock() when the element took the connection over
-    quint32 connection = 0;    // changes whenever the element takes or drops a connection
-    // Bit-fields: with them the record takes 56 bytes, not 64.
-    SocketState::Code state : 8 = SocketState::Closed;
-    bool connected : 1 = false;
-    bool reportQueued : 1 = false;
-    bool heard : 1 = false;  // a byte has arrived on the connection
-    bool spoken : 1 = false; // a byte has been handed over for the peer
+    quint32 interest = 0;      // what the readiness queue watches the descriptor for
+    bool reading = true;       // until the peer's end-of-stream, reset or an error
+    bool reportQueued = false;
+    bool heard = false;  // a byte has arrived on the connection
+    bool spoken = false; // a byte has been handed over for the peer
 
-    // The socket of the connection held, or none.
-    QTcpSocket* held() const { return connected ? socket : nullptr; }
+    bool held() const { return descriptor >= 0; }
+    bool sending() const { return outputAt < output.size(); }
 };
 
 inline qint32 clamp32(qint64 value)

@@ -1,19 +1,15 @@
 #include "tcpsocketset.h"
 
+#include "readinessqueue.h"
+#include "socketcalls.h"
 #include "tcpsocketsetelement.h"
 
 #include <QCoreApplication>
 #include <QEvent>
-#include <QTcpSocket>
 
 #include <numeric>
 
-#ifdef Q_OS_LINUX
-#include <cerrno>
-#include <sys/socket.h>
-#endif
-
-// Sending, and the reports of what was sent, arrived or closed, delivered from the event loop.
+// Sending, and the reports of what was sent or closed, delivered from the event loop.
 
 namespace platform {
 
@@ -26,28 +22,6 @@ QEvent::Type dueEventType()
     return type;
 }
 
-// Hands as much of `bytes` as the system takes at once straight to the connection; how much that was.
-qint64 sendDirectly(QTcpSocket* socket, const QByteArray& bytes)
-{
-#if defined(Q_OS_LINUX)
-    const auto descriptor = static_cast<int>(socket->socketDescriptor());
-    if (descriptor == -1)
-        return 0;
-    for (;;) {
-        const ssize_t sent = ::send(descriptor, bytes.constData(), static_cast<size_t>(bytes.size()),
-                                    MSG_DONTWAIT | MSG_NOSIGNAL);
-        if (sent >= 0)
-            return sent;
-        if (errno != EINTR)
-            return 0; // the socket's own write reports whatever is wrong
-    }
-#else
-    Q_UNUSED(socket);
-    Q_UNUSED(bytes);
-    return 0;
-#endif
-}
-
 } // namespace
 
 bool TcpSocketSet::sendData(int index, const QString& data)
@@ -55,32 +29,63 @@ bool TcpSocketSet::sendData(int index, const QString& data)
     Element* e = element(index);
     if (!e || !e->held() || e->state != SocketState::Connected)
         return fail(QStringLiteral("Element %1 is not connected").arg(index));
-    const QByteArray bytes = data.toLatin1();
-    // Straight to the system while nothing waits in the socket before these bytes; what the system
-    // does not take at once waits in the socket, which reports it through bytesWritten when it goes.
-    const qint64 direct = !bytes.isEmpty() && e->socket->bytesToWrite() == 0 ? sendDirectly(e->socket, bytes) : 0;
-    if (direct < bytes.size()) {
-        const qint64 rest = bytes.size() - direct;
-        if (e->socket->write(bytes.constData() + direct, rest) != rest)
-            return fail(e->socket->errorString());
-    }
-    e->spoken = e->spoken || !bytes.isEmpty();
-    e->sends.push_back(bytes.size());
+    QByteArray bytes = data.toLatin1();
+    const qint64 size = bytes.size();
+    // Straight to the system while nothing waits before these bytes; what it does not take at once
+    // waits in the element and goes as the connection has room (a failure shows there too).
+    qint64 direct = 0;
+    if (size > 0 && !e->sending() && sendSome(e->descriptor, bytes.constData(), size, direct) != Transfer::Moved)
+        direct = 0;
+    e->spoken = e->spoken || size > 0;
+    e->sends.push_back(size);
     e->written += direct;
+    if (direct < size) {
+        if (!e->sending()) {
+            e->output = direct == 0 ? std::move(bytes) : bytes.sliced(direct);
+            e->outputAt = 0;
+        } else {
+            e->output.append(bytes);
+        }
+        watch(index, *e);
+    }
     // Reported from the event loop, never from inside this call.
-    if (direct > 0 || bytes.isEmpty())
+    if (direct > 0 || size == 0)
         queueReport(index, *e);
     return true;
 }
 
-void TcpSocketSet::bytesWritten(int index, QTcpSocket* socket, qint64 bytes)
+// Hands what waits to the system as far as it takes it.
+void TcpSocketSet::flush(int index, quint32 connection)
 {
-    Element* e = element(index);
-    if (!e || e->held() != socket)
-        return;
-    e->written += bytes;
-    // Reported from the event loop, never from inside the socket's own notification.
-    queueReport(index, *e);
+    Element* e = current(index, connection);
+    qint64 sent = 0;
+    Transfer done = Transfer::Moved;
+    while (e->sending()) {
+        qint64 moved = 0;
+        done = sendSome(e->descriptor, e->output.constData() + e->outputAt, e->output.size() - e->outputAt, moved);
+        if (done != Transfer::Moved)
+            break;
+        e->outputAt += moved;
+        sent += moved;
+    }
+    if (!e->sending()) {
+        e->output = QByteArray(); // a connection holds no buffer it does not need
+        e->outputAt = 0;
+    }
+    if (sent > 0) {
+        e->written += sent;
+        queueReport(index, *e);
+    }
+    if (done == Transfer::PeerGone || done == Transfer::Failed) {
+        // Whatever waits can never go; the peer's close (or the failure) ends the connection.
+        e->output = QByteArray();
+        e->outputAt = 0;
+        if (e->reading) {
+            peerGone(index, *e, done == Transfer::Failed);
+            return;
+        }
+    }
+    watch(index, *e);
 }
 
 void TcpSocketSet::queueReport(int index, Element& e)
@@ -125,10 +130,6 @@ bool TcpSocketSet::event(QEvent* event)
         case Due::Reports:
             reportSends(d.index, d.connection);
             break;
-        case Due::Arrival:
-            if (Element* e = current(d.index, d.connection))
-                readyRead(d.index, e->socket);
-            break;
         case Due::PeerClose:
             peerClosed(d.index, d.connection);
             break;
@@ -147,7 +148,7 @@ bool TcpSocketSet::event(QEvent* event)
 
 // Splits the bytes written over the queued sends: each send gets progress reports that add up to its
 // size, then its one completion.
-void TcpSocketSet::reportSends(int index, quint64 connection)
+void TcpSocketSet::reportSends(int index, quint32 connection)
 {
     Element* e = current(index, connection);
     if (!e || !e->reportQueued)

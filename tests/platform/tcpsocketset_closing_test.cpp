@@ -125,3 +125,69 @@ TEST_F(Listening, ASmallAnswerReachesAPeerThatIsStillSendingWhenClosed)
     EXPECT_EQ(atPeer, QByteArray("short answer"));
     EXPECT_TRUE(QTest::qWaitFor([&] { return sockets.lingeringCount() == 0; }));
 }
+
+TEST_F(Listening, APeerThatHalfClosesAfterItsRequestGetsTheWholeAnswerBeforeOurEnd)
+{
+    // The answer is far more than the system takes at once: most of it still waits in the set when
+    // the peer's end arrives and the element is closed, as the pool closes on that event.
+    const QByteArray answer = QByteArray(8 * 1024 * 1024, 'h') + "END";
+    QObject::connect(&sockets, &TcpSocketSet::dataArrival, [&](int i, qint32) {
+        if (received.endsWith(QStringLiteral("\r\n\r\n"))) {
+            ASSERT_TRUE(sockets.sendData(i, QString::fromLatin1(answer)));
+        }
+    });
+    QObject::connect(&sockets, &TcpSocketSet::closed, [&](int i) { sockets.close(i); });
+    testsupport::RawClient client(port);
+    ASSERT_TRUE(client.send("GET / HTTP/1.0\r\n\r\n"));
+    client.endSending();
+    bool reset = true;
+    const QByteArray atPeer = client.readUntilEnd(10000, &reset);
+    EXPECT_FALSE(reset);
+    EXPECT_EQ(atPeer.size(), answer.size());
+    EXPECT_TRUE(atPeer.endsWith("hEND"));
+    EXPECT_EQ(count('C'), 1);
+    EXPECT_EQ(sockets.state(1), 0);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return sockets.lingeringCount() == 0; }));
+}
+
+TEST_F(Listening, APeerThatResetsDuringASendEndsAsItsCloseAndLeavesNothingBehind)
+{
+    const int descriptors = testsupport::openDescriptors();
+    {
+        testsupport::RawClient client(port);
+        ASSERT_TRUE(QTest::qWaitFor([&] { return sockets.state(1) == 7; }));
+        ASSERT_TRUE(sockets.sendData(1, QString(16 * 1024 * 1024, QLatin1Char('r'))));
+        ASSERT_TRUE(QTest::qWaitFor([&] { return client.peek() == testsupport::RawClient::Seen::Bytes; }));
+    } // closed with the answer unread: the system resets the connection
+    ASSERT_TRUE(QTest::qWaitFor([&] { return count('C') == 1; }, 5000));
+    EXPECT_EQ(events.back().state, 8);
+    EXPECT_EQ(count('S'), 0); // the send never completed
+    EXPECT_FALSE(sockets.sendData(1, QStringLiteral("more")));
+    sockets.close(1);
+    QTest::qWait(20);
+    EXPECT_EQ(sockets.lingeringCount(), 0);
+    EXPECT_EQ(testsupport::openDescriptors(), descriptors);
+}
+
+TEST_F(Listening, BytesQueuedWhenTheElementIsClosedReachThePeerBeforeOurEnd)
+{
+    testsupport::RawClient client(port);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return sockets.state(1) == 7; }));
+    ASSERT_TRUE(client.send("GET"));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return count('D') == 1; }));
+    // Several sends, the later ones queued behind what the system has not taken.
+    QByteArray expected;
+    for (char c : {'a', 'b', 'c'}) {
+        const QByteArray part(8 * 1024 * 1024, c);
+        expected += part;
+        ASSERT_TRUE(sockets.sendData(1, QString::fromLatin1(part)));
+    }
+    sockets.close(1);
+    EXPECT_EQ(sockets.state(1), 0);
+    EXPECT_EQ(sockets.lingeringInSockets(), 1);
+    bool reset = true;
+    EXPECT_EQ(client.readUntilEnd(10000, &reset), expected);
+    EXPECT_FALSE(reset);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return sockets.lingeringCount() == 0; }));
+    EXPECT_EQ(sockets.lingeringInSockets(), 0);
+}

@@ -10,6 +10,7 @@
 
 #include <QTimer>
 
+#include <algorithm>
 #include <utility>
 
 // Closing: an element's connection handed to the lingering closer, silent connections for shedding,

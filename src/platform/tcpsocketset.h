@@ -79,7 +79,8 @@ public:
     qint32 localPort(int index) const;
 
     // Element 0 listens on every interface (IPv4 and IPv6) on its LocalPort. Fails (false) when the
-    // port is in use, may not be bound, or lies outside 1 to 65535 (connection::isPort).
+    // port is in use, may not be bound, or lies outside 1 to 65535 (connection::isPort), and where the
+    // system has no readiness queue for the connections (outside Linux).
     [[nodiscard]] bool listen(int index);
 
     // Takes the pending connection `requestId` over on a closed channel element (State 7 after it).

@@ -3,13 +3,14 @@
 // elements are added at the next index, never removed. Each element has a Timer's Interval and
 // Enabled, and keeps its precise, drift-free period; the set raises fired(index).
 //
-// The elements are plain records in one array, the set the only object behind them: a web server
-// keeps one per channel, tens of thousands after a burst of connections, and a QObject with a QTimer
-// of its own each would stay scattered through the memory that burst took.
+// A web server keeps one element per channel, tens of thousands after a burst of connections, and
+// thousands may run at once. So an element is a plain 8-byte record, and every running element is
+// an entry in one queue ordered by due time, served by a single precise system timer armed for the
+// earliest: a burst leaves no system timers behind and no table sized for it.
 
 #include "timer.h"
 
-#include <QHash>
+#include <QBasicTimer>
 #include <QObject>
 #include <vector>
 
@@ -20,12 +21,20 @@ class TimerSet : public QObject
     Q_OBJECT
 
 private:
-    // What the set keeps of each element: 12 bytes, tens of thousands of them after a burst.
+    // What the set keeps of each element. `ticket` names the element's one live queue entry; an
+    // entry whose ticket differs (the element was disabled or set anew since) is dropped unseen.
     struct Slot
     {
         qint32 interval = 0;
-        qint32 timerId = 0; // the running system timer, 0 when none
-        bool enabled = false;
+        quint32 ticket : 31 = 0;
+        quint32 enabled : 1 = 0;
+    };
+
+    struct Entry
+    {
+        qint64 due = 0; // steady clock, nanoseconds
+        qint32 index = 0;
+        quint32 ticket = 0;
     };
 
 public:
@@ -44,7 +53,6 @@ public:
         friend class TimerSet;
         Element(TimerSet* set, int index) : m_set(set), m_index(index) {}
         Slot& slot() const { return m_set->m_timers.at(static_cast<size_t>(m_index)); }
-        void apply();
 
         TimerSet* m_set = nullptr;
         int m_index = 0;
@@ -58,6 +66,10 @@ public:
     Element add();
     Element operator[](int index) { return {this, index}; }
 
+    // Entries the queue holds, live or waiting to be dropped, and the room it keeps for them.
+    size_t queued() const { return m_queue.size(); }
+    size_t queueCapacity() const { return m_queue.capacity(); }
+
 signals:
     void fired(int index);
 
@@ -65,8 +77,19 @@ protected:
     void timerEvent(QTimerEvent* event) override;
 
 private:
+    static qint64 nowNs();
+    bool isLive(const Entry& entry) const;
+    // Starts the element's countdown afresh from `due`, or stops it when it may not run.
+    void schedule(int index, qint64 due);
+    void push(int index, qint64 due);
+    void popTop();
+    void armClock();
+
     std::vector<Slot> m_timers;
-    QHash<int, int> m_running; // system timer → element index
+    std::vector<Entry> m_queue; // a binary heap, earliest due (then earliest ticket) on top
+    quint32 m_nextTicket = 1;
+    QBasicTimer m_clock;
+    qint64 m_clockDue = 0; // the due time m_clock is armed for
 };
 
 } // namespace platform

@@ -11,6 +11,7 @@
 
 #include <algorithm>
 #include <limits>
+#include <stdexcept>
 
 namespace web {
 
@@ -111,6 +112,34 @@ bool ChannelPool::isChannel(int index) const
     return index >= 1 && index < static_cast<int>(m_records.size());
 }
 
+Channel* ChannelPool::findChannel(int index) const
+{
+    return m_records.at(static_cast<size_t>(index)).get();
+}
+
+Channel& ChannelPool::channel(int index)
+{
+    if (!isChannel(index))
+        throw std::out_of_range("no such channel");
+    std::unique_ptr<Channel>& held = m_records[static_cast<size_t>(index)];
+    if (!held)
+        held = std::make_unique<Channel>();
+    return *held;
+}
+
+const HTTP_CHANNEL& ChannelPool::record(int index) const
+{
+    static const HTTP_CHANNEL kFree;
+    const Channel* held = findChannel(index);
+    return held ? *held : kFree;
+}
+
+int ChannelPool::recordsHeld() const
+{
+    const auto holds = [](const std::unique_ptr<Channel>& held) { return held != nullptr; };
+    return static_cast<int>(std::count_if(m_records.begin(), m_records.end(), holds));
+}
+
 // Socket, record and pacing timer come into being together, at the next index.
 int ChannelPool::createChannel()
 {
@@ -129,7 +158,11 @@ void ChannelPool::HTTP_SERVER_ConnectionRequest(int, qint32 requestId)
 {
     // The lowest index whose socket is closed (State 0), passing over channels inside their close loop.
     int chosen = m_sockets.firstClosed(1);
-    while (chosen != 0 && isChannel(chosen) && m_records[static_cast<size_t>(chosen)].closing)
+    const auto closing = [this](int index) {
+        const Channel* held = isChannel(index) ? findChannel(index) : nullptr;
+        return held != nullptr && held->closing;
+    };
+    while (chosen != 0 && closing(chosen))
         chosen = m_sockets.firstClosed(chosen + 1);
     if (chosen == 0)
         chosen = createChannel();
@@ -137,12 +170,14 @@ void ChannelPool::HTTP_SERVER_ConnectionRequest(int, qint32 requestId)
     if (!isChannel(chosen))
         return;
 
-    m_records[static_cast<size_t>(chosen)].TOTAL_LENGTH = 0;
-    m_records[static_cast<size_t>(chosen)].BYTES_SENT = 0;
+    // The connection's record: its response starts from zero.
+    m_records[static_cast<size_t>(chosen)] = std::make_unique<Channel>();
     if (m_sockets.accept(chosen, requestId)) {
         const qint64 deadline = platform::steadyMs() + m_idleTimeoutMs;
-        m_records[static_cast<size_t>(chosen)].idleDeadline = deadline;
+        channel(chosen).idleDeadline = deadline;
         sweepIdleAt(deadline);
+    } else {
+        m_records[static_cast<size_t>(chosen)].reset();
     }
 }
 
@@ -161,14 +196,14 @@ void ChannelPool::closeIdleChannels()
     const qint64 now = platform::steadyMs();
     for (size_t i = 1; i < m_records.size(); ++i) {
         // Closing lets events run: every deadline is read afresh.
-        const qint64 deadline = m_records[i].idleDeadline;
+        const qint64 deadline = m_records[i] ? m_records[i]->idleDeadline : 0;
         if (deadline != 0 && deadline <= now)
             HTTP_SERVER_Close(static_cast<int>(i));
     }
     qint64 next = std::numeric_limits<qint64>::max();
     for (size_t i = 1; i < m_records.size(); ++i) {
-        if (m_records[i].idleDeadline != 0)
-            next = std::min(next, m_records[i].idleDeadline);
+        if (m_records[i] && m_records[i]->idleDeadline != 0)
+            next = std::min(next, m_records[i]->idleDeadline);
     }
     if (next != std::numeric_limits<qint64>::max())
         sweepIdleAt(next);
@@ -178,9 +213,10 @@ void ChannelPool::HTTP_SERVER_Close(int index)
 {
     if (!isChannel(index))
         return;
-    m_records[static_cast<size_t>(index)].closing = true;
+    Channel& closing = channel(index);
+    closing.closing = true;
+    closing.idleDeadline = 0;
     m_timers[index].setEnabled(false);
-    m_records[static_cast<size_t>(index)].idleDeadline = 0;
     do {
         m_sockets.close(index);
         if (m_closeDepth < kMaxNestedCloseLoops) {
@@ -189,11 +225,10 @@ void ChannelPool::HTTP_SERVER_Close(int index)
             --m_closeDepth;
         }
     } while (m_sockets.state(index) != platform::SocketState::Closed);
-    Channel& channel = m_records[static_cast<size_t>(index)];
-    channel.TOTAL_LENGTH = 0;
-    channel.BYTES_SENT = 0;
-    channel.PENDING_BODY.squeeze(); // a free channel holds no buffer (an answer's last piece leaves it empty)
-    channel.closing = false;
+    // State 0: the record is reset by letting it go (the events above may have let it go already). A
+    // free channel holds no buffer; the rest of a body cut short is never sent, as a reused channel's
+    // next document replaces it and any other answer ends with its header.
+    m_records[static_cast<size_t>(index)].reset();
 }
 
 void ChannelPool::HTTP_SERVER_DataArrival(int index, qint32)
@@ -211,12 +246,12 @@ void ChannelPool::HTTP_SERVER_DataArrival(int index, qint32)
         QString body = m_document();
         const auto length = static_cast<qint32>(body.size());
         header = documentHeader(length);
-        HTTP_CHANNEL& record = m_records[static_cast<size_t>(index)];
+        HTTP_CHANNEL& record = channel(index);
         record.PENDING_BODY = std::move(body);
         record.TOTAL_LENGTH = static_cast<qint32>(header.size()) + length;
     } else {
         header = errorHeader();
-        m_records[static_cast<size_t>(index)].TOTAL_LENGTH = static_cast<qint32>(header.size());
+        channel(index).TOTAL_LENGTH = static_cast<qint32>(header.size());
     }
     // A socket that cannot take the answer cannot complete it either.
     if (!m_sockets.sendData(index, header))
@@ -225,15 +260,16 @@ void ChannelPool::HTTP_SERVER_DataArrival(int index, qint32)
 
 void ChannelPool::HTTP_SERVER_SendProgress(int index, qint32 bytesSent, qint32)
 {
-    if (isChannel(index))
-        m_records[static_cast<size_t>(index)].BYTES_SENT += bytesSent;
+    // A free channel has no response to count for.
+    if (Channel* held = isChannel(index) ? findChannel(index) : nullptr)
+        held->BYTES_SENT += bytesSent;
 }
 
 void ChannelPool::HTTP_SERVER_SendComplete(int index)
 {
     if (!isChannel(index))
         return;
-    const HTTP_CHANNEL& record = m_records[static_cast<size_t>(index)];
+    const HTTP_CHANNEL& record = this->record(index);
     if (record.BYTES_SENT < record.TOTAL_LENGTH) {
         // The next piece goes out from the timer, never from inside this notification.
         m_timers[index].setInterval(1);
@@ -247,7 +283,7 @@ void ChannelPool::Timer_SEND_DATA_Timer(int index)
 {
     if (!isChannel(index) || m_sockets.state(index) != platform::SocketState::Connected)
         return;
-    HTTP_CHANNEL& record = m_records[static_cast<size_t>(index)];
+    HTTP_CHANNEL& record = channel(index);
     // Bytes still owed but nothing left to send: the response can never complete, so it ends here
     // instead of ticking with empty pieces for ever.
     if (record.PENDING_BODY.isEmpty() && record.BYTES_SENT < record.TOTAL_LENGTH) {

@@ -14,6 +14,7 @@
 #include <QString>
 #include <QTimer>
 #include <functional>
+#include <memory>
 #include <vector>
 
 namespace platform {
@@ -56,9 +57,15 @@ public:
                 QObject* parent = nullptr);
     ~ChannelPool() override;
 
-    // HTTP_CHANNELS: empty until the first channel exists, then indexed like the sockets (record 0 unused).
-    const std::vector<Channel>& records() const { return m_records; }
-    HTTP_CHANNEL& record(int index) { return m_records.at(static_cast<size_t>(index)); }
+    // HTTP_CHANNELS, indexed like the sockets from 1 to channelCount() (0 before the first channel).
+    // Only a channel with a connection (or inside its close loop) holds a record; a free one holds
+    // nothing and reads as the empty record, so the channels a burst made cost a pointer each.
+    int channelCount() const { return m_records.empty() ? 0 : static_cast<int>(m_records.size()) - 1; }
+    const HTTP_CHANNEL& record(int index) const;
+    // The record to change; made for a free channel too, until the channel is closed or taken again.
+    HTTP_CHANNEL& editRecord(int index) { return channel(index); }
+    // How many channels hold a record.
+    int recordsHeld() const;
 
     // Applies to connections accepted from now on.
     void setIdleTimeout(int milliseconds) { m_idleTimeoutMs = milliseconds; }
@@ -86,6 +93,9 @@ public:
 
 private:
     bool isChannel(int index) const;
+    // The channel's record, made when it holds none (an index that is no channel throws).
+    Channel& channel(int index);
+    Channel* findChannel(int index) const;
     bool answering() const;
     int createChannel();
     void closeIdleChannels();
@@ -94,7 +104,7 @@ private:
     platform::TcpSocketSet& m_sockets;
     platform::TimerSet& m_timers;
     std::function<QString()> m_document;
-    std::vector<Channel> m_records;
+    std::vector<std::unique_ptr<Channel>> m_records; // null for a free channel (and for index 0)
     QTimer m_idleSweep;                          // one timer for every channel's deadline: the earliest
     qint64 m_idleSweepAt = 0;
     int m_idleTimeoutMs = kIdleTimeoutMs;

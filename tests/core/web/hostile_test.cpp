@@ -105,7 +105,7 @@ TEST_F(Served, ConnectionsWithoutACompletedAnswerAreClosedAfterTheIdleTime)
         EXPECT_TRUE(QTest::qWaitFor([&] { return client->state() == QAbstractSocket::UnconnectedState; }, 3000));
     EXPECT_EQ(connectedChannels(), 0);
     for (int i = 1; i <= sockets.ubound(); ++i) {
-        EXPECT_EQ(pool.records()[static_cast<size_t>(i)].TOTAL_LENGTH, 0);
+        EXPECT_EQ(pool.record(i).TOTAL_LENGTH, 0);
         EXPECT_FALSE(timers[i].isEnabled());
     }
     EXPECT_TRUE(fetch("GET / HTTP/1.0\r\n\r\n").startsWith("HTTP/1.0 200 OK"));

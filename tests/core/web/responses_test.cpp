@@ -87,7 +87,7 @@ TEST_F(Paced, BodiesGoOutInPiecesOfAtMost2048Characters)
         expected.insert(expected.end(), pieces.begin(), pieces.end());
         EXPECT_EQ(sends, expected) << length;
         EXPECT_EQ(ticks, static_cast<int>(pieces.size())) << length;
-        EXPECT_TRUE(pool.records()[1].PENDING_BODY.isEmpty());
+        EXPECT_TRUE(pool.record(1).PENDING_BODY.isEmpty());
         EXPECT_FALSE(timers[1].isEnabled());
     }
 }
@@ -118,8 +118,12 @@ TEST_F(Paced, APeerLeavingAfterTheHeaderStopsThePacing)
     QTest::qWait(30);
     EXPECT_EQ(ticks, ticksAtClose);
     EXPECT_EQ(sends.size(), sendsAtClose);
-    EXPECT_FALSE(pool.records()[1].PENDING_BODY.isEmpty());
-    EXPECT_EQ(pool.records()[1].BYTES_SENT, 0);
+    // Far from the whole body went out, and the free channel keeps none of the rest.
+    qint64 sent = 0;
+    for (const qint64 bytes : sends)
+        sent += bytes;
+    EXPECT_LT(sent, document.size());
+    EXPECT_EQ(pool.recordsHeld(), 0);
 }
 
 TEST_F(Paced, ASecondRequestOnTheSameChannelIsAnsweredAfterTheFirstAndEndsIt)

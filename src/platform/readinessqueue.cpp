@@ -45,27 +45,24 @@ void ReadinessQueue::setWatching(bool watching)
 
 bool ReadinessQueue::add(int descriptor, quint32 events, quint64 token)
 {
-#ifdef Q_OS_LINUX
-    epoll_event event{};
-    event.events = events;
-    event.data.u64 = token;
-    return m_queue >= 0 && ::epoll_ctl(m_queue, EPOLL_CTL_ADD, descriptor, &event) == 0;
-#else
-    Q_UNUSED(descriptor);
-    Q_UNUSED(events);
-    Q_UNUSED(token);
-    return false;
-#endif
+    return control(kAdd, descriptor, events, token);
 }
 
 bool ReadinessQueue::modify(int descriptor, quint32 events, quint64 token)
+{
+    return control(kModify, descriptor, events, token);
+}
+
+bool ReadinessQueue::control(Change change, int descriptor, quint32 events, quint64 token)
 {
 #ifdef Q_OS_LINUX
     epoll_event event{};
     event.events = events;
     event.data.u64 = token;
-    return m_queue >= 0 && ::epoll_ctl(m_queue, EPOLL_CTL_MOD, descriptor, &event) == 0;
+    const int operation = change == kAdd ? EPOLL_CTL_ADD : EPOLL_CTL_MOD;
+    return m_queue >= 0 && ::epoll_ctl(m_queue, operation, descriptor, &event) == 0;
 #else
+    Q_UNUSED(change);
     Q_UNUSED(descriptor);
     Q_UNUSED(events);
     Q_UNUSED(token);

@@ -49,6 +49,9 @@ public:
     int poll();
 
 private:
+    enum Change { kAdd, kModify };
+    bool control(Change change, int descriptor, quint32 events, quint64 token);
+
     int m_queue = -1;
     QSocketNotifier* m_notifier = nullptr;
     Handler m_handler;

@@ -64,48 +64,49 @@ Transfer failure()
     }
 }
 
+// One system call that moves bytes, tried again when a signal interrupts it.
+template <typename Call>
+Transfer moveBytes(Call call, qint64& moved)
+{
+    moved = 0;
+    for (;;) {
+        const ssize_t done = call();
+        if (done >= 0) {
+            moved = done;
+            return Transfer::Moved;
+        }
+        if (errno != EINTR)
+            return failure();
+    }
+}
+
 } // namespace
 #endif
 
 Transfer receiveSome(int descriptor, char* into, qint64 size, qint64& moved)
 {
-    moved = 0;
 #ifdef Q_OS_WIN
     Q_UNUSED(descriptor);
     Q_UNUSED(into);
     Q_UNUSED(size);
+    moved = 0;
     return Transfer::Failed;
 #else
-    for (;;) {
-        const ssize_t got = ::recv(descriptor, into, static_cast<size_t>(size), MSG_DONTWAIT);
-        if (got >= 0) {
-            moved = got;
-            return Transfer::Moved;
-        }
-        if (errno != EINTR)
-            return failure();
-    }
+    return moveBytes([&] { return ::recv(descriptor, into, static_cast<size_t>(size), MSG_DONTWAIT); }, moved);
 #endif
 }
 
 Transfer sendSome(int descriptor, const char* from, qint64 size, qint64& moved)
 {
-    moved = 0;
 #ifdef Q_OS_WIN
     Q_UNUSED(descriptor);
     Q_UNUSED(from);
     Q_UNUSED(size);
+    moved = 0;
     return Transfer::Failed;
 #else
-    for (;;) {
-        const ssize_t sent = ::send(descriptor, from, static_cast<size_t>(size), MSG_DONTWAIT | MSG_NOSIGNAL);
-        if (sent >= 0) {
-            moved = sent;
-            return Transfer::Moved;
-        }
-        if (errno != EINTR)
-            return failure();
-    }
+    return moveBytes([&] { return ::send(descriptor, from, static_cast<size_t>(size), MSG_DONTWAIT | MSG_NOSIGNAL); },
+                     moved);
 #endif
 }
 
